@@ -1,0 +1,20 @@
+// The Palette: one colour cycle of `gradation` entries through the five
+// control colours, repeated while whole cycles fit, entry 0 always black.
+#pragma once
+
+#include "engine/image_record.h"
+#include "engine/program_state.h"
+
+namespace tesvo {
+
+// Straight-line blend from a to b over entries first..last, both included.
+void BlendSegment(Palette& palette, RGB a, RGB b, int first, int last);
+
+// A gradation below 4 (only a foreign file carries one) is built as 4, so that
+// no segment is empty.
+void BuildPalette(Palette& palette, RGB c0, RGB c1, RGB c2, RGB c3, RGB c4, int gradation, int entries);
+
+// The program-wide Palette from a record's colours and gradation, 5000 entries.
+void BuildPaletteFor(const ImageRecord& record);
+
+}  // namespace tesvo

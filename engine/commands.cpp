@@ -1,0 +1,63 @@
+#include "engine/commands.h"
+
+#include <string>
+#include <vector>
+
+#include "colour/palette.h"
+#include "engine/generation.h"
+#include "engine/program_state.h"
+#include "library/file_error.h"
+#include "library/saving.h"
+
+namespace tesvo {
+
+void InitialiseExplorer(Window& window, unsigned randomSeed) {
+  state.random.seed = randomSeed;
+  state.currentMethod = state.presets[2][kMandelbrotPreset].coloringMethod;
+  state.formulaIndex = 2;
+  for (int row = 0; row < kFormulaCount; ++row)
+    for (ImageRecord& record : state.presets[row]) record.formulaIndex = row;
+  window.SetModeItems(std::vector<std::string>(kModeNames.begin(), kModeNames.end()));
+  window.SelectMode(state.currentMethod);
+  const ControlColours& colours = state.presets[state.formulaIndex][kMandelbrotPreset].controlColours;
+  state.initialColours = {colours[0], colours[1], colours[2]};
+  ReportingFileErrors(window, [&] { EnsureLastImages(window); });
+}
+
+void StartMandelbrot(Window& window) {
+  const PresetRow& row = state.presets[state.formulaIndex];
+  state.mandelbrotSlot = row[kMandelbrotPreset];
+  state.juliaSlot = row[kJuliaPreset];
+  state.previewSlot = row[kPreviewPreset];
+  ImageRecord record = row[kMandelbrotPreset];
+  record.coloringMethod = state.currentMethod;
+  BuildPaletteFor(record);
+  GenerateImage(record, window);
+  state.currentImage = record;
+  state.slotsLoaded = true;
+  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+}
+
+void ChangeMode(Window& window, int selectedMethod) {
+  state.currentMethod = selectedMethod;
+  if (state.currentMethod == state.currentImage.coloringMethod) return;
+  ImageRecord record = state.currentImage;
+  record.coloringMethod = state.currentMethod;
+  GenerateImage(record, window);
+  state.currentImage = record;
+  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+}
+
+void IncreasePrecision(Window& window) {
+  double& limit = state.currentImage.iterationLimit;
+  limit = limit * 2;
+  if (limit > kMaxIterationLimit) limit = kMaxIterationLimit;
+  GenerateImage(state.currentImage, window);
+}
+
+void DecreasePrecision(Window& window) {
+  state.currentImage.iterationLimit = state.currentImage.iterationLimit * 0.5;
+  GenerateImage(state.currentImage, window);
+}
+
+}  // namespace tesvo

@@ -1,0 +1,7 @@
+#include "engine/program_state.h"
+
+namespace tesvo {
+
+ProgramState state;
+
+}  // namespace tesvo

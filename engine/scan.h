@@ -1,0 +1,50 @@
+// Counting: turns an image record into the count of every pixel, with no
+// drawing. The column and row coordinates are accumulated once per image in
+// scan order, so each pixel's count depends on nothing but its own point.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/formulas.h"
+#include "engine/image_record.h"
+
+namespace tesvo {
+
+struct ScanPlan {
+  FormulaStep step = nullptr;
+  char formulaLetter = 0;
+  bool mandelbrot = true;  // z starts near 0 and c is the point; otherwise z is the point
+  std::int32_t method = kEscapeTime;
+  double limit = 0;
+  double bound = 0;
+  double cRe = 0;
+  double cIm = 0;
+  double convergenceFactor = 100;
+  std::vector<double> xs;  // W + 1 columns, left to right
+  std::vector<double> ys;  // H + 1 rows, top to bottom
+
+  int Columns() const { return static_cast<int>(xs.size()); }
+  int Rows() const { return static_cast<int>(ys.size()); }
+};
+
+// False when the record cannot be generated without reading or writing out of
+// bounds: an unknown kind or formula letter, an iteration limit outside 0 to
+// 5000, a rectangle whose scan would not fit the CountBuffer.
+bool CanGenerate(const ImageRecord& record);
+
+// The plan of a record that CanGenerate accepts, for the Mandelbrot scan or
+// the Julia scan. A rectangle with W < 0 gives no columns, one with H < 0 no rows.
+ScanPlan MakeScanPlan(const ImageRecord& record, bool mandelbrot);
+
+// The pixel's point after the inversion of the "inversión" mode.
+Complex InvertPoint(double x, double y);
+
+// The count of one pixel: the plain rule, point by point.
+std::int16_t CountPoint(const ScanPlan& plan, double x, double y);
+
+// Counts of columns first .. first + count - 1, column by column, Rows()
+// entries each.
+void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out);
+
+}  // namespace tesvo

@@ -1,0 +1,58 @@
+#include "library/file_error.h"
+
+#include <cerrno>
+
+namespace tesvo {
+namespace {
+
+std::string Reason(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+      return "No queda espacio en el disco.";
+    case EACCES:
+    case EPERM:
+      return "No hay permiso para hacerlo.";
+    case ENOENT:
+      return "El fichero o su carpeta no existe.";
+    case EROFS:
+      return "El disco es de solo lectura.";
+    case EISDIR:
+      return "Hay una carpeta con ese nombre.";
+    case ENAMETOOLONG:
+      return "El nombre es demasiado largo.";
+    case 0:
+      return "El fichero no tiene el tamaño esperado.";
+    default:
+      return "Error del sistema número " + std::to_string(error) + ".";
+  }
+}
+
+std::string Describe(FileStep step, const std::string& file, int error, const std::string& target) {
+  std::string what;
+  switch (step) {
+    case FileStep::kRead:
+      what = "No se ha podido leer el fichero " + file + ".";
+      break;
+    case FileStep::kWrite:
+      what = "No se ha podido grabar el fichero " + file + ".";
+      break;
+    case FileStep::kRemove:
+      what = "No se ha podido borrar el fichero " + file + ".";
+      break;
+    case FileStep::kRename:
+      what = "No se ha podido cambiar el nombre del fichero " + file + " a " + target + ".";
+      break;
+  }
+  return what + "\n" + Reason(error);
+}
+
+}  // namespace
+
+FileError::FileError(FileStep step, std::string file, int systemError, std::string target)
+    : std::runtime_error(Describe(step, file, systemError, target)),
+      step_(step),
+      file_(std::move(file)),
+      systemError_(systemError) {}
+
+}  // namespace tesvo

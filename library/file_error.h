@@ -1,0 +1,40 @@
+// A file step that failed. The command that met it ends there and the user is
+// told which file and which step, in one message box.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "engine/window.h"
+
+namespace tesvo {
+
+inline constexpr const char* kProgramName = "Tesvo";
+
+enum class FileStep { kRead, kWrite, kRemove, kRename };
+
+class FileError : public std::runtime_error {
+ public:
+  FileError(FileStep step, std::string file, int systemError, std::string target = {});
+
+  FileStep step() const { return step_; }
+  const std::string& file() const { return file_; }
+  int systemError() const { return systemError_; }
+
+ private:
+  FileStep step_;
+  std::string file_;
+  int systemError_;
+};
+
+// Runs a command body; a FileError ends it with the message box.
+template <typename Body>
+void ReportingFileErrors(Window& window, Body&& body) {
+  try {
+    body();
+  } catch (const FileError& error) {
+    window.ShowMessage(error.what(), kProgramName);
+  }
+}
+
+}  // namespace tesvo

@@ -1,0 +1,96 @@
+// A window that records what the commands do to it: the pixels of its client
+// area, every drawing call in order, the title, the message boxes (answered
+// from a queue) and the two lists.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "engine/window.h"
+
+namespace tesvo::testing {
+
+struct PixelCall {
+  int x;
+  int y;
+  Colour colour;
+};
+
+struct Message {
+  std::string text;
+  std::string caption;
+  bool question;
+};
+
+class FakeWindow : public Window {
+ public:
+  static constexpr int kWidth = 795;
+  static constexpr int kHeight = 549;
+  static constexpr Colour kEmpty = 0xFF000000;  // not a colour the program draws
+
+  FakeWindow() : pixels(kWidth * kHeight, kEmpty) {}
+
+  void SetPixel(int x, int y, Colour colour) override {
+    pixelCalls.push_back({x, y, colour});
+    Put(x, y, colour);
+  }
+  void FillLightGrey(int left, int top, int right, int bottom) override {
+    fills.push_back({left, top, right, bottom});
+    for (int y = top; y <= bottom; ++y)
+      for (int x = left; x <= right; ++x) Put(x, y, kLightGrey);
+  }
+  void CopyBlock(int left, int top, int width, int height, const Colour* block) override {
+    ++blockCopies;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) Put(left + x, top + y, block[y * width + x]);
+  }
+  void SetTitle(const std::string& text) override {
+    title = text;
+    titles.push_back(text);
+  }
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    messages.push_back({text, caption, false});
+  }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    messages.push_back({text, caption, true});
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void SetModeItems(const std::vector<std::string>& names) override { modeItems = names; }
+  void SelectMode(int index) override { selectedMode = index; }
+  int ReadListCount() const override { return static_cast<int>(readList.size()); }
+  std::string ReadListText(int index) const override { return readList.at(index); }
+  void ReadListInsert(int index, const std::string& text) override {
+    readList.insert(readList.begin() + index, text);
+  }
+  void ReadListRemove(int index) override { readList.erase(readList.begin() + index); }
+  void ReadListSelect(int index) override { selectedRead = index; }
+
+  Colour Pixel(int x, int y) const { return pixels.at(y * kWidth + x); }
+
+  std::vector<Colour> pixels;
+  std::vector<PixelCall> pixelCalls;
+  struct Fill {
+    int left, top, right, bottom;
+  };
+  std::vector<Fill> fills;
+  int blockCopies = 0;
+  std::string title;
+  std::vector<std::string> titles;
+  std::vector<Message> messages;
+  std::deque<bool> answers;
+  std::vector<std::string> modeItems;
+  int selectedMode = -1;
+  std::vector<std::string> readList;
+  int selectedRead = -1;
+
+ private:
+  void Put(int x, int y, Colour colour) {
+    if (x >= 0 && x < kWidth && y >= 0 && y < kHeight) pixels[y * kWidth + x] = colour;
+  }
+};
+
+}  // namespace tesvo::testing
