@@ -1,0 +1,206 @@
+#include "ui/explorer_dialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <ctime>
+
+#include "engine/commands.h"
+#include "ui/dialog_units.h"
+#include "ui/message_box.h"
+#include "ui/picture_surface.h"
+
+namespace tesvo::ui {
+namespace {
+
+enum class Kind { kButton, kCombo, kEditableCombo, kLabel, kGroup };
+
+struct Control {
+  const char* name;
+  Kind kind;
+  const char* text;
+  int x, y, width, height;  // dialog units
+};
+
+// The controls in tab order. Combo boxes are given the height of their closed
+// field; their lists drop down below it.
+constexpr Control kControls[] = {
+    {"startMandelbrotButton", Kind::kButton, "Iniciar conjunto de Mandelbrot", 9, 13, 131, 16},
+    {"modeCombo", Kind::kCombo, "", 47, 33, 92, 13},
+    {"readCombo", Kind::kEditableCombo, "", 34, 95, 68, 13},
+    {"saveButton", Kind::kButton, "Grabar imagen", 9, 130, 131, 14},
+    {"precisionUpButton", Kind::kButton, "+", 56, 159, 38, 14},
+    {"precisionDownButton", Kind::kButton, "-", 102, 159, 38, 14},
+    {"gradationLabel", Kind::kLabel, "Gradado :", 11, 191, 33, 10},
+    {"gradationUpButton", Kind::kButton, "+", 55, 188, 38, 14},
+    {"gradationDownButton", Kind::kButton, "-", 101, 188, 38, 14},
+    {"initialColoursButton", Kind::kButton, "Iniciales", 101, 207, 38, 14},
+    {"randomColoursButton", Kind::kButton, "Cambiar", 9, 207, 38, 14},
+    {"enlargeButton", Kind::kButton, "Ampliar", 111, 316, 32, 14},
+    {"modeLabel", Kind::kLabel, "Modo ->", 10, 36, 30, 8},
+    {"readLabel", Kind::kLabel, "Leer ->", 9, 97, 23, 8},
+    {"readNextButton", Kind::kButton, "Leer siguiente ", 79, 112, 61, 14},
+    {"readPreviousButton", Kind::kButton, "Leer anterior", 9, 112, 61, 14},
+    {"deleteButton", Kind::kButton, "<- Borrar", 104, 94, 36, 14},
+    {"generationGroup", Kind::kGroup, "Generación de imágenes", 2, 3, 145, 74},
+    {"libraryGroup", Kind::kGroup, "Lectura y grabación", 2, 85, 145, 63},
+    {"coloursGroup", Kind::kGroup, "Colores", 2, 180, 145, 44},
+    {"juliaGroup", Kind::kGroup, "Conjunto de Jullia", 2, 229, 145, 105},
+    {"generationHelpButton", Kind::kButton, "?", 149, 7, 13, 14},
+    {"libraryHelpButton", Kind::kButton, "?", 149, 89, 13, 14},
+    {"coloursHelpButton", Kind::kButton, "?", 149, 184, 13, 14},
+    {"juliaHelpButton", Kind::kButton, "?", 149, 233, 13, 14},
+    {"greyColoursButton", Kind::kButton, "Grises", 55, 207, 38, 14},
+    {"precisionGroup", Kind::kGroup, "Precisión", 2, 150, 145, 27},
+    {"precisionHelpButton", Kind::kButton, "?", 149, 154, 13, 14},
+    {"mouseHintLabel", Kind::kLabel,
+     "Botón izq.: se marca zona a ampliar.\nBotón drch.: se genera conjunto de Julia. ", 9, 55, 130, 19},
+    {"juliaCoordinatesButton", Kind::kButton, "a + bi", 111, 297, 32, 14},
+};
+
+constexpr int kClientWidth = 530;
+constexpr int kClientHeight = 338;
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName("explorerDialog");
+  setWindowTitle(QStringLiteral("Conjunto de Mandelbrot y conjuntos de Julia"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFixedSize(DialogSize(kClientWidth, kClientHeight));
+  m_surface = new PictureSurface(size(), this);
+  CreateControls();
+
+  connect(Button("startMandelbrotButton"), &QPushButton::clicked, this, [this] { Run(StartMandelbrot); });
+  connect(m_modeCombo, &QComboBox::activated, this,
+          [this](int index) { Run([index](Window& window) { ChangeMode(window, index); }); });
+  connect(Button("precisionUpButton"), &QPushButton::clicked, this, [this] { Run(IncreasePrecision); });
+  connect(Button("precisionDownButton"), &QPushButton::clicked, this, [this] { Run(DecreasePrecision); });
+
+  InitialiseExplorer(*this, static_cast<unsigned>(std::clock()));
+}
+
+ExplorerDialog::~ExplorerDialog() = default;
+
+void ExplorerDialog::CreateControls() {
+  QList<QWidget*> groups;
+  for (const Control& c : kControls) {
+    const QString text = QString::fromUtf8(c.text);
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+      case Kind::kButton: {
+        auto* button = new QPushButton(text, this);
+        widget = button;
+        break;
+      }
+      case Kind::kCombo:
+      case Kind::kEditableCombo: {
+        auto* combo = new QComboBox(this);
+        if (c.kind == Kind::kEditableCombo) {
+          combo->setEditable(true);
+          combo->setInsertPolicy(QComboBox::NoInsert);  // typed text is never a new entry
+          m_readCombo = combo;
+        } else {
+          combo->setFocusPolicy(Qt::ClickFocus);
+          m_modeCombo = combo;
+        }
+        widget = combo;
+        break;
+      }
+      case Kind::kLabel: {
+        auto* label = new QLabel(text, this);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widget = label;
+        break;
+      }
+      case Kind::kGroup:
+        widget = new QGroupBox(text, this);
+        groups.append(widget);
+        break;
+    }
+    widget->setObjectName(c.name);
+    widget->setGeometry(DialogRect(c.x, c.y, c.width, c.height));
+  }
+  Button("generationHelpButton")->setFocusPolicy(Qt::ClickFocus);
+  // Group titles sit on the frame line, so the controls laid out in dialog
+  // units keep their places inside the frames.
+  setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+                     "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
+  // Frames below the controls, the pictures below everything.
+  for (QWidget* group : groups) group->lower();
+  m_surface->lower();
+}
+
+QPushButton* ExplorerDialog::Button(const char* name) const { return findChild<QPushButton*>(name); }
+
+void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
+  if (m_busy) return;
+  m_busy = true;
+  command(*this);
+  m_surface->Flush();
+  m_busy = false;
+}
+
+void ExplorerDialog::closeEvent(QCloseEvent* event) {
+  if (m_busy)
+    event->ignore();
+  else
+    QDialog::closeEvent(event);
+}
+
+void ExplorerDialog::reject() {
+  if (!m_busy) QDialog::reject();
+}
+
+void ExplorerDialog::SetPixel(int x, int y, Colour colour) { m_surface->SetPixel(x, y, colour); }
+
+void ExplorerDialog::FillLightGrey(int left, int top, int right, int bottom) {
+  m_surface->Fill(QRect(QPoint(left, top), QPoint(right, bottom)), kLightGrey);
+}
+
+void ExplorerDialog::CopyBlock(int left, int top, int width, int height, const Colour* pixels) {
+  m_surface->CopyBlock(left, top, width, height, pixels);
+}
+
+void ExplorerDialog::SetTitle(const std::string& text) { setWindowTitle(FromUtf8(text)); }
+
+void ExplorerDialog::ShowMessage(const std::string& text, const std::string& caption) {
+  m_surface->Flush();
+  ShowMessageBox(this, FromUtf8(caption), FromUtf8(text));
+}
+
+bool ExplorerDialog::AskYesNo(const std::string& text, const std::string& caption) {
+  m_surface->Flush();
+  return AskYesNoBox(this, FromUtf8(caption), FromUtf8(text));
+}
+
+void ExplorerDialog::SetModeItems(const std::vector<std::string>& names) {
+  m_modeCombo->clear();
+  for (const std::string& name : names) m_modeCombo->addItem(FromUtf8(name));
+}
+
+void ExplorerDialog::SelectMode(int index) { m_modeCombo->setCurrentIndex(index); }
+
+int ExplorerDialog::ReadListCount() const { return m_readCombo->count(); }
+
+std::string ExplorerDialog::ReadListText(int index) const {
+  return m_readCombo->itemText(index).toStdString();
+}
+
+void ExplorerDialog::ReadListInsert(int index, const std::string& text) {
+  m_readCombo->insertItem(index, FromUtf8(text));
+}
+
+void ExplorerDialog::ReadListRemove(int index) { m_readCombo->removeItem(index); }
+
+void ExplorerDialog::ReadListSelect(int index) { m_readCombo->setCurrentIndex(index); }
+
+}  // namespace tesvo::ui

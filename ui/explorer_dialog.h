@@ -1,0 +1,58 @@
+// The main window: the column of controls, the big picture and the Julia
+// preview. It turns buttons, lists and mouse clicks into the core's commands
+// and gives the core its drawing surface, title, message boxes and lists.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "engine/window.h"
+
+class QComboBox;
+class QPushButton;
+
+namespace tesvo::ui {
+
+class PictureSurface;
+
+class ExplorerDialog : public QDialog, public Window {
+  Q_OBJECT
+
+ public:
+  explicit ExplorerDialog(QWidget* parent = nullptr);
+  ~ExplorerDialog() override;
+
+  PictureSurface* surface() const { return m_surface; }
+
+  // Window
+  void SetPixel(int x, int y, Colour colour) override;
+  void FillLightGrey(int left, int top, int right, int bottom) override;
+  void CopyBlock(int left, int top, int width, int height, const Colour* pixels) override;
+  void SetTitle(const std::string& text) override;
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
+  void SetModeItems(const std::vector<std::string>& names) override;
+  void SelectMode(int index) override;
+  int ReadListCount() const override;
+  std::string ReadListText(int index) const override;
+  void ReadListInsert(int index, const std::string& text) override;
+  void ReadListRemove(int index) override;
+  void ReadListSelect(int index) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+
+ private:
+  void CreateControls();
+  QPushButton* Button(const char* name) const;
+  // Runs a command to its end; input waits meanwhile, the pictures keep growing.
+  void Run(const std::function<void(Window&)>& command);
+
+  PictureSurface* m_surface = nullptr;
+  QComboBox* m_readCombo = nullptr;
+  QComboBox* m_modeCombo = nullptr;
+  bool m_busy = false;
+};
+
+}  // namespace tesvo::ui
