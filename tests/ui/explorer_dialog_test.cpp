@@ -149,9 +149,11 @@ class ExplorerDialogTest : public QObject {
         QCOMPARE(image.pixel(250 + i, 11 + j), PictureSurface::ToRgb(state.palette[count]));
       }
     }
-    // The wiped frame one pixel left of and above the image is light grey.
-    QCOMPARE(image.pixel(249, 100), qRgb(192, 192, 192));
-    QCOMPARE(image.pixel(400, 10), qRgb(192, 192, 192));
+    // What was wiped is the area of the image shown before: the start-up
+    // placeholder at the top-left corner, widened by one pixel.
+    QCOMPARE(image.pixel(249, 10), qRgb(192, 192, 192));
+    QCOMPARE(image.pixel(251, 10), qRgb(192, 192, 192));
+    QCOMPARE(image.pixel(252, 10), qRgba(0, 0, 0, 0));
     // The centre of the main cardioid never escapes: count 0, black.
     QCOMPARE(image.pixel(250 + 265, 11 + 265), qRgb(0, 0, 0));
     QCOMPARE(QFileInfo("ultimo.pix").size(), 2 * 531 * 531);
