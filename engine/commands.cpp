@@ -6,6 +6,7 @@
 #include "colour/palette.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
+#include "engine/scan.h"
 #include "library/file_error.h"
 #include "library/saving.h"
 
@@ -22,6 +23,12 @@ void InitialiseExplorer(Window& window, unsigned randomSeed) {
   const ControlColours& colours = state.presets[state.formulaIndex][kMandelbrotPreset].controlColours;
   state.initialColours = {colours[0], colours[1], colours[2]};
   ReportingFileErrors(window, [&] { EnsureLastImages(window); });
+}
+
+bool HasImage() {
+  const ImageRecord& image = state.currentImage;
+  return (image.kind == kMandelbrotKind || image.kind == kJuliaKind) && CanGenerate(image) &&
+         SelectFormula(state.mandelbrotSlot.formulaLetter) != nullptr;
 }
 
 void StartMandelbrot(Window& window) {

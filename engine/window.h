@@ -3,9 +3,11 @@
 // the toolkit, so every command runs against a fake in tests.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/formulas.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
@@ -37,6 +39,9 @@ class Window {
   virtual void ReadListInsert(int index, const std::string& text) = 0;
   virtual void ReadListRemove(int index) = 0;
   virtual void ReadListSelect(int index) = 0;
+
+  // "Coordenadas para conjunto de Julia": the typed c, or nothing after Cancel.
+  virtual std::optional<Complex> AskJuliaCoordinates() = 0;
 };
 
 }  // namespace tesvo

@@ -68,6 +68,13 @@ class FakeWindow : public Window {
   }
   void ReadListRemove(int index) override { readList.erase(readList.begin() + index); }
   void ReadListSelect(int index) override { selectedRead = index; }
+  std::optional<Complex> AskJuliaCoordinates() override {
+    ++coordinateQuestions;
+    if (coordinateAnswers.empty()) return std::nullopt;
+    const std::optional<Complex> answer = coordinateAnswers.front();
+    coordinateAnswers.pop_front();
+    return answer;
+  }
 
   Colour Pixel(int x, int y) const { return pixels.at(y * kWidth + x); }
 
@@ -86,6 +93,8 @@ class FakeWindow : public Window {
   int selectedMode = -1;
   std::vector<std::string> readList;
   int selectedRead = -1;
+  std::deque<std::optional<Complex>> coordinateAnswers;
+  int coordinateQuestions = 0;
 
  private:
   void Put(int x, int y, Colour colour) {

@@ -4,13 +4,19 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <ctime>
 
+#include "colour/colour_commands.h"
 #include "engine/commands.h"
+#include "navigation/julia.h"
+#include "navigation/zoom.h"
 #include "ui/dialog_units.h"
+#include "ui/julia_coordinates_dialog.h"
 #include "ui/message_box.h"
 #include "ui/picture_surface.h"
+#include "ui/zoom_band.h"
 
 namespace tesvo::ui {
 namespace {
@@ -78,11 +84,9 @@ ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
   m_surface = new PictureSurface(size(), this);
   CreateControls();
 
-  connect(Button("startMandelbrotButton"), &QPushButton::clicked, this, [this] { Run(StartMandelbrot); });
-  connect(m_modeCombo, &QComboBox::activated, this,
-          [this](int index) { Run([index](Window& window) { ChangeMode(window, index); }); });
-  connect(Button("precisionUpButton"), &QPushButton::clicked, this, [this] { Run(IncreasePrecision); });
-  connect(Button("precisionDownButton"), &QPushButton::clicked, this, [this] { Run(DecreasePrecision); });
+  m_zoomBand = new ZoomBand(this);
+  m_zoomBand->hide();
+  ConnectCommands();
 
   InitialiseExplorer(*this, static_cast<unsigned>(std::clock()));
 }
@@ -137,6 +141,47 @@ void ExplorerDialog::CreateControls() {
   // Frames below the controls, the pictures below everything.
   for (QWidget* group : groups) group->lower();
   m_surface->lower();
+}
+
+void ExplorerDialog::ConnectCommands() {
+  const std::pair<const char*, void (*)(Window&)> buttons[] = {
+      {"startMandelbrotButton", StartMandelbrot}, {"precisionUpButton", IncreasePrecision},
+      {"precisionDownButton", DecreasePrecision}, {"gradationUpButton", IncreaseGradation},
+      {"gradationDownButton", DecreaseGradation}, {"randomColoursButton", RandomColours},
+      {"initialColoursButton", InitialColours},   {"greyColoursButton", GreyColours},
+      {"enlargeButton", EnlargePreview},          {"juliaCoordinatesButton", JuliaFromCoordinates},
+  };
+  for (const auto& [name, command] : buttons)
+    connect(Button(name), &QPushButton::clicked, this, [this, command = command] { Run(command); });
+  // activated fires on the user's choice only, never on a selection set by a command.
+  connect(m_modeCombo, &QComboBox::activated, this,
+          [this](int index) { Run([index](Window& window) { ChangeMode(window, index); }); });
+}
+
+void ExplorerDialog::mousePressEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (event->button() == Qt::LeftButton && !m_busy) {
+    m_zoomStart = point;
+    m_zooming = true;
+    m_zoomBand->setGeometry(QRect(point, QSize()));
+    m_zoomBand->show();
+    m_zoomBand->raise();
+  } else if (event->button() == Qt::RightButton) {
+    Run([point](Window& window) { JuliaFromPoint(window, {point.x(), point.y()}); });
+  }
+}
+
+void ExplorerDialog::mouseMoveEvent(QMouseEvent* event) {
+  if (m_zooming) m_zoomBand->setGeometry(QRect(m_zoomStart, event->position().toPoint()).normalized());
+}
+
+void ExplorerDialog::mouseReleaseEvent(QMouseEvent* event) {
+  if (!m_zooming || event->button() != Qt::LeftButton) return;
+  m_zooming = false;
+  m_zoomBand->hide();
+  const QPoint start = m_zoomStart;
+  const QPoint end = event->position().toPoint();
+  Run([start, end](Window& window) { ZoomToRectangle(window, {start.x(), start.y()}, {end.x(), end.y()}); });
 }
 
 QPushButton* ExplorerDialog::Button(const char* name) const { return findChild<QPushButton*>(name); }
@@ -202,5 +247,12 @@ void ExplorerDialog::ReadListInsert(int index, const std::string& text) {
 void ExplorerDialog::ReadListRemove(int index) { m_readCombo->removeItem(index); }
 
 void ExplorerDialog::ReadListSelect(int index) { m_readCombo->setCurrentIndex(index); }
+
+std::optional<Complex> ExplorerDialog::AskJuliaCoordinates() {
+  m_surface->Flush();
+  JuliaCoordinatesDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return Complex{dialog.re(), dialog.im()};
+}
 
 }  // namespace tesvo::ui

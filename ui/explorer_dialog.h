@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <functional>
 
 #include "engine/window.h"
@@ -14,6 +15,7 @@ class QPushButton;
 namespace tesvo::ui {
 
 class PictureSurface;
+class ZoomBand;
 
 class ExplorerDialog : public QDialog, public Window {
   Q_OBJECT
@@ -38,13 +40,18 @@ class ExplorerDialog : public QDialog, public Window {
   void ReadListInsert(int index, const std::string& text) override;
   void ReadListRemove(int index) override;
   void ReadListSelect(int index) override;
+  std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   void CreateControls();
+  void ConnectCommands();
   QPushButton* Button(const char* name) const;
   // Runs a command to its end; input waits meanwhile, the pictures keep growing.
   void Run(const std::function<void(Window&)>& command);
@@ -52,6 +59,9 @@ class ExplorerDialog : public QDialog, public Window {
   PictureSurface* m_surface = nullptr;
   QComboBox* m_readCombo = nullptr;
   QComboBox* m_modeCombo = nullptr;
+  ZoomBand* m_zoomBand = nullptr;
+  QPoint m_zoomStart;
+  bool m_zooming = false;
   bool m_busy = false;
 };
 

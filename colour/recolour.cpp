@@ -1,0 +1,35 @@
+#include "colour/recolour.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "colour/palette.h"
+#include "engine/generation.h"
+
+namespace tesvo {
+
+void Recolour(ImageRecord record, Window& window) {
+  BuildPaletteFor(state.currentImage);
+  PaintCounts(state.countBuffer, record, window);
+}
+
+void PaintCounts(const CountBuffer& counts, ImageRecord record, Window& window) {
+  const std::int64_t w = record.Width();
+  const std::int64_t h = record.Height();
+  const bool drawn = w > 0 && h > 0 && w * h <= kCountBufferSize;
+  std::vector<Colour> block(drawn ? static_cast<std::size_t>(w * h) : 0);
+  for (std::int64_t x = 0; x < w && drawn; ++x) {
+    for (std::int64_t y = 0; y < h; ++y) {
+      const int count = counts[x * h + y];
+      // Counts come from generation or from a checked pixel file; anything else
+      // is drawn black rather than read outside the Palette.
+      block[y * w + x] = count >= 0 && count < kPaletteSize ? state.palette[count] : 0;
+    }
+  }
+  if (record.kind != kPreviewKind) ClearImageArea(state.mandelbrotSlot, window);
+  if (drawn)
+    window.CopyBlock(record.pixelLeft, record.pixelTop, static_cast<int>(w), static_cast<int>(h),
+                     block.data());
+}
+
+}  // namespace tesvo

@@ -1,0 +1,93 @@
+#include "navigation/julia.h"
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <cmath>
+
+#include "engine/commands.h"
+#include "engine/generation.h"
+#include "engine/program_state.h"
+#include "engine/scan.h"
+#include "library/file_error.h"
+#include "library/saving.h"
+
+namespace tesvo {
+namespace {
+
+// The preview of c in the current image's precision, colours and mode, drawn
+// into the small picture; the big picture, its counts and `caption` stay.
+void ShowPreview(Window& window, Complex c) {
+  if (state.currentImage.coloringMethod == kInversion) c = InvertPoint(c.re, c.im);
+  if (!std::isfinite(c.re) || !std::isfinite(c.im)) {
+    // Only c = 0 has no inverse; a point that is not a number has no Julia set.
+    window.ShowMessage(kNoInverseMessage, kProgramName);
+    return;
+  }
+  ImageRecord preview = state.previewSlot;
+  preview.juliaRe = c.re;
+  preview.juliaIm = c.im;
+  preview.iterationLimit = state.currentImage.iterationLimit;
+  preview.controlColours = state.currentImage.controlColours;
+  preview.gradation = state.currentImage.gradation;
+  preview.coloringMethod = state.currentImage.coloringMethod;
+  state.previewImage = preview;
+  GenerateImage(preview, window);
+  window.SetTitle(PreviewTitle(c.re, c.im));
+}
+
+}  // namespace
+
+void JuliaFromPoint(Window& window, ClientPoint point) {
+  if (!HasImage()) return;
+  if (state.currentImage.kind != kMandelbrotKind) {
+    window.ShowMessage(kNotMandelbrotMessage, kProgramName);
+    return;
+  }
+  ShowPreview(window, MapToPlane(state.currentImage, point));
+}
+
+void EnlargePreview(Window& window) {
+  const ImageRecord& preview = state.previewImage;
+  if (preview.kind != kPreviewKind || !CanGenerate(preview) ||
+      SelectFormula(state.juliaSlot.formulaLetter) == nullptr)
+    return;
+  ImageRecord enlarged = preview;
+  enlarged.pixelLeft = state.juliaSlot.pixelLeft;
+  enlarged.pixelTop = state.juliaSlot.pixelTop;
+  enlarged.pixelRight = state.juliaSlot.pixelRight;
+  enlarged.pixelBottom = state.juliaSlot.pixelBottom;
+  enlarged.kind = kJuliaKind;
+  GenerateImage(enlarged, window);
+  state.currentImage = enlarged;
+  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  state.formulaIndex = enlarged.formulaIndex;
+  state.currentMethod = enlarged.coloringMethod;
+  window.SelectMode(enlarged.coloringMethod);
+}
+
+void JuliaFromCoordinates(Window& window) {
+  const std::optional<Complex> typed = window.AskJuliaCoordinates();
+  if (!typed) return;
+  if (!state.slotsLoaded) StartMandelbrot(window);
+  ShowPreview(window, *typed);
+}
+
+std::optional<double> ParseDialogNumber(const std::string& text) {
+  const std::string field = text.substr(0, 31);
+  std::size_t start = field.find_first_not_of(" \t");
+  if (start == std::string::npos) return std::nullopt;
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  const char* begin = field.c_str() + start;
+  char* end = nullptr;
+  const double value = strtod_l(begin, &end, cLocale);
+  if (end == begin) return std::nullopt;
+  // 0 from anything but a leading digit 0 is a failed conversion (",5", "-0").
+  if (value == 0 && *begin != '0') return std::nullopt;
+  for (const char* rest = end; *rest != '\0'; ++rest)
+    if (*rest != ' ' && *rest != '\t') return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+}  // namespace tesvo

@@ -1,0 +1,47 @@
+#include "navigation/zoom.h"
+
+#include <utility>
+
+#include "engine/commands.h"
+#include "engine/generation.h"
+#include "engine/program_state.h"
+#include "library/file_error.h"
+#include "library/saving.h"
+
+namespace tesvo {
+
+void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
+  if (!HasImage()) return;
+  // A drag towards the left or upwards zooms the same rectangle as the drag
+  // the other way; taken as it comes it would mirror the window and could ask
+  // for an image larger than the big picture.
+  if (release.x < press.x) std::swap(press.x, release.x);
+  if (release.y < press.y) std::swap(press.y, release.y);
+  const int dx = release.x - press.x;
+  const int dy = release.y - press.y;
+  if (dx == 0 || dy == 0) return;
+
+  const ImageRecord& full =
+      state.currentImage.kind == kMandelbrotKind ? state.mandelbrotSlot : state.juliaSlot;
+  ImageRecord zoomed = state.currentImage;
+  const Complex topLeft = MapToPlane(state.currentImage, press);
+  const Complex bottomRight = MapToPlane(state.currentImage, release);
+  zoomed.planeLeft = topLeft.re;
+  zoomed.planeTop = topLeft.im;
+  zoomed.planeRight = bottomRight.re;
+  zoomed.planeBottom = bottomRight.im;
+  zoomed.pixelLeft = full.pixelLeft;
+  zoomed.pixelTop = full.pixelTop;
+  zoomed.pixelRight = full.pixelRight;
+  zoomed.pixelBottom = full.pixelBottom;
+  if (dy > dx)
+    zoomed.pixelRight = full.pixelLeft + (full.pixelRight - full.pixelLeft) * dx / dy;
+  else
+    zoomed.pixelBottom = full.pixelTop + (full.pixelBottom - full.pixelTop) * dy / dx;
+
+  GenerateImage(zoomed, window);
+  state.currentImage = zoomed;
+  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+}
+
+}  // namespace tesvo
