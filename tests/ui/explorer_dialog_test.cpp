@@ -87,30 +87,52 @@ class ExplorerDialogTest : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("geometry");
     // Dialog units converted at 6 x 13 base units.
-    QTest::newRow("start") << "startMandelbrotButton" << "Iniciar conjunto de Mandelbrot" << QRect(14, 21, 197, 26);
-    QTest::newRow("save") << "saveButton" << "Grabar imagen" << QRect(14, 211, 197, 23);
-    QTest::newRow("next") << "readNextButton" << "Leer siguiente " << QRect(119, 182, 92, 23);
-    QTest::newRow("previous") << "readPreviousButton" << "Leer anterior" << QRect(14, 182, 92, 23);
-    QTest::newRow("delete") << "deleteButton" << "<- Borrar" << QRect(156, 153, 54, 23);
-    QTest::newRow("precision+") << "precisionUpButton" << "+" << QRect(84, 258, 57, 23);
-    QTest::newRow("precision-") << "precisionDownButton" << "-" << QRect(153, 258, 57, 23);
-    QTest::newRow("gradation+") << "gradationUpButton" << "+" << QRect(83, 306, 57, 23);
-    QTest::newRow("gradation-") << "gradationDownButton" << "-" << QRect(152, 306, 57, 23);
-    QTest::newRow("random") << "randomColoursButton" << "Cambiar" << QRect(14, 336, 57, 23);
-    QTest::newRow("grey") << "greyColoursButton" << "Grises" << QRect(83, 336, 57, 23);
-    QTest::newRow("initial") << "initialColoursButton" << "Iniciales" << QRect(152, 336, 57, 23);
-    QTest::newRow("a+bi") << "juliaCoordinatesButton" << "a + bi" << QRect(167, 483, 48, 23);
-    QTest::newRow("enlarge") << "enlargeButton" << "Ampliar" << QRect(167, 514, 48, 23);
-    QTest::newRow("help1") << "generationHelpButton" << "?" << QRect(224, 11, 20, 23);
-    QTest::newRow("help5") << "precisionHelpButton" << "?" << QRect(224, 250, 20, 23);
-    QTest::newRow("modeLabel") << "modeLabel" << "Modo ->" << QRect(15, 59, 45, 13);
-    QTest::newRow("readLabel") << "readLabel" << "Leer ->" << QRect(14, 158, 35, 13);
-    QTest::newRow("gradationLabel") << "gradationLabel" << "Gradado :" << QRect(17, 310, 50, 16);
-    QTest::newRow("hint") << "mouseHintLabel"
-                          << "Botón izq.: se marca zona a ampliar.\nBotón drch.: se genera conjunto de Julia. "
-                          << QRect(14, 89, 195, 31);
-    QTest::newRow("generation") << "generationGroup" << "Generación de imágenes" << QRect(3, 5, 218, 120);
-    QTest::newRow("julia") << "juliaGroup" << "Conjunto de Jullia" << QRect(3, 372, 218, 171);
+    QTest::newRow("start") << "startMandelbrotButton"
+                           << "Iniciar conjunto de Mandelbrot" << QRect(14, 21, 197, 26);
+    QTest::newRow("save") << "saveButton"
+                          << "Grabar imagen" << QRect(14, 211, 197, 23);
+    QTest::newRow("next") << "readNextButton"
+                          << "Leer siguiente " << QRect(119, 182, 92, 23);
+    QTest::newRow("previous") << "readPreviousButton"
+                              << "Leer anterior" << QRect(14, 182, 92, 23);
+    QTest::newRow("delete") << "deleteButton"
+                            << "<- Borrar" << QRect(156, 153, 54, 23);
+    QTest::newRow("precision+") << "precisionUpButton"
+                                << "+" << QRect(84, 258, 57, 23);
+    QTest::newRow("precision-") << "precisionDownButton"
+                                << "-" << QRect(153, 258, 57, 23);
+    QTest::newRow("gradation+") << "gradationUpButton"
+                                << "+" << QRect(83, 306, 57, 23);
+    QTest::newRow("gradation-") << "gradationDownButton"
+                                << "-" << QRect(152, 306, 57, 23);
+    QTest::newRow("random") << "randomColoursButton"
+                            << "Cambiar" << QRect(14, 336, 57, 23);
+    QTest::newRow("grey") << "greyColoursButton"
+                          << "Grises" << QRect(83, 336, 57, 23);
+    QTest::newRow("initial") << "initialColoursButton"
+                             << "Iniciales" << QRect(152, 336, 57, 23);
+    QTest::newRow("a+bi") << "juliaCoordinatesButton"
+                          << "a + bi" << QRect(167, 483, 48, 23);
+    QTest::newRow("enlarge") << "enlargeButton"
+                             << "Ampliar" << QRect(167, 514, 48, 23);
+    QTest::newRow("help1") << "generationHelpButton"
+                           << "?" << QRect(224, 11, 20, 23);
+    QTest::newRow("help5") << "precisionHelpButton"
+                           << "?" << QRect(224, 250, 20, 23);
+    QTest::newRow("modeLabel") << "modeLabel"
+                               << "Modo ->" << QRect(15, 59, 45, 13);
+    QTest::newRow("readLabel") << "readLabel"
+                               << "Leer ->" << QRect(14, 158, 35, 13);
+    QTest::newRow("gradationLabel") << "gradationLabel"
+                                    << "Gradado :" << QRect(17, 310, 50, 16);
+    QTest::newRow("hint")
+        << "mouseHintLabel"
+        << "Botón izq.: se marca zona a ampliar.\nBotón drch.: se genera conjunto de Julia. "
+        << QRect(14, 89, 195, 31);
+    QTest::newRow("generation") << "generationGroup"
+                                << "Generación de imágenes" << QRect(3, 5, 218, 120);
+    QTest::newRow("julia") << "juliaGroup"
+                           << "Conjunto de Jullia" << QRect(3, 372, 218, 171);
   }
 
   void controlsAtTheirPlacesWithTheirTexts() {
@@ -193,6 +215,43 @@ class ExplorerDialogTest : public QObject {
     const QImage after = m_dialog->grab().toImage();
     QCOMPARE(after.pixel(400, 200), before.pixel(400, 200));
     QCOMPARE(after.pixel(515, 276), qRgb(0, 0, 0));
+  }
+
+  void dragZoomsAndRightClickPreviews() {
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    QTest::mousePress(m_dialog.get(), Qt::LeftButton, {}, QPoint(427, 188));
+    QTest::mouseMove(m_dialog.get(), QPoint(500, 230));
+    auto* band = m_dialog->findChild<QWidget*>("zoomBand");
+    QVERIFY(band && band->isVisible());
+    QCOMPARE(band->geometry(), QRect(QPoint(427, 188), QPoint(500, 230)));
+    QTest::mouseRelease(m_dialog.get(), Qt::LeftButton, {}, QPoint(604, 276));
+    QVERIFY(!band->isVisible());
+    QCOMPARE(state.currentImage.pixelBottom, 275);
+    QCOMPARE(state.currentImage.planeLeft, -0.7333333333333334);
+    // Below the shortened image the big-picture area is light grey.
+    QCOMPARE(m_dialog->surface()->image().pixel(500, 400), qRgb(192, 192, 192));
+
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    QTest::mousePress(m_dialog.get(), Qt::RightButton, {}, QPoint(427, 188));
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot") + QString(27, ' ') +
+                                          QStringLiteral("c = -0.733333 + 0.733333·i"));
+    QCOMPARE(state.previewImage.juliaRe, -0.7333333333333334);
+    // The preview shows in the small picture: its corner pixel is drawn now.
+    QVERIFY(m_dialog->surface()->image().pixel(12, 390) != qRgba(0, 0, 0, 0));
+  }
+
+  void colourButtonsRecolourAtOnce() {
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("greyColoursButton"), Qt::LeftButton);
+    const QImage& image = m_dialog->surface()->image();
+    const int count = state.countBuffer[10 * 531 + 10];
+    QCOMPARE(image.pixel(260, 21), PictureSurface::ToRgb(state.palette[count]));
+    QCOMPARE(qRed(image.pixel(260, 21)), qGreen(image.pixel(260, 21)));  // a grey
+    // The last column and row, drawn by generation, are wiped by the repaint.
+    QCOMPARE(image.pixel(781, 300), qRgb(192, 192, 192));
+    QCOMPARE(image.pixel(400, 542), qRgb(192, 192, 192));
   }
 
   void messageBoxesHaveSpanishButtons() {
