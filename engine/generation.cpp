@@ -25,6 +25,9 @@ int ColumnsPerStrip(int rows) { return std::max(1, 16384 / std::max(1, rows)); }
 void Scan(const ImageRecord& record, bool mandelbrot, Window& window) {
   const bool stores = record.kind != kPreviewKind;
   if (stores) ClearImageArea(state.currentImage, window);
+  // No columns or no rows: nothing is drawn, however long the other side is.
+  // Stopping here keeps that side's coordinates from being laid out at all.
+  if (record.pixelRight < record.pixelLeft || record.pixelBottom < record.pixelTop) return;
   const ScanPlan plan = MakeScanPlan(record, mandelbrot);
   const int columns = plan.Columns();
   const int rows = plan.Rows();

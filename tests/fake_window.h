@@ -3,6 +3,8 @@
 // from a queue) and the two lists.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <deque>
 #include <string>
 #include <vector>
@@ -36,9 +38,10 @@ class FakeWindow : public Window {
     Put(x, y, colour);
   }
   void FillLightGrey(int left, int top, int right, int bottom) override {
-    fills.push_back({left, top, right, bottom});
-    for (int y = top; y <= bottom; ++y)
-      for (int x = left; x <= right; ++x) Put(x, y, kLightGrey);
+    fills.push_back({left, top, right, bottom, pixelCalls.size()});
+    // Clipped before the loops: a foreign record can carry any rectangle.
+    for (int y = std::max(top, 0); y <= std::min(bottom, kHeight - 1); ++y)
+      for (int x = std::max(left, 0); x <= std::min(right, kWidth - 1); ++x) Put(x, y, kLightGrey);
   }
   void CopyBlock(int left, int top, int width, int height, const Colour* block) override {
     ++blockCopies;
@@ -82,6 +85,7 @@ class FakeWindow : public Window {
   std::vector<PixelCall> pixelCalls;
   struct Fill {
     int left, top, right, bottom;
+    std::size_t pixelsBefore;  // pixels drawn before this fill
   };
   std::vector<Fill> fills;
   int blockCopies = 0;

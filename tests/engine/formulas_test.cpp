@@ -1,0 +1,82 @@
+#include "engine/formulas.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/deterministic_math.h"
+
+namespace tesvo {
+namespace {
+
+struct StepCase {
+  char letter;
+  Complex z;
+  Complex c;
+  Complex expected;
+};
+
+const double kRootHalf = std::sqrt(0.5);
+const double kEighthTurnRadius = std::sqrt(std::sqrt(8.0));  // |z^3|^(1/2) for z = 1 + i
+
+// Values that can be worked out by hand. Where a step reaches a sine or a
+// cosine the expected value is computed with the same functions.
+const StepCase kStepCases[] = {
+    {'a', {0, 0}, {0.3, -0.4}, {0.3, -0.4}},  // e^0 = 1: the step returns c
+    {'a', {0, 0}, {0, 0}, {0, 0}},
+    {'a', {1, 0}, {1, 0}, {Exp(1), 0}},
+    {'a', {0, 1}, {0, 1}, {-Sin(1), Cos(1)}},  // i * e^i
+    {'b', {0, 0}, {0, 0}, {1, 0}},             // cos 0 * cosh 0
+    {'b', {0, 1}, {0.5, 0.25}, {0.5 + (Exp(1) + 1 / Exp(1)) * 0.5, 0.25}},
+    {'b', {1, 0}, {0, 0}, {Cos(1), 0}},
+    {'c', {0, 0}, {0.25, 0}, {0.25, 0}},
+    {'c', {1, 2}, {0.5, -0.5}, {-2.5, 3.5}},
+    {'d', {1, 0}, {0, 0}, {1, 0}},                        // z^3 = 1, 2 sin 0 = 0
+    {'d', {1, 1}, {0.5, 0.5}, {-1.5, 2 * Sin(2) + 0.5}},  // z^3 = -2 + 2i
+    {'e', {0, 1}, {0, 0}, {1, 0}},                        // i^4 = 1
+    {'e', {1, 1}, {0.5, 0.5}, {-3.5, 0.5}},               // (1 + i)^4 = -4
+    {'f', {0, 1}, {0, 0}, {1, -1}},                       // i^4 + i^3 = 1 - i
+    {'f', {1, 1}, {0, 0}, {-6, 2}},                       // -4 + (-2 + 2i)
+    {'g', {-1, 0}, {0, 0}, {1, 0}},                       // z^3 = -1, Re < 0: a root of +1
+    {'g', {1, 0}, {0.5, 0}, {1.5, 0}},
+    {'g', {0, 1}, {0, 0}, {kRootHalf, kRootHalf}},  // Re z^3 = 0: the angle is pi/2
+    {'g',
+     {1, 1},
+     {0, 0},
+     {kEighthTurnRadius * Cos(-std::numbers::pi / 8), kEighthTurnRadius* Sin(-std::numbers::pi / 8)}},
+    {'h', {1, 0}, {0, 0}, {2 * Sin(1), 0}},                // z^3 = 1
+    {'h', {1, 1}, {0.5, -0.5}, {2 * Sin(-2) + 0.5, 1.5}},  // z^3 = -2 + 2i
+};
+
+TEST(FormulaStep, WorkedValues) {
+  for (const StepCase& t : kStepCases) {
+    SCOPED_TRACE(::testing::Message() << "formula '" << t.letter << "' z = " << t.z.re << " + " << t.z.im
+                                      << "i, c = " << t.c.re << " + " << t.c.im << "i");
+    const FormulaStep step = SelectFormula(t.letter);
+    ASSERT_NE(step, nullptr);
+    const Complex next = step(t.z.re, t.z.im, t.c.re, t.c.im);
+    EXPECT_NEAR(next.re, t.expected.re, 1e-15 * (1 + std::fabs(t.expected.re)));
+    EXPECT_NEAR(next.im, t.expected.im, 1e-15 * (1 + std::fabs(t.expected.im)));
+  }
+}
+
+TEST(FormulaStep, ThreeHalvesOfZeroIsNotANumber) {
+  const Complex next = SelectFormula('g')(0, 0, 0.5, 0.5);
+  EXPECT_TRUE(std::isnan(next.re));
+  EXPECT_TRUE(std::isnan(next.im));
+}
+
+TEST(FormulaStep, LettersOutsideTheTableSelectNothing) {
+  for (char letter = 'a'; letter <= 'h'; ++letter) {
+    EXPECT_NE(SelectFormula(letter), nullptr) << letter;
+    EXPECT_EQ(FormulaRow(letter), letter - 'a');
+  }
+  for (char letter : {'\0', '`', 'i', 'A', 'C', 'z', '\xE1'}) {
+    EXPECT_EQ(SelectFormula(letter), nullptr) << int{letter};
+    EXPECT_EQ(FormulaRow(letter), -1);
+  }
+}
+
+}  // namespace
+}  // namespace tesvo
