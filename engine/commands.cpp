@@ -47,7 +47,10 @@ void StartMandelbrot(Window& window) {
 
 void ChangeMode(Window& window, int selectedMethod) {
   state.currentMethod = selectedMethod;
-  if (state.currentMethod == state.currentImage.coloringMethod) return;
+  // Before the first image the choice only waits for the start button: a
+  // record that describes no image must not push the last image out of
+  // "ultimo".
+  if (!HasImage() || state.currentMethod == state.currentImage.coloringMethod) return;
   ImageRecord record = state.currentImage;
   record.coloringMethod = state.currentMethod;
   GenerateImage(record, window);
@@ -56,6 +59,7 @@ void ChangeMode(Window& window, int selectedMethod) {
 }
 
 void IncreasePrecision(Window& window) {
+  if (!HasImage()) return;
   double& limit = state.currentImage.iterationLimit;
   limit = limit * 2;
   if (limit > kMaxIterationLimit) limit = kMaxIterationLimit;
@@ -63,6 +67,7 @@ void IncreasePrecision(Window& window) {
 }
 
 void DecreasePrecision(Window& window) {
+  if (!HasImage()) return;
   state.currentImage.iterationLimit = state.currentImage.iterationLimit * 0.5;
   GenerateImage(state.currentImage, window);
 }

@@ -1,0 +1,47 @@
+// Commands pressed before the first image: the window has only the start-up
+// placeholder (or nothing at all), and no slot is filled.
+#include "colour/colour_commands.h"
+#include "library/image_files.h"
+#include "navigation/julia.h"
+#include "navigation/zoom.h"
+#include "tests/command_fixture.h"
+
+namespace tesvo {
+namespace {
+
+using BeforeFirstImage = testing::CommandTest;
+
+TEST_F(BeforeFirstImage, CommandsOtherThanStartDrawAndWriteNothing) {
+  const auto lastBefore = testing::FileBytes("ultimo.dat");
+  const auto secondBefore = testing::FileBytes("penultimo.dat");
+  const ImageRecord placeholder = state.currentImage;
+
+  ChangeMode(window, kConvergence);
+  IncreasePrecision(window);
+  DecreasePrecision(window);
+  ZoomToRectangle(window, {300, 100}, {400, 200});
+  JuliaFromPoint(window, {400, 300});
+  EnlargePreview(window);
+  IncreaseGradation(window);
+  RandomColours(window);
+
+  EXPECT_TRUE(window.pixelCalls.empty());
+  EXPECT_TRUE(window.fills.empty());
+  EXPECT_EQ(window.blockCopies, 0);
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_TRUE(SameBytes(state.currentImage, placeholder));
+  EXPECT_EQ(testing::FileBytes("ultimo.dat"), lastBefore);
+  EXPECT_EQ(testing::FileBytes("penultimo.dat"), secondBefore);
+  // The mode chosen meanwhile is the one the start button then uses.
+  StartMandelbrot(window);
+  EXPECT_EQ(state.currentImage.coloringMethod, kConvergence);
+}
+
+TEST_F(BeforeFirstImage, ZeroFilledImageIsNeverWrittenAsTheLastImage) {
+  state.currentImage = ImageRecord{};
+  ChangeMode(window, kDecomposition);
+  EXPECT_EQ(ReadParameterFile("ultimo").kind, 'm');
+}
+
+}  // namespace
+}  // namespace tesvo
