@@ -8,6 +8,7 @@
 #include "engine/program_state.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
+#include "library/image_list.h"
 #include "library/saving.h"
 
 namespace tesvo {
@@ -23,6 +24,7 @@ void InitialiseExplorer(Window& window, unsigned randomSeed) {
   const ControlColours& colours = state.presets[state.formulaIndex][kMandelbrotPreset].controlColours;
   state.initialColours = {colours[0], colours[1], colours[2]};
   ReportingFileErrors(window, [&] { EnsureLastImages(window); });
+  ListSavedImages(window);
 }
 
 bool HasImage() {

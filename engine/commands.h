@@ -13,7 +13,7 @@ inline constexpr std::array<const char*, 4> kModeNames = {"convergencia", "desco
 
 // Seeds the random colours from `clock`, sets the formula and mode, stamps the
 // preset table, fills "Modo ->", takes the initial colours and makes sure of
-// the reserved pairs "ultimo" and "penultimo".
+// the reserved pairs "ultimo" and "penultimo", then lists the saved images.
 void InitialiseExplorer(Window& window, unsigned randomSeed);
 
 // True once the big picture holds an image that commands can work on: one

@@ -40,6 +40,9 @@ class Window {
   virtual void ReadListRemove(int index) = 0;
   virtual void ReadListSelect(int index) = 0;
 
+  // "Grabación de imagen": the name as typed, or nothing after Cancel.
+  virtual std::optional<std::string> AskSaveName() = 0;
+
   // "Coordenadas para conjunto de Julia": the typed c, or nothing after Cancel.
   virtual std::optional<Complex> AskJuliaCoordinates() = 0;
 };

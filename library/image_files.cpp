@@ -89,6 +89,16 @@ void MoveIntoPlace(const std::string& temporary, const std::string& file) {
   }
 }
 
+std::vector<std::uint8_t> PixelBytes(const std::int16_t* counts, std::size_t countCount) {
+  std::vector<std::uint8_t> pixels(2 * countCount);
+  for (std::size_t i = 0; i < countCount; ++i) {
+    const auto value = static_cast<std::uint16_t>(counts[i]);
+    pixels[2 * i] = static_cast<std::uint8_t>(value);
+    pixels[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
+  }
+  return pixels;
+}
+
 }  // namespace
 
 std::string ParameterFileName(const std::string& base) { return base + ".dat"; }
@@ -104,12 +114,7 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
   const std::string datName = ParameterFileName(base);
   const std::string pixName = PixelFileName(base);
 
-  std::vector<std::uint8_t> pixels(2 * countCount);
-  for (std::size_t i = 0; i < countCount; ++i) {
-    const auto value = static_cast<std::uint16_t>(counts[i]);
-    pixels[2 * i] = static_cast<std::uint8_t>(value);
-    pixels[2 * i + 1] = static_cast<std::uint8_t>(value >> 8);
-  }
+  const std::vector<std::uint8_t> pixels = PixelBytes(counts, countCount);
   const RecordBytes recordBytes = ToBytes(record);
   const std::vector<std::uint8_t> parameters(recordBytes.begin(), recordBytes.end());
 
@@ -130,6 +135,11 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
     throw;
   }
   MoveIntoPlace(datTemporary, datName);
+}
+
+void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
+  const std::string pixName = PixelFileName(base);
+  MoveIntoPlace(WriteTemporary(pixName, PixelBytes(counts, countCount)), pixName);
 }
 
 ImageRecord ReadParameterFile(const std::string& base) {

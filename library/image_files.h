@@ -23,6 +23,10 @@ bool ParameterFileExists(const std::string& base);
 void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount);
 
+// Replaces base + ".pix" alone, through a temporary file as WritePair does.
+// Throws FileError.
+void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
+
 // The record of base + ".dat". Throws FileError when it cannot be opened or
 // holds other than exactly 200 bytes.
 ImageRecord ReadParameterFile(const std::string& base);

@@ -1,17 +1,30 @@
-// The "Leer ->" list of saved images, kept sorted without regard to case.
+// The "Leer ->" list of saved images: the .dat files of the working folder,
+// kept in the order a sorted list of the desktop shows names, case and
+// accents counting only where the letters are otherwise the same.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/window.h"
 
 namespace tesvo {
 
-// True when a sorts before b in the list.
+// True when a sorts before b in the list. Letters compare without case and
+// accents first ("árbol" between "alfa" and "Beta"); then an unaccented letter
+// comes before an accented one and lower case before upper case. Symbols sort
+// before digits, digits before letters.
 bool ListsBefore(const std::string& a, const std::string& b);
 
 // Inserts name at its sorted place, after any entry that compares equal, and
 // returns its index.
 int AddSortedEntry(Window& window, const std::string& name);
+
+// Base names of the files of folder whose names end exactly in ".dat", those
+// four characters cut off, in list order.
+std::vector<std::string> SavedImageNames(const std::string& folder = ".");
+
+// Start-up: fills the list with the saved images of the working folder.
+void ListSavedImages(Window& window);
 
 }  // namespace tesvo

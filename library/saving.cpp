@@ -9,6 +9,48 @@
 #include "library/image_list.h"
 
 namespace tesvo {
+namespace {
+
+// The author's signature: typed as the save name, it shows his note instead.
+constexpr const char* kAuthorTrigger = "d i d i d e z u z u";
+// His note carries the executable's name as its caption, not the program's.
+constexpr const char* kExecutableName = "tesvo";
+
+}  // namespace
+
+void SaveImageAs(Window& window) {
+  const std::optional<std::string> name = window.AskSaveName();
+  if (!name) return;
+  if (*name == kAuthorTrigger) {
+    window.ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
+                       kExecutableName);
+    return;
+  }
+  if (name->empty()) {
+    window.ShowMessage("Hay que teclear un nombre de fichero \n(sin extensión)", kProgramName);
+    return;
+  }
+  SaveImage(*name, window);
+}
+
+void DeleteReadImage(Window& window) {
+  if (state.readIndex == -1) {
+    window.ShowMessage("Primero tiene que leer para poder borrar.\nEs así la cosa", kProgramName);
+    return;
+  }
+  if (state.readIndex < 0 || state.readIndex >= window.ReadListCount()) return;
+  const std::string name = window.ReadListText(state.readIndex);
+  if (!window.AskYesNo("¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\t" + name,
+                       kProgramName)) {
+    window.ShowMessage("Pues haces bien en no borrarla", kProgramName);
+    return;
+  }
+  // The entry goes once the parameter file is gone, since only that file
+  // makes a name readable; a failed removal leaves both in place.
+  RemoveIfPresent(ParameterFileName(name));
+  window.ReadListRemove(state.readIndex);
+  RemoveIfPresent(PixelFileName(name));
+}
 
 void SaveImage(const std::string& name, Window& window) {
   // Spent before anything can fail, so that a failed quiet save never makes

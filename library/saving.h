@@ -11,6 +11,16 @@ namespace tesvo {
 inline constexpr const char* kLastName = "ultimo";
 inline constexpr const char* kSecondLastName = "penultimo";
 
+// "Grabar imagen": asks for a name and saves the current image under it. An
+// empty name is refused with a message; the author's trigger shows his note.
+void SaveImageAs(Window& window);
+
+// "<- Borrar": after confirmation, deletes the pair of the entry read last
+// (readIndex, not the selection) and its entry. A half of the pair that is
+// already gone is no error. Does nothing when readIndex designates no entry.
+// Throws FileError.
+void DeleteReadImage(Window& window);
+
 // Writes currentImage and its counts as the pair `name`, unless name + ".dat"
 // exists. A quiet save (state.quietSave) adds no list entry and shows no
 // message; the flag is spent by this call whatever its outcome. Throws

@@ -71,6 +71,13 @@ class FakeWindow : public Window {
   }
   void ReadListRemove(int index) override { readList.erase(readList.begin() + index); }
   void ReadListSelect(int index) override { selectedRead = index; }
+  std::optional<std::string> AskSaveName() override {
+    ++saveQuestions;
+    if (saveAnswers.empty()) return std::nullopt;
+    const std::optional<std::string> answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+  }
   std::optional<Complex> AskJuliaCoordinates() override {
     ++coordinateQuestions;
     if (coordinateAnswers.empty()) return std::nullopt;
@@ -97,6 +104,8 @@ class FakeWindow : public Window {
   int selectedMode = -1;
   std::vector<std::string> readList;
   int selectedRead = -1;
+  std::deque<std::optional<std::string>> saveAnswers;
+  int saveQuestions = 0;
   std::deque<std::optional<Complex>> coordinateAnswers;
   int coordinateQuestions = 0;
 

@@ -10,12 +10,17 @@
 
 #include "colour/colour_commands.h"
 #include "engine/commands.h"
+#include "library/file_error.h"
+#include "library/reading.h"
+#include "library/saving.h"
 #include "navigation/julia.h"
 #include "navigation/zoom.h"
 #include "ui/dialog_units.h"
+#include "ui/help_dialog.h"
 #include "ui/julia_coordinates_dialog.h"
 #include "ui/message_box.h"
 #include "ui/picture_surface.h"
+#include "ui/save_image_dialog.h"
 #include "ui/zoom_band.h"
 
 namespace tesvo::ui {
@@ -145,17 +150,43 @@ void ExplorerDialog::CreateControls() {
 
 void ExplorerDialog::ConnectCommands() {
   const std::pair<const char*, void (*)(Window&)> buttons[] = {
-      {"startMandelbrotButton", StartMandelbrot}, {"precisionUpButton", IncreasePrecision},
-      {"precisionDownButton", DecreasePrecision}, {"gradationUpButton", IncreaseGradation},
-      {"gradationDownButton", DecreaseGradation}, {"randomColoursButton", RandomColours},
-      {"initialColoursButton", InitialColours},   {"greyColoursButton", GreyColours},
-      {"enlargeButton", EnlargePreview},          {"juliaCoordinatesButton", JuliaFromCoordinates},
+      {"startMandelbrotButton", StartMandelbrot},
+      {"precisionUpButton", IncreasePrecision},
+      {"precisionDownButton", DecreasePrecision},
+      {"gradationUpButton", IncreaseGradation},
+      {"gradationDownButton", DecreaseGradation},
+      {"randomColoursButton", RandomColours},
+      {"initialColoursButton", InitialColours},
+      {"greyColoursButton", GreyColours},
+      {"enlargeButton", EnlargePreview},
+      {"juliaCoordinatesButton", JuliaFromCoordinates},
+      {"readNextButton", ReadNextImage},
+      {"readPreviousButton", ReadPreviousImage},
+      {"saveButton", [](Window& window) { ReportingFileErrors(window, [&] { SaveImageAs(window); }); }},
+      {"deleteButton", [](Window& window) { ReportingFileErrors(window, [&] { DeleteReadImage(window); }); }},
   };
   for (const auto& [name, command] : buttons)
     connect(Button(name), &QPushButton::clicked, this, [this, command = command] { Run(command); });
   // activated fires on the user's choice only, never on a selection set by a command.
   connect(m_modeCombo, &QComboBox::activated, this,
           [this](int index) { Run([index](Window& window) { ChangeMode(window, index); }); });
+  connect(m_readCombo, &QComboBox::activated, this,
+          [this](int index) { Run([index](Window& window) { ReadSelectedImage(window, index); }); });
+
+  const std::pair<const char*, int> helpButtons[] = {
+      {"generationHelpButton", 1}, {"libraryHelpButton", 2},   {"coloursHelpButton", 3},
+      {"juliaHelpButton", 4},      {"precisionHelpButton", 5},
+  };
+  for (const auto& [name, topic] : helpButtons)
+    connect(Button(name), &QPushButton::clicked, this, [this, topic = topic] { ShowHelpTopic(topic); });
+}
+
+void ExplorerDialog::ShowHelpTopic(int topic) {
+  if (m_busy) return;
+  m_surface->Flush();
+  HelpDialog dialog(topic, this);
+  dialog.move(mapToGlobal(DialogRect(148, 0, 0, 0).topLeft()));
+  dialog.exec();
 }
 
 void ExplorerDialog::mousePressEvent(QMouseEvent* event) {
@@ -247,6 +278,13 @@ void ExplorerDialog::ReadListInsert(int index, const std::string& text) {
 void ExplorerDialog::ReadListRemove(int index) { m_readCombo->removeItem(index); }
 
 void ExplorerDialog::ReadListSelect(int index) { m_readCombo->setCurrentIndex(index); }
+
+std::optional<std::string> ExplorerDialog::AskSaveName() {
+  m_surface->Flush();
+  SaveImageDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.name();
+}
 
 std::optional<Complex> ExplorerDialog::AskJuliaCoordinates() {
   m_surface->Flush();

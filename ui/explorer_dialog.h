@@ -40,6 +40,7 @@ class ExplorerDialog : public QDialog, public Window {
   void ReadListInsert(int index, const std::string& text) override;
   void ReadListRemove(int index) override;
   void ReadListSelect(int index) override;
+  std::optional<std::string> AskSaveName() override;
   std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:
@@ -53,6 +54,8 @@ class ExplorerDialog : public QDialog, public Window {
   void CreateControls();
   void ConnectCommands();
   QPushButton* Button(const char* name) const;
+  // Runs the help window on one of the five topics, over the big picture.
+  void ShowHelpTopic(int topic);
   // Runs a command to its end; input waits meanwhile, the pictures keep growing.
   void Run(const std::function<void(Window&)>& command);
 

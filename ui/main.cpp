@@ -1,16 +1,20 @@
 #include <QApplication>
 #include <QFont>
 
-#include "ui/explorer_dialog.h"
 #include "ui/program_font.h"
+#include "ui/program_icon.h"
+#include "ui/start_dialog.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tesvo"));
   QApplication::setApplicationVersion(QStringLiteral(TESVO_VERSION));
+  QApplication::setOrganizationName(QStringLiteral("Orvanel"));
+  QGuiApplication::setDesktopFileName(QStringLiteral(TESVO_APP_ID));
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(tesvo::ui::ProgramFont());
-  tesvo::ui::ExplorerDialog explorer;
-  explorer.exec();
+  QApplication::setWindowIcon(tesvo::ui::ProgramIcon());
+  tesvo::ui::StartDialog start;
+  start.exec();
   return 0;
 }

@@ -1,0 +1,143 @@
+#include "library/reading.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "colour/palette.h"
+#include "engine/formulas.h"
+#include "engine/generation.h"
+#include "engine/program_state.h"
+#include "engine/scan.h"
+#include "library/file_error.h"
+#include "library/image_files.h"
+
+namespace tesvo {
+namespace {
+
+// Far beyond any window, small enough that no edge arithmetic overflows.
+constexpr std::int32_t kMaxCoordinate = 1 << 16;
+
+bool InCoordinateRange(std::int32_t value) { return value >= -kMaxCoordinate && value <= kMaxCoordinate; }
+
+bool ValidCounts(const std::vector<std::int16_t>& counts) {
+  for (const std::int16_t count : counts)
+    if (count < 0 || count > kMaxIterationLimit) return false;
+  return true;
+}
+
+// Generation keeps the counts of the big picture only; a preview's are
+// counted again, into the CountBuffer in the same column layout, so that its
+// pixel file can be written.
+void StorePreviewCounts(const ImageRecord& record) {
+  const ScanPlan plan = MakeScanPlan(record, false);
+  const int rows = plan.Rows();
+  std::vector<std::int16_t> column(static_cast<std::size_t>(rows));
+  for (int i = 0; i < plan.Columns(); ++i) {
+    CountColumns(plan, i, 1, column.data());
+    std::copy(column.begin(), column.end(),
+              state.countBuffer.begin() + static_cast<std::ptrdiff_t>(i) * record.Height());
+  }
+}
+
+void ReadEntry(Window& window, int index) {
+  state.readIndex = index;
+  ReportingFileErrors(window, [&] { ReadImage(window.ReadListText(index), window); });
+  window.ReadListSelect(index);
+}
+
+}  // namespace
+
+std::optional<std::string> RecordProblem(const ImageRecord& r) {
+  if (r.kind != kMandelbrotKind && r.kind != kJuliaKind && r.kind != kPreviewKind)
+    return "el tipo de imagen no es ni Mandelbrot ni Julia";
+  if (FormulaRow(r.formulaLetter) < 0) return "la fórmula no es ninguna de las del programa";
+  if (r.coloringMethod < kConvergence || r.coloringMethod > kInversion)
+    return "el modo de representación no existe";
+  if (!std::isfinite(r.iterationLimit) || r.iterationLimit <= 0)
+    return "la precisión no es un número positivo";
+  if (r.iterationLimit > kMaxIterationLimit) return "la precisión pasa de 5000";
+  if (r.gradation < 1) return "el gradado es menor que 1";
+  for (const RGB& c : r.controlColours)
+    for (const std::int32_t component : {c.red, c.green, c.blue})
+      if (component < 0 || component > 255) return "los colores no están entre 0 y 255";
+  if (!InCoordinateRange(r.pixelLeft) || !InCoordinateRange(r.pixelTop) || !InCoordinateRange(r.pixelRight) ||
+      !InCoordinateRange(r.pixelBottom) || r.Width() < 1 || r.Height() < 1 || !CanGenerate(r))
+    return "el rectángulo de la imagen no cabe en la imagen grande";
+  return std::nullopt;
+}
+
+void ReadImage(const std::string& name, Window& window) {
+  ImageRecord record = ReadParameterFile(name);
+  if (const std::optional<std::string> problem = RecordProblem(record)) {
+    window.ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " + *problem +
+                           ".\nNo se ha leído.",
+                       kProgramName);
+    return;
+  }
+  // Read before anything changes, so that an unreadable pixel file leaves the
+  // current image as it was.
+  const std::size_t count = static_cast<std::size_t>(record.Width()) * record.Height();
+  std::vector<std::int16_t> counts(count);
+  const bool stored = ReadPixelFile(name, counts.data(), count) && ValidCounts(counts);
+
+  // The formula index in the file is not trusted; the letter decides.
+  state.formulaIndex = FormulaRow(record.formulaLetter);
+  record.formulaIndex = state.formulaIndex;
+  state.currentMethod = record.coloringMethod;
+  window.SelectMode(state.currentMethod);
+  const PresetRow& row = state.presets[state.formulaIndex];
+  state.mandelbrotSlot = row[kMandelbrotPreset];
+  state.juliaSlot = row[kJuliaPreset];
+  state.previewSlot = row[kPreviewPreset];
+  state.slotsLoaded = true;
+  BuildPaletteFor(record);
+  ClearImageArea(state.currentImage, window);
+  state.currentImage = record;
+
+  if (stored) {
+    std::copy(counts.begin(), counts.end(), state.countBuffer.begin());
+    const int w = record.Width();
+    const int h = record.Height();
+    std::vector<Colour> block(count);
+    for (int x = 0; x < w; ++x)
+      for (int y = 0; y < h; ++y) block[y * w + x] = state.palette[counts[x * h + y]];
+    window.CopyBlock(record.pixelLeft, record.pixelTop, w, h, block.data());
+  } else {
+    window.ShowMessage("No encuentro el fichero " + PixelFileName(name) +
+                           ". \nLo tendré que reconstruir. Un momento, por favor.",
+                       kProgramName);
+    GenerateImage(state.currentImage, window);
+    if (record.kind == kPreviewKind) StorePreviewCounts(record);
+    // Only the pixel file is written: the user's parameter file stays as it
+    // is, and the entry keeps its place in the list.
+    WritePixelFile(name, state.countBuffer.data(), count);
+    window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
+  }
+
+  if (record.kind == kMandelbrotKind || record.kind == kJuliaKind) {
+    state.caption = record.kind == kMandelbrotKind ? kMandelbrotCaption : kJuliaCaption;
+    window.SetTitle(state.caption);
+  }
+}
+
+void ReadSelectedImage(Window& window, int index) {
+  if (index < 0 || index >= window.ReadListCount()) return;
+  ReadEntry(window, index);
+}
+
+void ReadNextImage(Window& window) {
+  const int n = window.ReadListCount();
+  if (n == 0) return;
+  const int next = state.readIndex + 1;
+  ReadEntry(window, next >= n ? 0 : next);
+}
+
+void ReadPreviousImage(Window& window) {
+  const int n = window.ReadListCount();
+  const int previous = state.readIndex - 1 < 0 ? n - 1 : state.readIndex - 1;
+  if (previous < 0 || previous >= n) return;
+  ReadEntry(window, previous);
+}
+
+}  // namespace tesvo

@@ -1,0 +1,293 @@
+// The image library against files in a fresh folder: the list and its order,
+// the reading commands, reading from a pixel file or rebuilding it, saving by
+// name, deleting, and files that were not written by the program.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+
+#include "colour/palette.h"
+#include "engine/commands.h"
+#include "engine/generation.h"
+#include "engine/program_state.h"
+#include "library/image_files.h"
+#include "library/image_list.h"
+#include "library/reading.h"
+#include "library/saving.h"
+#include "tests/fake_window.h"
+
+namespace tesvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeWindow;
+
+std::string Contents(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Write(const std::string& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::string RecordText(const ImageRecord& record) {
+  const RecordBytes bytes = ToBytes(record);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+class Library : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state.Reset();
+    char pattern[] = "/tmp/tesvo-library-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    previous_ = fs::current_path();
+    fs::current_path(folder_);
+    InitialiseExplorer(window_, 1);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(folder_);
+  }
+
+  // A small Mandelbrot image of formula c, computed and saved as `name`.
+  ImageRecord SaveSmallImage(const std::string& name, int method = kEscapeTime) {
+    ImageRecord record = state.presets[2][kMandelbrotPreset];
+    record.pixelRight = record.pixelLeft + 24;
+    record.pixelBottom = record.pixelTop + 18;
+    record.coloringMethod = method;
+    BuildPaletteFor(record);
+    GenerateImage(record, window_);
+    state.currentImage = record;
+    SaveImage(name, window_);
+    window_.messages.clear();
+    return record;
+  }
+
+  std::vector<std::int16_t> Counts(const ImageRecord& record) const {
+    return {state.countBuffer.begin(), state.countBuffer.begin() + record.Width() * record.Height()};
+  }
+
+  FakeWindow window_;
+  fs::path folder_;
+  fs::path previous_;
+};
+
+TEST(ImageListOrder, SortsAsTheDesktopListDoes) {
+  const std::vector<std::pair<std::string, std::string>> before = {
+      {"alfa", "Beta"}, {"a", "A"}, {"a", "á"}, {"árbol", "Beta"}, {"nu", "Ñu"},      {"Ñu", "oso"},
+      {"_x", "1"},      {"9", "a"}, {"", "a"},  {"ab", "abc"},     {"Zeta", "zetas"}, {"uno10", "uno2"},
+  };
+  for (const auto& [a, b] : before) {
+    EXPECT_TRUE(ListsBefore(a, b)) << a << " < " << b;
+    EXPECT_FALSE(ListsBefore(b, a)) << b << " !< " << a;
+  }
+  EXPECT_FALSE(ListsBefore("igual", "igual"));
+}
+
+TEST_F(Library, ListsExactDatFilesWithoutTheirExtensionInOrder) {
+  for (const char* file : {"Zeta.dat", "árbol.dat", "alfa.dat", "Beta.dat", ".dat", "nube.dat", "Ñu.dat",
+                           "mayúsculas.DAT", "copia.dat.bak", "solo.pix"})
+    Write(file, "x");
+  fs::create_directory("carpeta.dat");
+  FakeWindow fresh;
+  state.readIndex = 3;
+  InitialiseExplorer(fresh, 1);
+  EXPECT_EQ(fresh.readList, (std::vector<std::string>{"", "alfa", "árbol", "Beta", "Ñu", "nube", "penultimo",
+                                                      "ultimo", "Zeta"}));
+  EXPECT_EQ(state.readIndex, -1);
+}
+
+TEST_F(Library, NextAndPreviousWrapAroundAndFollowADeletion) {
+  SaveSmallImage("a");
+  SaveSmallImage("b");
+  window_.readList = {"a", "b", "penultimo", "ultimo"};
+  std::vector<int> read;
+  const auto step = [&](void (*command)(Window&)) {
+    command(window_);
+    read.push_back(state.readIndex);
+    EXPECT_EQ(window_.selectedRead, state.readIndex);
+  };
+  step(ReadPreviousImage);  // nothing read yet: the last entry
+  step(ReadNextImage);      // wraps to the first
+  step(ReadNextImage);
+  step(ReadPreviousImage);
+  step(ReadPreviousImage);  // wraps to the last
+  EXPECT_EQ(read, (std::vector<int>{3, 0, 1, 0, 3}));
+
+  state.readIndex = 1;
+  window_.answers = {true};
+  DeleteReadImage(window_);  // "b" goes; readIndex stays on its old place
+  EXPECT_EQ(window_.readList, (std::vector<std::string>{"a", "penultimo", "ultimo"}));
+  ReadNextImage(window_);
+  EXPECT_EQ(state.readIndex, 2);  // two places after the deleted entry
+  window_.answers = {true};
+  DeleteReadImage(window_);  // the last entry goes
+  ReadNextImage(window_);
+  EXPECT_EQ(state.readIndex, 0);  // wraps
+}
+
+TEST_F(Library, ReadingCommandsDoNothingWithoutAnEntry) {
+  window_.readList.clear();
+  ReadNextImage(window_);
+  ReadPreviousImage(window_);
+  ReadSelectedImage(window_, 0);
+  window_.answers = {true};
+  state.readIndex = 0;
+  DeleteReadImage(window_);
+  EXPECT_EQ(state.readIndex, 0);
+  EXPECT_TRUE(window_.messages.empty());
+}
+
+TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
+  const ImageRecord saved = SaveSmallImage("uno", kConvergence);
+  const std::vector<std::int16_t> counts = Counts(saved);
+  const std::string datBefore = Contents("uno.dat");
+  window_.readList = {"penultimo", "uno", "ultimo"};
+
+  // From the pixel file: drawn at once, nothing computed, no message.
+  StartMandelbrot(window_);  // another image, other counts, another mode
+  window_.messages.clear();
+  window_.pixelCalls.clear();
+  ReadSelectedImage(window_, 1);
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_TRUE(window_.pixelCalls.empty());
+  EXPECT_EQ(Counts(saved), counts);
+  EXPECT_EQ(state.currentMethod, kConvergence);
+  EXPECT_EQ(window_.selectedMode, kConvergence);
+  EXPECT_EQ(window_.title, "Conjunto de Mandelbrot");
+  EXPECT_EQ(window_.Pixel(saved.pixelLeft + 3, saved.pixelTop + 5), state.palette[counts[3 * 18 + 5]]);
+
+  // Missing, short, or holding counts beyond 5000: computed again and stored.
+  std::string outOfRange = Contents("uno.pix");
+  outOfRange[0] = '\x71';
+  outOfRange[1] = '\x17';  // 6001
+  for (const std::string& pix : {std::string(), std::string("ab"), outOfRange}) {
+    if (pix.empty())
+      fs::remove("uno.pix");
+    else
+      Write("uno.pix", pix);
+    StartMandelbrot(window_);
+    window_.messages.clear();
+    ReadSelectedImage(window_, 1);
+    ASSERT_EQ(window_.messages.size(), 2u);
+    EXPECT_EQ(window_.messages[0].text,
+              "No encuentro el fichero uno.pix. \nLo tendré que reconstruir. Un momento, por favor.");
+    EXPECT_EQ(window_.messages[1].text, "El fichero uno ha sido grabado");
+    EXPECT_EQ(Counts(saved), counts);
+    EXPECT_EQ(Contents("uno.dat"), datBefore);  // the user's file is never rewritten
+    EXPECT_EQ(fs::file_size("uno.pix"), 2u * counts.size());
+    EXPECT_EQ(window_.readList, (std::vector<std::string>{"penultimo", "uno", "ultimo"}));
+    EXPECT_EQ(window_.selectedRead, 1);
+  }
+}
+
+TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
+  const ImageRecord good = SaveSmallImage("bueno");
+  const auto hostile = [&](auto change) {
+    ImageRecord r = good;
+    change(r);
+    return RecordText(r);
+  };
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"corto", RecordText(good).substr(0, 150)},
+      {"tipo", hostile([](ImageRecord& r) { r.kind = 'x'; })},
+      {"letra", hostile([](ImageRecord& r) { r.formulaLetter = 'z'; })},
+      {"modo", hostile([](ImageRecord& r) { r.coloringMethod = 7; })},
+      {"enorme", hostile([](ImageRecord& r) { r.pixelRight = 2000000000; })},
+      {"grande", hostile([](ImageRecord& r) {
+         r.pixelRight = r.pixelLeft + 600;
+         r.pixelBottom = r.pixelTop + 600;
+       })},
+      {"vacio", hostile([](ImageRecord& r) { r.pixelRight = r.pixelLeft; })},
+      {"nan", hostile([](ImageRecord& r) { r.iterationLimit = std::numeric_limits<double>::quiet_NaN(); })},
+      {"negativo", hostile([](ImageRecord& r) { r.iterationLimit = -4; })},
+      {"limite", hostile([](ImageRecord& r) { r.iterationLimit = 6000; })},
+      {"gradado", hostile([](ImageRecord& r) { r.gradation = 0; })},
+      {"color", hostile([](ImageRecord& r) { r.controlColours[1].green = 300; })},
+  };
+  StartMandelbrot(window_);
+  const std::string current = RecordText(state.currentImage);
+  const Palette palette = state.palette;
+  const std::string slot = RecordText(state.mandelbrotSlot);
+  const CountBuffer counts = state.countBuffer;
+  for (const auto& [name, bytes] : files) {
+    Write(name + ".dat", bytes);
+    state.currentMethod = kDecomposition;
+    window_.selectedMode = kDecomposition;
+    window_.messages.clear();
+    window_.readList = {name};
+    ReadSelectedImage(window_, 0);
+    ASSERT_EQ(window_.messages.size(), 1u) << name;
+    EXPECT_NE(window_.messages[0].text.find(name + ".dat"), std::string::npos) << window_.messages[0].text;
+    EXPECT_EQ(RecordText(state.currentImage), current) << name;
+    EXPECT_EQ(RecordText(state.mandelbrotSlot), slot) << name;
+    EXPECT_EQ(state.palette, palette) << name;
+    EXPECT_EQ(state.countBuffer, counts) << name;
+    EXPECT_EQ(state.currentMethod, kDecomposition) << name;
+    EXPECT_EQ(window_.selectedMode, kDecomposition) << name;
+    EXPECT_FALSE(fs::exists(name + ".pix")) << name;
+  }
+}
+
+TEST_F(Library, SavingByNameAndItsRefusals) {
+  SaveSmallImage("base");
+  window_.readList = {"penultimo", "ultimo"};
+  window_.saveAnswers = {std::nullopt,          std::string(),         std::string("d i d i d e z u z u"),
+                         std::string("Mandel"), std::string("Mandel"), std::string("   ")};
+  for (int i = 0; i < 6; ++i) SaveImageAs(window_);
+  ASSERT_EQ(window_.messages.size(), 5u);
+  EXPECT_EQ(window_.messages[0].text, "Hay que teclear un nombre de fichero \n(sin extensión)");
+  EXPECT_EQ(window_.messages[1].text,
+            "E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.");
+  EXPECT_NE(window_.messages[1].caption, "Tesvo");
+  EXPECT_EQ(window_.messages[2].text, "El fichero Mandel ha sido grabado");
+  EXPECT_EQ(window_.messages[3].text,
+            "El fichero Mandel.dat ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo "
+            "previamente");
+  EXPECT_EQ(window_.messages[4].text, "El fichero     ha sido grabado");
+  EXPECT_EQ(window_.readList, (std::vector<std::string>{"   ", "Mandel", "penultimo", "ultimo"}));
+  EXPECT_FALSE(fs::exists("d i d i d e z u z u.dat"));
+  EXPECT_EQ(Contents("Mandel.dat"), RecordText(state.currentImage));
+}
+
+TEST_F(Library, DeletingGoesByTheEntryReadLast) {
+  SaveSmallImage("a");
+  SaveSmallImage("b");
+  window_.readList = {"a", "b", "penultimo", "ultimo"};
+
+  DeleteReadImage(window_);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, "Primero tiene que leer para poder borrar.\nEs así la cosa");
+
+  ReadSelectedImage(window_, 1);
+  window_.selectedRead = 0;  // the user looks at another entry
+  window_.messages.clear();
+  window_.answers = {false};
+  DeleteReadImage(window_);
+  ASSERT_EQ(window_.messages.size(), 2u);
+  EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tb");
+  EXPECT_EQ(window_.messages[1].text, "Pues haces bien en no borrarla");
+  EXPECT_TRUE(fs::exists("b.dat"));
+
+  window_.messages.clear();
+  window_.answers = {true, true};
+  fs::remove("penultimo.pix");  // one half missing: no error
+  DeleteReadImage(window_);
+  DeleteReadImage(window_);  // the entry that moved up
+  EXPECT_EQ(window_.readList, (std::vector<std::string>{"a", "ultimo"}));
+  EXPECT_EQ(window_.messages.size(), 2u);  // the two questions only
+  EXPECT_EQ(window_.messages[1].text,
+            "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tpenultimo");
+  for (const char* file : {"b.dat", "b.pix", "penultimo.dat"}) EXPECT_FALSE(fs::exists(file)) << file;
+  EXPECT_TRUE(fs::exists("a.pix"));
+}
+
+}  // namespace
+}  // namespace tesvo

@@ -1,0 +1,139 @@
+// The start dialog, the about box, the save dialog and the help window, driven
+// as a user would on the offscreen platform.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "ui/about_dialog.h"
+#include "ui/explorer_dialog.h"
+#include "ui/help_dialog.h"
+#include "ui/help_texts.h"
+#include "ui/save_image_dialog.h"
+#include "ui/start_dialog.h"
+
+using namespace tesvo::ui;
+
+namespace {
+
+// Runs `act` on the next modal window once it is up, then `after` once it is gone.
+void OnNextModal(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    QVERIFY(modal);
+    act(modal);
+  });
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(m_folder.isValid());
+    QDir::setCurrent(m_folder.path());
+  }
+
+  void startDialogOpensTheExplorerAndTheAboutBox() {
+    StartDialog start;
+    start.show();
+    QCOMPARE(start.windowTitle(), QStringLiteral("Tesvo"));
+    QVERIFY(start.findChild<QLabel*>("startImage")->pixmap().width() > 0);
+
+    QString opened;
+    OnNextModal([&](QWidget* modal) {
+      opened = modal->objectName();
+      modal->close();
+    });
+    QTest::mouseClick(start.findChild<QPushButton*>("startButton"), Qt::LeftButton);
+    QCOMPARE(opened, QStringLiteral("explorerDialog"));
+    QVERIFY(start.isVisible());  // closing the main window returns here
+
+    OnNextModal([&](QWidget* modal) {
+      opened = modal->windowTitle();
+      QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    QTest::mouseClick(start.findChild<QPushButton*>("aboutButton"), Qt::LeftButton);
+    QCOMPARE(opened, QStringLiteral("Acerca de Tesvo"));
+
+    QTest::mouseClick(start.findChild<QPushButton*>("quitButton"), Qt::LeftButton);
+    QVERIFY(!start.isVisible());
+    QCOMPARE(start.result(), int(QDialog::Rejected));
+  }
+
+  void aboutBoxClosesWithAceptarAndEnter() {
+    AboutDialog about(nullptr);
+    QVERIFY(!(about.windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(about.findChild<QLabel*>("aboutText")->text().contains(QStringLiteral("2.0.0.1")));
+    QVERIFY(!about.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
+    QTimer::singleShot(0, [&] { QTest::keyClick(&about, Qt::Key_Return); });
+    QCOMPARE(about.exec(), int(QDialog::Accepted));
+    QTimer::singleShot(0, [&] { about.findChild<QPushButton*>("okButton")->click(); });
+    QCOMPARE(about.exec(), int(QDialog::Accepted));
+  }
+
+  void saveDialogGivesTheNameAsTyped() {
+    SaveImageDialog dialog(nullptr);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Grabación de imagen"));
+    QTimer::singleShot(0, [&] {
+      QTest::keyClicks(dialog.findChild<QLineEdit*>("nameEdit"), QStringLiteral(" Árbol.x "));
+      QTest::keyClick(&dialog, Qt::Key_Return);
+    });
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(dialog.name(), std::string(" Árbol.x "));
+    QTimer::singleShot(0, [&] { dialog.findChild<QPushButton*>("cancelButton")->click(); });
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+  }
+
+  void helpButtonsShowTheirTopics() {
+    ExplorerDialog explorer;
+    explorer.show();
+    const std::pair<const char*, const char*> buttons[] = {
+        {"generationHelpButton", "GENERACIÓN DE IMÁGENES"},
+        {"libraryHelpButton", "LEER, GRABAR Y BORRAR"},
+        {"coloursHelpButton", "COLORES"},
+        {"juliaHelpButton", "CONJUNTOS DE JULIA"},
+        {"precisionHelpButton", "PRECISIÓN"},
+    };
+    for (const auto& [name, title] : buttons) {
+      QString shown;
+      QString text;
+      QPoint place;
+      OnNextModal([&](QWidget* modal) {
+        shown = modal->windowTitle();
+        text = modal->findChild<QLabel*>("helpText")->text();
+        place = modal->pos();
+        QTest::keyClick(modal, Qt::Key_Escape);
+      });
+      explorer.findChild<QPushButton*>(name)->click();
+      QCOMPARE(shown, QString::fromUtf8(title));
+      QVERIFY(text.size() > 200);
+      QCOMPARE(place, explorer.mapToGlobal(QPoint(222, 0)));  // over the big picture
+    }
+  }
+
+  void helpTextsBeginAndEndAsWritten() {
+    const auto& topics = HelpTopics();
+    QVERIFY(topics[0].text.starts_with("Estas son unas instrucciones de uso."));
+    QVERIFY(topics[0].text.ends_with("y se suelta."));
+    for (int i = 1; i < 5; ++i) {
+      QVERIFY(topics[i].text.starts_with("\n1. "));
+      QVERIFY(topics[i].text.ends_with("\n"));
+    }
+    QVERIFY(topics[1].text.ends_with("reconstruirla.\n\n"));
+    QVERIFY(topics[0].text.find(kWebAddress) != std::string::npos);
+    QVERIFY(topics[1].text.size() < 2000);
+    QCOMPARE(FindHelpTopic(6), nullptr);
+  }
+
+ private:
+  QTemporaryDir m_folder;
+};
+
+QTEST_MAIN(DialogsTest)
+#include "dialogs_test.moc"

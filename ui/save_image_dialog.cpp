@@ -1,0 +1,37 @@
+#include "ui/save_image_dialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/dialog_units.h"
+
+namespace tesvo::ui {
+
+SaveImageDialog::SaveImageDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName("saveImageDialog");
+  setWindowTitle(QStringLiteral("Grabación de imagen"));
+  setFixedSize(DialogSize(218, 95));
+
+  auto* prompt = new QLabel(QStringLiteral("Escribe el nombre con el que quieres grabar la imagen:"), this);
+  prompt->setObjectName("promptLabel");
+  prompt->setGeometry(DialogRect(16, 6, 185, 8));
+  m_nameEdit = new QLineEdit(this);
+  m_nameEdit->setObjectName("nameEdit");
+  m_nameEdit->setGeometry(DialogRect(69, 28, 79, 14));
+
+  auto* save = new QPushButton(QStringLiteral("Grabar"), this);
+  save->setObjectName("saveButton");
+  save->setGeometry(DialogRect(51, 73, 50, 14));
+  save->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
+  cancel->setObjectName("cancelButton");
+  cancel->setGeometry(DialogRect(116, 73, 50, 14));
+  connect(save, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  m_nameEdit->setFocus();
+}
+
+std::string SaveImageDialog::name() const { return m_nameEdit->text().toStdString(); }
+
+}  // namespace tesvo::ui
