@@ -13,8 +13,6 @@ namespace {
 
 // The author's signature: typed as the save name, it shows his note instead.
 constexpr const char* kAuthorTrigger = "d i d i d e z u z u";
-// His note carries the executable's name as its caption, not the program's.
-constexpr const char* kExecutableName = "tesvo";
 
 }  // namespace
 
@@ -23,7 +21,7 @@ void SaveImageAs(Window& window) {
   if (!name) return;
   if (*name == kAuthorTrigger) {
     window.ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
-                       kExecutableName);
+                       kProgramName);
     return;
   }
   if (name->empty()) {

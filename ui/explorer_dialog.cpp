@@ -271,11 +271,19 @@ std::string ExplorerDialog::ReadListText(int index) const {
   return m_readCombo->itemText(index).toStdString();
 }
 
+// A combo box selects the first entry put into it, and a neighbour of a removed
+// selected one; the list shows a selection only where a command made one.
 void ExplorerDialog::ReadListInsert(int index, const std::string& text) {
+  const bool noSelection = m_readCombo->currentIndex() == -1;
   m_readCombo->insertItem(index, FromUtf8(text));
+  if (noSelection) m_readCombo->setCurrentIndex(-1);
 }
 
-void ExplorerDialog::ReadListRemove(int index) { m_readCombo->removeItem(index); }
+void ExplorerDialog::ReadListRemove(int index) {
+  const bool selected = m_readCombo->currentIndex() == index;
+  m_readCombo->removeItem(index);
+  if (selected) m_readCombo->setCurrentIndex(-1);
+}
 
 void ExplorerDialog::ReadListSelect(int index) { m_readCombo->setCurrentIndex(index); }
 

@@ -153,6 +153,14 @@ class ExplorerDialogTest : public QObject {
       QVERIFY2(metrics.horizontalAdvance(line.trimmed()) <= geometry.width() - 2, qPrintable(line));
   }
 
+  void readListShowsNoSelectionUntilAnImageIsRead() {
+    auto* read = m_dialog->findChild<QComboBox*>("readCombo");
+    QCOMPARE(read->count(), 2);
+    QCOMPARE(read->itemText(0), QStringLiteral("penultimo"));
+    QCOMPARE(read->currentIndex(), -1);
+    QCOMPARE(read->currentText(), QString());
+  }
+
   void startWritesThePlaceholdersFirst() {
     for (const char* name : {"ultimo", "penultimo"}) {
       QCOMPARE(QFileInfo(QString(name) + ".dat").size(), 200);
