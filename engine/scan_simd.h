@@ -6,6 +6,7 @@
 // copies built with different flags never merge at link time.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -17,8 +18,10 @@ namespace tesvo::simd {
 
 // One iteration step of formula kLetter on every lane, in the same order of
 // operations as the scalar steps: each rounding must happen as it does there.
+// aa and bb are a * a and b * b, which the escape test has computed already.
 template <class T, char kLetter>
-inline void Step(typename T::V& a, typename T::V& b, typename T::V p, typename T::V q) {
+inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename T::V bb, typename T::V p,
+                 typename T::V q) {
   using V = typename T::V;
   const V two = T::Splat(2.0);
   if constexpr (kLetter == 'a') {
@@ -35,7 +38,7 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V p, typename T
     b = q + T::Sin(a) * (one / e - e) * half;
     a = re;
   } else {
-    const V g = a * a - b * b;
+    const V g = aa - bb;
     const V h = two * a * b;
     if constexpr (kLetter == 'c') {
       a = g + p;
@@ -68,11 +71,6 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V p, typename T
   }
 }
 
-template <class T>
-struct Lanes {
-  typename T::V zr, zi, cr, ci, pr, pi, n;
-};
-
 // Walks the job's pixels in scan order and hands them to lanes.
 template <class T>
 class PixelCursor {
@@ -99,37 +97,26 @@ class PixelCursor {
   int row_;
 };
 
-// Counts the finished lanes of one vector (bits of mask) and refills them.
-// Returns the change in the number of busy lanes. An idle lane holds a value
-// that is not a number and a step count of minus infinity, so it never
-// finishes again.
-template <class T, bool kMandelbrot>
-int Refill(Lanes<T>& v, int mask, std::int64_t* pixel, PixelCursor<T>& cursor, const PixelJob& job) {
-  constexpr int kLanes = T::kLanes;
-  alignas(64) double zr[kLanes], zi[kLanes], cr[kLanes], ci[kLanes], pr[kLanes], pi[kLanes], n[kLanes];
-  T::Store(zr, v.zr);
-  T::Store(zi, v.zi);
-  T::Store(cr, v.cr);
-  T::Store(ci, v.ci);
-  T::Store(pr, v.pr);
-  T::Store(pi, v.pi);
-  T::Store(n, v.n);
-  int change = 0;
-  for (int lane = 0; lane < kLanes; ++lane) {
-    if (!(mask >> lane & 1)) continue;
-    if (pixel[lane] >= 0) {
-      const bool escaped = !(n[lane] > job.limit);
-      job.out[pixel[lane]] =
-          OrbitCount(job.method, job.limit, job.convergenceFactor, escaped, static_cast<int>(n[lane]),
-                     {zr[lane], zi[lane]}, {pr[lane], pi[lane]});
-      --change;
-    }
+// The lanes' bookkeeping, kept in memory while the iterates stay in
+// registers. Lane l of vector k is slot k * kLanes + l. A lane's step count
+// is the kernel's step number minus the number at which its pixel started, so
+// the loop counts steps once for all lanes; an idle lane holds a value that
+// is not a number and starts in the far future, so it never finishes.
+template <class T, bool kMandelbrot, int kSlots>
+struct Slots {
+  static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
+
+  explicit Slots(const PixelJob& job)
+      : job(job), cursor(job), maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
+
+  // Puts the next pixel, if any, into the slot, before its first step.
+  void Load(int slot, std::int64_t step) {
     if (cursor.Done()) {
       constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-      pixel[lane] = -1;
-      zr[lane] = zi[lane] = cr[lane] = ci[lane] = kNaN;
-      n[lane] = -std::numeric_limits<double>::infinity();
-      continue;
+      pixel[slot] = -1;
+      start[slot] = kNever;
+      zr[slot] = zi[slot] = pr[slot] = pi[slot] = cr[slot] = ci[slot] = kNaN;
+      return;
     }
     double u = cursor.X();
     double w = cursor.Y();
@@ -139,30 +126,65 @@ int Refill(Lanes<T>& v, int mask, std::int64_t* pixel, PixelCursor<T>& cursor, c
       w = inverted.im;
     }
     if constexpr (kMandelbrot) {
-      zr[lane] = kMandelbrotStart;
-      zi[lane] = 0.0;
-      cr[lane] = u;
-      ci[lane] = w;
+      zr[slot] = kMandelbrotStart;
+      zi[slot] = 0.0;
+      cr[slot] = u;
+      ci[slot] = w;
     } else {
-      zr[lane] = u;
-      zi[lane] = w;
+      zr[slot] = u;
+      zi[slot] = w;
     }
-    pr[lane] = zr[lane];
-    pi[lane] = zi[lane];
-    n[lane] = 0;
-    pixel[lane] = cursor.Index();
+    pr[slot] = zr[slot];
+    pi[slot] = zi[slot];
+    pixel[slot] = cursor.Index();
+    start[slot] = step;
     cursor.Advance();
-    ++change;
+    ++busy;
   }
-  v.zr = T::Load(zr);
-  v.zi = T::Load(zi);
-  v.cr = T::Load(cr);
-  v.ci = T::Load(ci);
-  v.pr = T::Load(pr);
-  v.pi = T::Load(pi);
-  v.n = T::Load(n);
-  return change;
-}
+
+  // After step number `step`: counts the lane's pixel if it is finished, in
+  // the order the plain rule tests, and gives the lane the next pixel.
+  void Service(int slot, std::int64_t step) {
+    if (pixel[slot] < 0) return;
+    const std::int64_t n = step - start[slot];
+    const bool captured = n >= maxSteps;  // n > limit
+    const bool escaped = !captured && zi[slot] * zi[slot] + zr[slot] * zr[slot] > job.bound;
+    if (!captured && !escaped) return;
+    job.out[pixel[slot]] = OrbitCount(job.method, job.limit, job.convergenceFactor, escaped,
+                                      static_cast<int>(n), {zr[slot], zi[slot]}, {pr[slot], pi[slot]});
+    --busy;
+    Load(slot, step);
+  }
+
+  // The lanes of vector k whose pixel reaches the limit at this step.
+  int Captures(int k, std::int64_t step) const {
+    int mask = 0;
+    for (int lane = 0; lane < T::kLanes; ++lane)
+      mask |= (start[k * T::kLanes + lane] + maxSteps == step) << lane;
+    return mask;
+  }
+
+  // A pixel loaded later is captured later, so only a capture can move the
+  // earliest one.
+  void FindNextCapture() {
+    nextCapture = kNever;
+    for (int slot = 0; slot < kSlots; ++slot) nextCapture = std::min(nextCapture, start[slot] + maxSteps);
+  }
+
+  const PixelJob& job;
+  PixelCursor<T> cursor;
+  const std::int64_t maxSteps;
+  std::int64_t nextCapture = kNever;
+  int busy = 0;
+  alignas(64) double zr[kSlots];
+  alignas(64) double zi[kSlots];
+  alignas(64) double pr[kSlots];
+  alignas(64) double pi[kSlots];
+  alignas(64) double cr[kSlots];
+  alignas(64) double ci[kSlots];
+  std::int64_t pixel[kSlots];
+  std::int64_t start[kSlots];
+};
 
 // kVectors independent vectors per thread hide the latency of one step.
 // kPrevious: keep the iterate before the last one ("convergencia" needs it).
@@ -171,49 +193,74 @@ void CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
   if (job.begin >= job.end) return;
-  const V limit = T::Splat(job.limit);
   const V bound = T::Splat(job.bound);
-  const V one = T::Splat(1.0);
   const V juliaRe = T::Splat(job.cRe);
   const V juliaIm = T::Splat(job.cIm);
 
-  PixelCursor<T> cursor(job);
-  Lanes<T> v[kVectors];
-  std::int64_t pixel[kVectors][kLanes];
-  int busy = 0;
+  Slots<T, kMandelbrot, kVectors * kLanes> slots(job);
+  for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
+  slots.nextCapture = slots.maxSteps;
+
+  V a[kVectors], b[kVectors], aa[kVectors], bb[kVectors], pa[kVectors], pb[kVectors];
+#pragma GCC unroll 8
   for (int k = 0; k < kVectors; ++k) {
-    for (int lane = 0; lane < kLanes; ++lane) pixel[k][lane] = -1;
-    v[k].zr = v[k].zi = v[k].cr = v[k].ci = v[k].pr = v[k].pi = v[k].n = T::Splat(0.0);
-    busy += Refill<T, kMandelbrot>(v[k], (1 << kLanes) - 1, pixel[k], cursor, job);
+    a[k] = T::Load(slots.zr + k * kLanes);
+    b[k] = T::Load(slots.zi + k * kLanes);
+    aa[k] = a[k] * a[k];
+    bb[k] = b[k] * b[k];
   }
+  std::int64_t step = 0;
   for (;;) {
-    V done[kVectors];
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       if constexpr (kPrevious) {
-        v[k].pr = v[k].zr;
-        v[k].pi = v[k].zi;
+        pa[k] = a[k];
+        pb[k] = b[k];
       }
       if constexpr (kMandelbrot) {
-        Step<T, kLetter>(v[k].zr, v[k].zi, v[k].cr, v[k].ci);
+        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], T::Load(slots.cr + k * kLanes),
+                         T::Load(slots.ci + k * kLanes));
       } else {
-        Step<T, kLetter>(v[k].zr, v[k].zi, juliaRe, juliaIm);
+        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], juliaRe, juliaIm);
       }
-      v[k].n = v[k].n + one;
-      const V s = v[k].zi * v[k].zi + v[k].zr * v[k].zr;
-      // Captured when the step count passes the limit; otherwise escaped
-      // when s passes the bound, the test the next step would begin with.
-      done[k] = T::Or(T::Greater(v[k].n, limit), T::Greater(s, bound));
     }
-    V any = done[0];
+    ++step;
+    // The escape test of the next step, s = Im(z)^2 + Re(z)^2 > bound, on
+    // squares that the next step reuses.
+    V escaped = T::Splat(0.0);
 #pragma GCC unroll 8
-    for (int k = 1; k < kVectors; ++k) any = T::Or(any, done[k]);
-    if (T::Mask(any) == 0) continue;
     for (int k = 0; k < kVectors; ++k) {
-      if (const int mask = T::Mask(done[k]))
-        busy += Refill<T, kMandelbrot>(v[k], mask, pixel[k], cursor, job);
+      aa[k] = a[k] * a[k];
+      bb[k] = b[k] * b[k];
+      escaped = T::Or(escaped, T::Greater(bb[k] + aa[k], bound));
     }
-    if (busy == 0) return;
+    const bool capture = step == slots.nextCapture;
+    if (T::Mask(escaped) == 0 && !capture) continue;
+
+    for (int k = 0; k < kVectors; ++k) {
+      int mask = T::Mask(T::Greater(bb[k] + aa[k], bound));
+      if (capture) mask |= slots.Captures(k, step);
+      if (mask == 0) continue;
+      T::Store(slots.zr + k * kLanes, a[k]);
+      T::Store(slots.zi + k * kLanes, b[k]);
+      if constexpr (kPrevious) {
+        T::Store(slots.pr + k * kLanes, pa[k]);
+        T::Store(slots.pi + k * kLanes, pb[k]);
+      }
+      for (int lane = 0; lane < kLanes; ++lane) {
+        if (mask >> lane & 1) slots.Service(k * kLanes + lane, step);
+      }
+      a[k] = T::Load(slots.zr + k * kLanes);
+      b[k] = T::Load(slots.zi + k * kLanes);
+      aa[k] = a[k] * a[k];
+      bb[k] = b[k] * b[k];
+      if constexpr (kPrevious) {
+        pa[k] = T::Load(slots.pr + k * kLanes);
+        pb[k] = T::Load(slots.pi + k * kLanes);
+      }
+    }
+    if (slots.busy == 0) return;
+    if (capture) slots.FindNextCapture();
   }
 }
 
