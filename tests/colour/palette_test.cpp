@@ -111,11 +111,6 @@ TEST_F(PaletteTest, BlendRoundsEachComponentDown) {
   EXPECT_EQ(palette[26], kEarlier);
 }
 
-TEST_F(PaletteTest, BlendWithLastBeforeFirstWritesNothing) {
-  BlendSegment(palette, kRed, kBlue, 10, 9);
-  for (Colour c : palette) ASSERT_EQ(c, kEarlier);
-}
-
 // Components of a foreign file need not lie in 0..255: each is reduced to its
 // low 8 bits and cannot spill into its neighbour.
 TEST_F(PaletteTest, ComponentsOutOfRangeKeepTheirLowByte) {

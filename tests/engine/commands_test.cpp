@@ -271,6 +271,7 @@ TEST_F(CommandsTest, RotationThatCannotRemoveShowsOneMessage) {
   EXPECT_FALSE(window.messages[0].question);
   EXPECT_EQ(state.currentImage.formulaLetter, 'c');
   EXPECT_EQ(window.pixelCalls.size(), 532u * 532u);
+  EXPECT_TRUE(fs::exists("ultimo.dat"));  // the steps after the failing one did not run
   EXPECT_FALSE(state.quietSave);
 }
 

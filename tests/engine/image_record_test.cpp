@@ -111,16 +111,6 @@ TEST(ImageRecord, RoundTripKeepsEveryBit) {
   EXPECT_EQ(ToBytes(FromBytes(bytes)), bytes);
 }
 
-TEST(ImageRecord, SameBytesSeesFillerAndReservedBytes) {
-  const ImageRecord r = DistinctRecord();
-  ImageRecord other = r;
-  other.filler2[1] = 0;
-  EXPECT_FALSE(SameBytes(r, other));
-  other = r;
-  other.reserved[19] = 0;
-  EXPECT_FALSE(SameBytes(r, other));
-}
-
 struct PresetRowCase {
   char letter;
   const char* name;

@@ -113,48 +113,9 @@ TEST_F(SavingTest, FailedQuietSaveLeavesTheNextSaveAudible) {
   EXPECT_EQ(window.messages[0].text, "El fichero foto ha sido grabado");
 }
 
-// A rectangle with no stored block writes an empty pixel file; one whose
-// block is larger than the CountBuffer writes only what the buffer holds.
-TEST_F(SavingTest, PixelFileHoldsWTimesHCountsWithinTheBuffer) {
-  state.currentImage = BuiltInPresets()[2][kMandelbrotPreset];
-  state.currentImage.pixelRight = state.currentImage.pixelLeft - 5;
-  SaveImage("vacio", window);
-  EXPECT_EQ(fs::file_size("vacio.pix"), 0u);
-  state.currentImage.pixelRight = state.currentImage.pixelLeft + 1000;
-  state.currentImage.pixelBottom = state.currentImage.pixelTop + 1000;
-  SaveImage("grande", window);
-  EXPECT_EQ(fs::file_size("grande.pix"), 2u * kCountBufferSize);
-}
-
-class RotationTest : public SavingTest {
- protected:
-  void Rotate(std::int32_t method, std::int16_t firstCount) {
-    state.currentImage = SmallImage(method, firstCount);
-    RotateLastImages(window);
-  }
-};
-
-TEST_F(RotationTest, AfterTwoImagesPenultimoHoldsTheFirstAndUltimoTheSecond) {
-  Rotate(kConvergence, 10);
-  const ImageRecord first = state.currentImage;
-  Rotate(kInversion, 20);
-  EXPECT_EQ(FileBytes("penultimo.dat"), RecordFileBytes(first));
-  EXPECT_EQ(FileBytes("penultimo.pix"), PixelBytes(10));
-  EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
-  EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(20));
-  Rotate(kEscapeTime, 30);
-  EXPECT_EQ(FileBytes("penultimo.pix"), PixelBytes(20));
-  EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(30));
-  EXPECT_EQ(dir.Entries(),
-            std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
-  EXPECT_TRUE(window.messages.empty());
-  EXPECT_TRUE(window.readList.empty());
-  EXPECT_FALSE(state.quietSave);
-}
-
 // Reserved files deleted outside the program or never written: the new
 // "ultimo" is written all the same, without a message.
-TEST_F(RotationTest, MissingReservedFilesAreNoError) {
+TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
   const std::vector<std::vector<std::string>> present = {
       {},
       {"ultimo.dat"},
@@ -167,7 +128,8 @@ TEST_F(RotationTest, MissingReservedFilesAreNoError) {
     SCOPED_TRACE(::testing::Message() << files.size() << " files, first " << (files.empty() ? "" : files[0]));
     for (const char* name : {"ultimo.dat", "ultimo.pix", "penultimo.dat", "penultimo.pix"}) fs::remove(name);
     for (const std::string& file : files) WriteFileBytes(file, {7});
-    Rotate(kEscapeTime, 40);
+    state.currentImage = SmallImage(kEscapeTime, 40);
+    RotateLastImages(window);
     EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
     EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(40));
     for (const char* name : {"penultimo.dat", "penultimo.pix"}) {
@@ -178,23 +140,6 @@ TEST_F(RotationTest, MissingReservedFilesAreNoError) {
     EXPECT_TRUE(window.messages.empty());
     EXPECT_FALSE(state.quietSave);
   }
-}
-
-// A real failure ends the rotation with an error naming the file, and leaves
-// the next save audible.
-TEST_F(RotationTest, FailureToRemoveIsStillReported) {
-  fs::create_directories("penultimo.pix/dentro");
-  WriteFileBytes("ultimo.dat", {7});
-  state.currentImage = SmallImage(kEscapeTime, 40);
-  try {
-    RotateLastImages(window);
-    ADD_FAILURE() << "rotated";
-  } catch (const FileError& error) {
-    EXPECT_EQ(error.step(), FileStep::kRemove);
-    EXPECT_EQ(error.file(), "penultimo.pix");
-  }
-  EXPECT_EQ(FileBytes("ultimo.dat"), std::vector<std::uint8_t>{7});
-  EXPECT_FALSE(state.quietSave);
 }
 
 TEST_F(SavingTest, StartUpWritesBothPlaceholdersInAnEmptyFolder) {
