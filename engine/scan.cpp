@@ -1,13 +1,15 @@
 #include "engine/scan.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/program_state.h"
+#include "engine/scan_kernel.h"
 
 namespace tesvo {
 namespace {
-
-constexpr double kMandelbrotStart = 1e-19;
 
 bool KnownKind(char kind) { return kind == kMandelbrotKind || kind == kJuliaKind || kind == kPreviewKind; }
 
@@ -89,13 +91,18 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) {
     escaped = false;
   }
 
-  switch (plan.method) {
+  return OrbitCount(plan.method, plan.limit, plan.convergenceFactor, escaped, n, z, previous);
+}
+
+std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
+                        Complex z, Complex previous) {
+  switch (method) {
     case kConvergence: {
       if (escaped) return 0;
       const double dre = previous.re - z.re;
       const double dim = previous.im - z.im;
-      double m = (dre * dre + dim * dim) * plan.convergenceFactor;
-      if (m > plan.limit) m = plan.limit;
+      double m = (dre * dre + dim * dim) * convergenceFactor;
+      if (m > limit) m = limit;
       if (!(m >= 0)) return 0;  // not a number
       return static_cast<std::int16_t>(m);
     }
@@ -106,11 +113,110 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) {
   }
 }
 
-void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out) {
+namespace {
+
+#ifdef TESVO_X86_KERNELS
+bool CpuHasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
+ScanPath Resolve(ScanPath path) {
+  if (path == ScanPath::kFastest) {
+    if (PathAvailable(ScanPath::kAvx2)) return ScanPath::kAvx2;
+    if (PathAvailable(ScanPath::kSse2)) return ScanPath::kSse2;
+    return ScanPath::kReference;
+  }
+  return PathAvailable(path) ? path : ScanPath::kReference;
+}
+
+void CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
+  for (std::int64_t p = job.begin; p < job.end; ++p)
+    job.out[p] = CountPoint(plan, job.xs[p / job.rows], job.ys[p % job.rows]);
+}
+
+// Pixels per block handed to a thread: big enough that the lanes stay busy
+// and the hand-out costs nothing, small enough that no thread is left with a
+// long tail of slow pixels while the others wait.
+std::int64_t BlockSize(std::int64_t pixels, int threads) {
+  return std::clamp<std::int64_t>(pixels / (8 * threads), 64, 2048);
+}
+
+}  // namespace
+
+bool PathAvailable(ScanPath path) {
+  switch (path) {
+    case ScanPath::kFastest:
+    case ScanPath::kReference:
+      return true;
+#ifdef TESVO_X86_KERNELS
+    case ScanPath::kSse2:
+      return true;
+    case ScanPath::kAvx2:
+      return CpuHasAvx2();
+#else
+    case ScanPath::kSse2:
+    case ScanPath::kAvx2:
+      return false;
+#endif
+  }
+  return false;
+}
+
+void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
+                  const ScanSettings& settings) {
   const int rows = plan.Rows();
-  for (int i = first; i < first + count; ++i) {
-    const double x = plan.xs[i];
-    for (int j = 0; j < rows; ++j) *out++ = CountPoint(plan, x, plan.ys[j]);
+  const std::int64_t pixels = std::int64_t{count} * rows;
+  if (pixels <= 0) return;
+  // The kernels take the first step whatever the bound, which is right only
+  // for a bound of 0 or more; below that every point escapes before its first
+  // step, which costs nothing on the plain rule. They also assume a known
+  // formula and a limit of 0 or more, which is all CanGenerate lets through.
+  const bool kernelsApply =
+      SelectFormula(plan.formulaLetter) == plan.step && plan.limit >= 0 && !(0 > plan.bound);
+  const ScanPath path = kernelsApply ? Resolve(settings.path) : ScanPath::kReference;
+  // Unless told otherwise, small jobs stay on the calling thread: waking a
+  // worker costs more than it saves on a few thousand pixels.
+  const int threads =
+      settings.threads > 0
+          ? settings.threads
+          : static_cast<int>(std::min<std::int64_t>(omp_get_max_threads(), 1 + pixels / 4096));
+  const std::int64_t block = BlockSize(pixels, threads);
+  const std::int64_t blocks = (pixels + block - 1) / block;
+
+  const PixelJob whole{plan.xs.data() + first,
+                       plan.ys.data(),
+                       rows,
+                       0,
+                       pixels,
+                       out,
+                       plan.formulaLetter,
+                       plan.mandelbrot,
+                       plan.method,
+                       plan.limit,
+                       plan.bound,
+                       plan.cRe,
+                       plan.cIm,
+                       plan.convergenceFactor};
+#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1 && blocks > 1)
+  for (std::int64_t b = 0; b < blocks; ++b) {
+    PixelJob job = whole;
+    job.begin = b * block;
+    job.end = std::min(pixels, job.begin + block);
+    switch (path) {
+#ifdef TESVO_X86_KERNELS
+      case ScanPath::kAvx2:
+        CountPixelsAvx2(job);
+        break;
+      case ScanPath::kSse2:
+        CountPixelsSse2(job);
+        break;
+#endif
+      default:
+        CountPixelsReference(plan, job);
+        break;
+    }
   }
 }
 

@@ -43,8 +43,27 @@ Complex InvertPoint(double x, double y);
 // The count of one pixel: the plain rule, point by point.
 std::int16_t CountPoint(const ScanPlan& plan, double x, double y);
 
+// How CountColumns computes; every choice gives the same counts, bit for bit.
+enum class ScanPath {
+  kFastest,    // the widest vectors the running CPU has
+  kReference,  // CountPoint, pixel by pixel
+  kSse2,       // two lanes, the x86-64 baseline
+  kAvx2,       // four lanes, where the CPU has AVX2
+};
+
+struct ScanSettings {
+  ScanPath path = ScanPath::kFastest;
+  int threads = 0;  // 0: up to one per core (OpenMP's default), fewer for small jobs
+};
+
+// Whether this build and this CPU can run the path; a forced path that cannot
+// run falls back to the reference.
+bool PathAvailable(ScanPath path);
+
 // Counts of columns first .. first + count - 1, column by column, Rows()
-// entries each.
-void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out);
+// entries each. The pixels are shared out among threads in blocks and among
+// SIMD lanes one by one.
+void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
+                  const ScanSettings& settings = {});
 
 }  // namespace tesvo

@@ -31,9 +31,12 @@ class Descriptor {
   int fd_;
 };
 
+// In the target's folder, so that the rename stays on one file system, but
+// under a short name of its own: a target whose name is near the file
+// system's length limit leaves no room for a suffix on that name.
 std::string TemporaryName(const std::string& file) {
   const std::filesystem::path path(file);
-  const std::string leaf = "." + path.filename().string() + "." + std::to_string(::getpid()) + ".tmp";
+  const std::string leaf = ".tesvo-" + std::to_string(::getpid()) + path.extension().string() + ".tmp";
   return (path.parent_path() / leaf).string();
 }
 

@@ -63,15 +63,6 @@ TEST(Captions, JuliaAndPreviewTitles) {
             "Conjunto de Mandelbrot" + std::string(27, ' ') + "c = 0.285000 + 0.010000\xC2\xB7i");
 }
 
-TEST_F(GenerationTest, MandelbrotImageSetsCaptionAndFillsItsScanOfTheCountBuffer) {
-  state.caption = "antes";
-  GenerateImage(Resized(Preset(2, kMandelbrotPreset), 40, 30), window);
-  EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
-  EXPECT_EQ(window.titles, std::vector<std::string>{"Conjunto de Mandelbrot"});
-  EXPECT_EQ(WrittenEntries(), 40 * 30 + 30 + 1);
-  EXPECT_EQ(window.pixelCalls.size(), 41u * 31u);
-}
-
 TEST_F(GenerationTest, JuliaImageWritesWTimesHPlusHPlusOneEntries) {
   ImageRecord julia = Resized(Preset(2, kJuliaPreset), 40, 30);
   julia.juliaRe = -0.75;

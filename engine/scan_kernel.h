@@ -1,0 +1,46 @@
+// What the vector kernels share with the dispatching code: one job is a range
+// of pixels in scan order, described by plain values only, so that the files
+// built for wider instruction sets use nothing inline from other headers.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/formulas.h"
+
+namespace tesvo {
+
+struct PixelJob {
+  const double* xs;  // the first column of the range of columns counted
+  const double* ys;
+  int rows;
+  std::int64_t begin;  // pixel p is row p % rows of column p / rows
+  std::int64_t end;
+  std::int16_t* out;  // out[p] for p in begin .. end - 1
+  char formulaLetter;
+  bool mandelbrot;
+  std::int32_t method;
+  double limit;  // 0 to 5000
+  double bound;
+  double cRe;
+  double cIm;
+  double convergenceFactor;
+};
+
+inline constexpr double kMandelbrotStart = 1e-19;
+
+// The count of a finished orbit: n steps taken, z the last iterate and
+// previous the one before it.
+std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
+                        Complex z, Complex previous);
+
+// Each counts job.begin .. job.end - 1 into job.out, equal to CountPoint.
+void CountPixelsSse2(const PixelJob& job);
+void CountPixelsAvx2(const PixelJob& job);
+
+// The vector forms of Sin, Cos, Exp and Atan over n values, for checking that
+// they match the scalar ones bit for bit.
+enum class MathFunction { kSin, kCos, kExp, kAtan };
+void EvaluateSse2(MathFunction function, const double* in, double* out, int n);
+void EvaluateAvx2(MathFunction function, const double* in, double* out, int n);
+
+}  // namespace tesvo

@@ -1,0 +1,336 @@
+// The vector kernel, written once over a traits type T for one instruction
+// set and included only by that set's file. Each lane iterates a pixel of its
+// own; a lane whose pixel is finished is counted exactly and takes the next
+// pixel, so no lane waits for the slowest pixel of its vector. Every template
+// here depends on T, which each file defines in an anonymous namespace, so
+// copies built with different flags never merge at link time.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "engine/image_record.h"
+#include "engine/scan.h"
+#include "engine/scan_kernel.h"
+
+namespace tesvo::simd {
+
+// One iteration step of formula kLetter on every lane, in the same order of
+// operations as the scalar steps: each rounding must happen as it does there.
+// aa and bb are a * a and b * b, which the escape test has computed already.
+template <class T, char kLetter>
+inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename T::V bb, typename T::V p,
+                 typename T::V q) {
+  using V = typename T::V;
+  const V two = T::Splat(2.0);
+  if constexpr (kLetter == 'a') {
+    const V e = T::Exp(a);
+    const V cosB = T::Cos(b);
+    const V sinB = T::Sin(b);
+    a = p * (e * cosB) - q * (e * sinB);
+    b = p * (e * sinB) + q * (e * cosB);
+  } else if constexpr (kLetter == 'b') {
+    const V one = T::Splat(1.0);
+    const V half = T::Splat(0.5);
+    const V e = T::Exp(b);
+    const V re = p + T::Cos(a) * (e + one / e) * half;
+    b = q + T::Sin(a) * (one / e - e) * half;
+    a = re;
+  } else {
+    const V g = aa - bb;
+    const V h = two * a * b;
+    if constexpr (kLetter == 'c') {
+      a = g + p;
+      b = h + q;
+    } else if constexpr (kLetter == 'e') {
+      a = g * g - h * h + p;
+      b = two * g * h + q;
+    } else {
+      const V x = g * a - h * b;
+      const V y = g * b + h * a;
+      if constexpr (kLetter == 'd') {
+        a = x + p;
+        b = two * T::Sin(y) + q;
+      } else if constexpr (kLetter == 'f') {
+        const V fourthRe = x * a - y * b;
+        const V fourthIm = x * b + y * a;
+        a = (p + fourthRe) + x;
+        b = (q + fourthIm) + y;
+      } else if constexpr (kLetter == 'g') {
+        const V r = T::Sqrt(T::Sqrt(x * x + y * y));
+        const V theta = T::Atan(y / x);
+        a = r * T::Cos(theta / two) + p;
+        b = r * T::Sin(theta / two) + q;
+      } else {
+        static_assert(kLetter == 'h');
+        a = two * T::Sin(x) + p;
+        b = y + q;
+      }
+    }
+  }
+}
+
+// Walks the job's pixels in scan order and hands them to lanes.
+template <class T>
+class PixelCursor {
+ public:
+  explicit PixelCursor(const PixelJob& job)
+      : job_(job), next_(job.begin), column_(job.begin / job.rows), row_(job.begin % job.rows) {}
+
+  bool Done() const { return next_ >= job_.end; }
+  std::int64_t Index() const { return next_; }
+  double X() const { return job_.xs[column_]; }
+  double Y() const { return job_.ys[row_]; }
+  void Advance() {
+    ++next_;
+    if (++row_ == job_.rows) {
+      row_ = 0;
+      ++column_;
+    }
+  }
+
+ private:
+  const PixelJob& job_;
+  std::int64_t next_;
+  std::int64_t column_;
+  int row_;
+};
+
+// The lanes' bookkeeping, kept in memory while the iterates stay in
+// registers. Lane l of vector k is slot k * kLanes + l. A lane's step count
+// is the kernel's step number minus the number at which its pixel started, so
+// the loop counts steps once for all lanes; an idle lane holds a value that
+// is not a number and starts in the far future, so it never finishes.
+template <class T, bool kMandelbrot, int kSlots>
+struct Slots {
+  static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
+
+  explicit Slots(const PixelJob& job)
+      : job(job), cursor(job), maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
+
+  // Puts the next pixel, if any, into the slot, before its first step.
+  void Load(int slot, std::int64_t step) {
+    if (cursor.Done()) {
+      constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+      pixel[slot] = -1;
+      start[slot] = kNever;
+      zr[slot] = zi[slot] = pr[slot] = pi[slot] = cr[slot] = ci[slot] = kNaN;
+      return;
+    }
+    double u = cursor.X();
+    double w = cursor.Y();
+    if (job.method == kInversion) {
+      const Complex inverted = InvertPoint(u, w);
+      u = inverted.re;
+      w = inverted.im;
+    }
+    if constexpr (kMandelbrot) {
+      zr[slot] = kMandelbrotStart;
+      zi[slot] = 0.0;
+      cr[slot] = u;
+      ci[slot] = w;
+    } else {
+      zr[slot] = u;
+      zi[slot] = w;
+    }
+    pr[slot] = zr[slot];
+    pi[slot] = zi[slot];
+    pixel[slot] = cursor.Index();
+    start[slot] = step;
+    cursor.Advance();
+    ++busy;
+  }
+
+  // After step number `step`: counts the lane's pixel if it is finished, in
+  // the order the plain rule tests, and gives the lane the next pixel.
+  void Service(int slot, std::int64_t step) {
+    if (pixel[slot] < 0) return;
+    const std::int64_t n = step - start[slot];
+    const bool captured = n >= maxSteps;  // n > limit
+    const bool escaped = !captured && zi[slot] * zi[slot] + zr[slot] * zr[slot] > job.bound;
+    if (!captured && !escaped) return;
+    job.out[pixel[slot]] = OrbitCount(job.method, job.limit, job.convergenceFactor, escaped,
+                                      static_cast<int>(n), {zr[slot], zi[slot]}, {pr[slot], pi[slot]});
+    --busy;
+    Load(slot, step);
+  }
+
+  // The lanes of vector k whose pixel reaches the limit at this step.
+  int Captures(int k, std::int64_t step) const {
+    int mask = 0;
+    for (int lane = 0; lane < T::kLanes; ++lane)
+      mask |= (start[k * T::kLanes + lane] + maxSteps == step) << lane;
+    return mask;
+  }
+
+  // A pixel loaded later is captured later, so only a capture can move the
+  // earliest one.
+  void FindNextCapture() {
+    nextCapture = kNever;
+    for (int slot = 0; slot < kSlots; ++slot) nextCapture = std::min(nextCapture, start[slot] + maxSteps);
+  }
+
+  const PixelJob& job;
+  PixelCursor<T> cursor;
+  const std::int64_t maxSteps;
+  std::int64_t nextCapture = kNever;
+  int busy = 0;
+  alignas(64) double zr[kSlots];
+  alignas(64) double zi[kSlots];
+  alignas(64) double pr[kSlots];
+  alignas(64) double pi[kSlots];
+  alignas(64) double cr[kSlots];
+  alignas(64) double ci[kSlots];
+  std::int64_t pixel[kSlots];
+  std::int64_t start[kSlots];
+};
+
+// kVectors independent vectors per thread hide the latency of one step.
+// kPrevious: keep the iterate before the last one ("convergencia" needs it).
+template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
+void CountPixels(const PixelJob& job) {
+  using V = typename T::V;
+  constexpr int kLanes = T::kLanes;
+  if (job.begin >= job.end) return;
+  const V bound = T::Splat(job.bound);
+  const V juliaRe = T::Splat(job.cRe);
+  const V juliaIm = T::Splat(job.cIm);
+
+  Slots<T, kMandelbrot, kVectors * kLanes> slots(job);
+  for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
+  slots.nextCapture = slots.maxSteps;
+
+  V a[kVectors], b[kVectors], aa[kVectors], bb[kVectors], pa[kVectors], pb[kVectors];
+#pragma GCC unroll 8
+  for (int k = 0; k < kVectors; ++k) {
+    a[k] = T::Load(slots.zr + k * kLanes);
+    b[k] = T::Load(slots.zi + k * kLanes);
+    aa[k] = a[k] * a[k];
+    bb[k] = b[k] * b[k];
+  }
+  std::int64_t step = 0;
+  for (;;) {
+#pragma GCC unroll 8
+    for (int k = 0; k < kVectors; ++k) {
+      if constexpr (kPrevious) {
+        pa[k] = a[k];
+        pb[k] = b[k];
+      }
+      if constexpr (kMandelbrot) {
+        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], T::Load(slots.cr + k * kLanes),
+                         T::Load(slots.ci + k * kLanes));
+      } else {
+        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], juliaRe, juliaIm);
+      }
+    }
+    ++step;
+    // The escape test of the next step, s = Im(z)^2 + Re(z)^2 > bound, on
+    // squares that the next step reuses.
+    V escaped = T::Splat(0.0);
+#pragma GCC unroll 8
+    for (int k = 0; k < kVectors; ++k) {
+      aa[k] = a[k] * a[k];
+      bb[k] = b[k] * b[k];
+      escaped = T::Or(escaped, T::Greater(bb[k] + aa[k], bound));
+    }
+    const bool capture = step == slots.nextCapture;
+    if (T::Mask(escaped) == 0 && !capture) continue;
+
+    for (int k = 0; k < kVectors; ++k) {
+      int mask = T::Mask(T::Greater(bb[k] + aa[k], bound));
+      if (capture) mask |= slots.Captures(k, step);
+      if (mask == 0) continue;
+      T::Store(slots.zr + k * kLanes, a[k]);
+      T::Store(slots.zi + k * kLanes, b[k]);
+      if constexpr (kPrevious) {
+        T::Store(slots.pr + k * kLanes, pa[k]);
+        T::Store(slots.pi + k * kLanes, pb[k]);
+      }
+      for (int lane = 0; lane < kLanes; ++lane) {
+        if (mask >> lane & 1) slots.Service(k * kLanes + lane, step);
+      }
+      a[k] = T::Load(slots.zr + k * kLanes);
+      b[k] = T::Load(slots.zi + k * kLanes);
+      aa[k] = a[k] * a[k];
+      bb[k] = b[k] * b[k];
+      if constexpr (kPrevious) {
+        pa[k] = T::Load(slots.pr + k * kLanes);
+        pb[k] = T::Load(slots.pi + k * kLanes);
+      }
+    }
+    if (slots.busy == 0) return;
+    if (capture) slots.FindNextCapture();
+  }
+}
+
+template <class T, char kLetter, bool kMandelbrot, int kVectors>
+void CountPixelsForMethod(const PixelJob& job) {
+  if (job.method == kConvergence) {
+    CountPixels<T, kLetter, kMandelbrot, true, kVectors>(job);
+  } else {
+    CountPixels<T, kLetter, kMandelbrot, false, kVectors>(job);
+  }
+}
+
+template <class T, char kLetter, int kVectors>
+void CountPixelsForLetter(const PixelJob& job) {
+  if (job.mandelbrot) {
+    CountPixelsForMethod<T, kLetter, true, kVectors>(job);
+  } else {
+    CountPixelsForMethod<T, kLetter, false, kVectors>(job);
+  }
+}
+
+// The polynomial formulas are bound by the latency of their multiplications
+// and get kPolynomialVectors vectors; the transcendental ones spend their time
+// in calls and gain little from more than two.
+template <class T, int kPolynomialVectors>
+void CountPixelsAnyFormula(const PixelJob& job) {
+  switch (job.formulaLetter) {
+    case 'a':
+      return CountPixelsForLetter<T, 'a', 2>(job);
+    case 'b':
+      return CountPixelsForLetter<T, 'b', 2>(job);
+    case 'c':
+      return CountPixelsForLetter<T, 'c', kPolynomialVectors>(job);
+    case 'd':
+      return CountPixelsForLetter<T, 'd', 2>(job);
+    case 'e':
+      return CountPixelsForLetter<T, 'e', kPolynomialVectors>(job);
+    case 'f':
+      return CountPixelsForLetter<T, 'f', kPolynomialVectors>(job);
+    case 'g':
+      return CountPixelsForLetter<T, 'g', 2>(job);
+    case 'h':
+      return CountPixelsForLetter<T, 'h', 2>(job);
+  }
+}
+
+template <class T>
+void Evaluate(MathFunction function, const double* in, double* out, int n) {
+  constexpr int kLanes = T::kLanes;
+  for (int i = 0; i < n; i += kLanes) {
+    alignas(64) double block[kLanes] = {};
+    for (int lane = 0; lane < kLanes && i + lane < n; ++lane) block[lane] = in[i + lane];
+    typename T::V x = T::Load(block);
+    switch (function) {
+      case MathFunction::kSin:
+        x = T::Sin(x);
+        break;
+      case MathFunction::kCos:
+        x = T::Cos(x);
+        break;
+      case MathFunction::kExp:
+        x = T::Exp(x);
+        break;
+      case MathFunction::kAtan:
+        x = T::Atan(x);
+        break;
+    }
+    T::Store(block, x);
+    for (int lane = 0; lane < kLanes && i + lane < n; ++lane) out[i + lane] = block[lane];
+  }
+}
+
+}  // namespace tesvo::simd

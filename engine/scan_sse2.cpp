@@ -1,0 +1,34 @@
+// The kernel on two lanes of SSE2, which every x86-64 processor has.
+#include <emmintrin.h>
+#include <sleef.h>
+
+#include "engine/scan_simd.h"
+
+namespace tesvo {
+namespace {
+
+struct Sse2 {
+  using V = __m128d;
+  static constexpr int kLanes = 2;
+  static V Splat(double x) { return _mm_set1_pd(x); }
+  static V Load(const double* p) { return _mm_load_pd(p); }
+  static void Store(double* p, V x) { _mm_store_pd(p, x); }
+  static V Greater(V a, V b) { return _mm_cmpgt_pd(a, b); }
+  static V Or(V a, V b) { return _mm_or_pd(a, b); }
+  static int Mask(V m) { return _mm_movemask_pd(m); }
+  static V Sqrt(V x) { return _mm_sqrt_pd(x); }
+  static V Sin(V x) { return Sleef_cinz_sind2_u10sse2(x); }
+  static V Cos(V x) { return Sleef_cinz_cosd2_u10sse2(x); }
+  static V Exp(V x) { return Sleef_cinz_expd2_u10sse2(x); }
+  static V Atan(V x) { return Sleef_cinz_atand2_u10sse2(x); }
+};
+
+}  // namespace
+
+void CountPixelsSse2(const PixelJob& job) { simd::CountPixelsAnyFormula<Sse2, 4>(job); }
+
+void EvaluateSse2(MathFunction function, const double* in, double* out, int n) {
+  simd::Evaluate<Sse2>(function, in, out, n);
+}
+
+}  // namespace tesvo

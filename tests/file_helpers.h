@@ -1,0 +1,88 @@
+// What the tests of the file commands need around them: a fresh current
+// directory, since every name resolves against it, reading and writing whole
+// files, and a disk that fills up.
+#pragma once
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace tesvo::testing {
+
+// The previous directory is restored and the temporary one removed with
+// everything in it when the object goes.
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory() : previous_(std::filesystem::current_path()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tesvo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::filesystem::filesystem_error("mkdtemp", {});
+    path_ = pattern;
+    std::filesystem::current_path(path_);
+  }
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  ~TemporaryDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+    std::filesystem::remove_all(path_, ignored);
+  }
+
+  const std::filesystem::path& path() const { return path_; }
+
+  // Names of the entries of the directory, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path path_;
+};
+
+inline std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// While it lives, no file of the process can grow beyond `bytes`: a write
+// past that stores what fits and then fails, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);  // fail with EFBIG instead of ending the process
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
+};
+
+}  // namespace tesvo::testing

@@ -1,0 +1,212 @@
+#include "library/image_files.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/program_state.h"
+#include "file_helpers.h"
+#include "library/file_error.h"
+
+namespace tesvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FileBytes;
+using testing::WriteFileBytes;
+
+std::uint64_t Little(const std::vector<std::uint8_t>& b, std::size_t at, int width) {
+  std::uint64_t value = 0;
+  for (int i = 0; i < width; ++i) value |= std::uint64_t{b.at(at + i)} << (8 * i);
+  return value;
+}
+
+class ImageFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { state.Reset(); }
+
+  testing::TemporaryDirectory dir;
+};
+
+// Every preset saved as it is: its 200 bytes in the record's layout, filler
+// and reserved bytes zero, the name's bytes after its NUL zero.
+TEST_F(ImageFilesTest, PresetsWrittenToDiskKeepFillerReservedAndNameTailZero) {
+  const std::int16_t count = 0;
+  for (int row = 0; row < kFormulaCount; ++row) {
+    for (int slot = 0; slot < 3; ++slot) {
+      const std::string name = "preset" + std::to_string(row) + std::to_string(slot);
+      const ImageRecord& preset = BuiltInPresets()[row][slot];
+      WritePair(name, preset, &count, 1);
+      const std::vector<std::uint8_t> b = FileBytes(name + ".dat");
+      const RecordBytes expected = ToBytes(preset);
+      ASSERT_EQ(b, std::vector<std::uint8_t>(expected.begin(), expected.end())) << name;
+      std::size_t end = 148;
+      while (b[end] != 0) ++end;
+      for (std::size_t at = end; at < 168; ++at) EXPECT_EQ(b[at], 0) << name << " at " << at;
+      for (std::size_t at : {81, 82, 83, 169, 170, 171}) EXPECT_EQ(b[at], 0) << name << " at " << at;
+      for (std::size_t at = 180; at < 200; ++at) EXPECT_EQ(b[at], 0) << name << " at " << at;
+    }
+  }
+  const std::vector<std::uint8_t> z2 = FileBytes("preset20.dat");
+  EXPECT_EQ(Little(z2, 0, 8), std::bit_cast<std::uint64_t>(100.0));
+  EXPECT_EQ(Little(z2, 48, 4), 250u);
+  EXPECT_EQ(Little(z2, 60, 4), 542u);
+  EXPECT_EQ(z2[80], 'm');
+  EXPECT_EQ(std::string(z2.begin() + 148, z2.begin() + 152), std::string("z^2\0", 4));
+  EXPECT_EQ(z2[168], 'c');
+}
+
+// The counts, signed 16-bit little-endian, in CountBuffer order.
+TEST_F(ImageFilesTest, PixelFileHoldsTheCountsInOrder) {
+  std::vector<std::int16_t> counts(531 * 531);
+  for (std::size_t i = 0; i < counts.size(); ++i) counts[i] = static_cast<std::int16_t>(i * 7919 % 65536);
+  WritePair("foto", BuiltInPresets()[2][0], counts.data(), counts.size());
+  const std::vector<std::uint8_t> pixels = FileBytes("foto.pix");
+  ASSERT_EQ(pixels.size(), 563'922u);
+  for (std::size_t i = 0; i < counts.size(); ++i)
+    ASSERT_EQ(Little(pixels, 2 * i, 2), static_cast<std::uint16_t>(counts[i])) << "entry " << i;
+}
+
+TEST_F(ImageFilesTest, ParameterFileRoundTripKeepsEveryByte) {
+  ImageRecord record = BuiltInPresets()[5][kJuliaPreset];
+  record.filler1 = {1, 2, 3};
+  record.filler2 = {4, 5, 6};
+  record.reserved.fill(0xEE);
+  record.formulaName[19] = 'x';
+  WritePair("raro", record, nullptr, 0);
+  EXPECT_TRUE(SameBytes(ReadParameterFile("raro"), record));
+  EXPECT_TRUE(ParameterFileExists("raro"));
+  EXPECT_EQ(fs::file_size("raro.pix"), 0u);
+}
+
+// A parameter file must hold exactly one record; a pixel file that is
+// missing or short leaves the counts as they were.
+TEST_F(ImageFilesTest, ReadsTakeOnlyFilesOfTheRightSize) {
+  for (std::size_t size : {0, 199, 201}) {
+    WriteFileBytes("corto.dat", std::vector<std::uint8_t>(size, 0x41));
+    EXPECT_THROW(ReadParameterFile("corto"), FileError) << size;
+  }
+  std::vector<std::int16_t> counts(4, 77);
+  EXPECT_FALSE(ReadPixelFile("nada", counts.data(), counts.size()));
+  WriteFileBytes("corto.pix", {1, 0, 2, 0, 3});
+  EXPECT_FALSE(ReadPixelFile("corto", counts.data(), counts.size()));
+  EXPECT_EQ(counts, std::vector<std::int16_t>(4, 77));
+  WriteFileBytes("justo.pix", {1, 0, 0xFF, 0xFF, 0x88, 0x13, 0x00, 0x80});
+  EXPECT_TRUE(ReadPixelFile("justo", counts.data(), counts.size()));
+  EXPECT_EQ(counts, std::vector<std::int16_t>({1, -1, 5000, -32768}));
+}
+
+// Names are used as typed: an extension stays part of the base name, a
+// folder puts both files into it.
+TEST_F(ImageFilesTest, NamesAreUsedAsTyped) {
+  const std::int16_t count = 5;
+  WritePair("foto.dat", BuiltInPresets()[2][0], &count, 1);
+  WritePair("   ", BuiltInPresets()[2][0], &count, 1);
+  fs::create_directory("carpeta");
+  WritePair("carpeta/foto", BuiltInPresets()[2][0], &count, 1);
+  EXPECT_EQ(dir.Entries(),
+            std::vector<std::string>({"   .dat", "   .pix", "carpeta", "foto.dat.dat", "foto.dat.pix"}));
+  EXPECT_TRUE(fs::exists("carpeta/foto.dat"));
+  EXPECT_TRUE(fs::exists("carpeta/foto.pix"));
+}
+
+// A name the file system accepts is saved, however close to its length limit.
+TEST_F(ImageFilesTest, LongestNameTheFileSystemTakesIsWritten) {
+  const std::string name(255 - 4, 'n');
+  const std::int16_t count = 5;
+  EXPECT_NO_THROW(WritePair(name, BuiltInPresets()[2][0], &count, 1));
+  EXPECT_TRUE(fs::exists(name + ".dat"));
+  EXPECT_TRUE(fs::exists(name + ".pix"));
+}
+
+// Each failure names the file, leaves what was there and no temporary file.
+TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
+  const std::int16_t count = 5;
+  const ImageRecord record = BuiltInPresets()[2][0];
+  fs::create_directories("foto.pix/dentro");
+  WriteFileBytes("plano", {1, 2, 3});
+  const std::vector<std::string> before = dir.Entries();
+
+  struct Case {
+    std::string base;
+    std::string file;  // named in the error
+  };
+  const Case cases[] = {
+      {"foto", "foto.pix"},                                     // a folder holds the name
+      {"plano/foto", "plano/foto.pix"},                         // through a file, not a folder
+      {std::string(300, 'n'), std::string(300, 'n') + ".pix"},  // too long
+      {"falta/foto", "falta/foto.pix"},                         // no such folder
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.file.substr(0, 40));
+    try {
+      WritePair(t.base, record, &count, 1);
+      ADD_FAILURE() << "written";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.step(), FileStep::kWrite);
+      EXPECT_EQ(error.file(), t.file);
+      EXPECT_NE(std::string(error.what()).find(t.file), std::string::npos);
+    }
+    EXPECT_EQ(dir.Entries(), before);
+  }
+  EXPECT_TRUE(fs::exists("foto.pix/dentro"));
+  EXPECT_EQ(FileBytes("plano"), std::vector<std::uint8_t>({1, 2, 3}));
+}
+
+// A disk that fills up in the middle of a write: the file that was there
+// before stays whole, whichever of the two files fails.
+TEST_F(ImageFilesTest, WriteThatRunsOutOfSpaceKeepsTheOldFile) {
+  const std::vector<std::uint8_t> old = {9, 9};
+  WriteFileBytes("foto.pix", old);
+  const ImageRecord record = BuiltInPresets()[2][0];
+
+  struct Case {
+    std::size_t counts;
+    rlim_t limit;
+    const char* failing;
+  };
+  for (const Case& t : {Case{531 * 531, 4096, "foto.pix"}, Case{25, 100, "foto.dat"}}) {
+    SCOPED_TRACE(t.failing);
+    const std::vector<std::int16_t> counts(t.counts, 5);
+    std::string failed;
+    try {
+      const testing::FileSizeLimit full(t.limit);
+      WritePair("foto", record, counts.data(), counts.size());
+    } catch (const FileError& error) {
+      failed = error.file();
+    }
+    EXPECT_EQ(failed, t.failing);
+    EXPECT_EQ(FileBytes("foto.pix"), old);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
+  }
+}
+
+// A file that is already gone is no error; any other failure is.
+TEST_F(ImageFilesTest, RemoveAndRenameReportAllButMissingFiles) {
+  EXPECT_NO_THROW(RemoveIfPresent("nada.dat"));
+  EXPECT_NO_THROW(RenameIfPresent("nada.dat", "otra.dat"));
+  fs::create_directories("carpeta.dat/dentro");
+  try {
+    RemoveIfPresent("carpeta.dat");
+    ADD_FAILURE() << "removed";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.step(), FileStep::kRemove);
+    EXPECT_EQ(error.file(), "carpeta.dat");
+  }
+  WriteFileBytes("a.dat", {1});
+  try {
+    RenameIfPresent("a.dat", "carpeta.dat");
+    ADD_FAILURE() << "renamed";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.step(), FileStep::kRename);
+    EXPECT_NE(std::string(error.what()).find("a.dat a carpeta.dat"), std::string::npos);
+  }
+  EXPECT_TRUE(fs::exists("a.dat"));
+}
+
+}  // namespace
+}  // namespace tesvo
