@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -17,14 +18,33 @@ std::string FixedSix(double value) {
   return std::string(text, result.ptr);
 }
 
-// Columns are counted a strip at a time and then handed to the window, so
-// that counting can be spread over cores while the window still receives the
-// pixels column by column, left to right.
-int ColumnsPerStrip(int rows) { return std::max(1, 16384 / std::max(1, rows)); }
+// Columns are counted a strip at a time, and each strip is handed to the
+// window, column by column from the left, while the next strip is counted on
+// the other cores. A strip is sized to take about kStripSeconds, so that a
+// long image shows its progress often and a short one is not cut into many
+// small jobs; the first strip is small, to show something at once.
+constexpr double kStripSeconds = 0.015;
+constexpr int kFirstStripPixels = 4096;
+constexpr int kLargestStripPixels = 1 << 16;
+
+void Deliver(const ImageRecord& record, int first, int count, int rows, const std::int16_t* counts,
+             Window& window) {
+  const bool stores = record.kind != kPreviewKind;
+  const int h = record.Height();
+  const std::int16_t* k = counts;
+  for (int i = first; i < first + count; ++i) {
+    // Row H of a column lands on row 0 of the next one, which overwrites it:
+    // only the last column keeps its row H.
+    std::int16_t* stored = state.countBuffer.data() + static_cast<std::ptrdiff_t>(i) * h;
+    for (int j = 0; j < rows; ++j, ++k) {
+      if (stores) stored[j] = *k;
+      window.SetPixel(record.pixelLeft + i, record.pixelTop + j, state.palette[*k]);
+    }
+  }
+}
 
 void Scan(const ImageRecord& record, bool mandelbrot, Window& window) {
-  const bool stores = record.kind != kPreviewKind;
-  if (stores) ClearImageArea(state.currentImage, window);
+  if (record.kind != kPreviewKind) ClearImageArea(state.currentImage, window);
   // No columns or no rows: nothing is drawn, however long the other side is.
   // Stopping here keeps that side's coordinates from being laid out at all.
   if (record.pixelRight < record.pixelLeft || record.pixelBottom < record.pixelTop) return;
@@ -33,21 +53,30 @@ void Scan(const ImageRecord& record, bool mandelbrot, Window& window) {
   const int rows = plan.Rows();
   if (columns == 0 || rows == 0) return;
 
-  const int h = record.Height();
-  const int strip = std::min(columns, ColumnsPerStrip(rows));
-  std::vector<std::int16_t> counts(static_cast<std::size_t>(strip) * rows);
-  for (int first = 0; first < columns; first += strip) {
-    const int n = std::min(strip, columns - first);
-    CountColumns(plan, first, n, counts.data());
-    const std::int16_t* k = counts.data();
-    for (int i = first; i < first + n; ++i) {
-      // Row H of a column lands on row 0 of the next one, which overwrites it:
-      // only the last column keeps its row H.
-      std::int16_t* stored = state.countBuffer.data() + static_cast<std::ptrdiff_t>(i) * h;
-      for (int j = 0; j < rows; ++j, ++k) {
-        if (stores) stored[j] = *k;
-        window.SetPixel(record.pixelLeft + i, record.pixelTop + j, state.palette[*k]);
-      }
+  // Two strips' counts: the one being delivered and the one being counted.
+  const int largest = std::min(columns, std::max(1, kLargestStripPixels / rows));
+  std::vector<std::int16_t> buffer(2 * static_cast<std::size_t>(largest) * rows);
+  std::int16_t* counting = buffer.data();
+  std::int16_t* delivering = counting + static_cast<std::size_t>(largest) * rows;
+  const int smallest = std::min(largest, std::max(1, kFirstStripPixels / rows));
+  int strip = smallest;
+  int delivered = 0;  // the first column not yet given to the window
+  for (int next = 0; delivered < columns;) {
+    const int count = std::min(strip, columns - next);
+    const int pending = next - delivered;
+    const auto deliver = [&] { Deliver(record, delivered, pending, rows, delivering, window); };
+    const auto start = std::chrono::steady_clock::now();
+    CountColumnsWhile(plan, next, count, counting, {}, deliver);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    delivered = next;
+    next += count;
+    std::swap(counting, delivering);
+    // Never below the first strip's size, so that a machine busy with other
+    // work cannot drive the strips down to single columns.
+    if (count > 0) {
+      const double fit = count * kStripSeconds / std::max(seconds, 1e-6);
+      strip = static_cast<int>(
+          std::clamp(fit, std::max<double>(smallest, count / 2.0), std::min(2.0 * count, 1.0 * largest)));
     }
   }
 }

@@ -166,9 +166,17 @@ bool PathAvailable(ScanPath path) {
 
 void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
                   const ScanSettings& settings) {
+  CountColumnsWhile(plan, first, count, out, settings, {});
+}
+
+void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t* out,
+                       const ScanSettings& settings, const std::function<void()>& meanwhile) {
   const int rows = plan.Rows();
   const std::int64_t pixels = std::int64_t{count} * rows;
-  if (pixels <= 0) return;
+  if (pixels <= 0) {
+    if (meanwhile) meanwhile();
+    return;
+  }
   // The kernels take the first step whatever the bound, which is right only
   // for a bound of 0 or more; below that every point escapes before its first
   // step, which costs nothing on the plain rule. They also assume a known
@@ -199,23 +207,29 @@ void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
                        plan.cRe,
                        plan.cIm,
                        plan.convergenceFactor};
-#pragma omp parallel for schedule(dynamic, 1) num_threads(threads) if (threads > 1 && blocks > 1)
-  for (std::int64_t b = 0; b < blocks; ++b) {
-    PixelJob job = whole;
-    job.begin = b * block;
-    job.end = std::min(pixels, job.begin + block);
-    switch (path) {
+  // The calling thread is thread 0 of the team: the others start on the
+  // blocks at once, and it joins them when meanwhile returns.
+#pragma omp parallel num_threads(threads) if (threads > 1 && blocks > 1)
+  {
+    if (meanwhile && omp_get_thread_num() == 0) meanwhile();
+#pragma omp for schedule(dynamic, 1)
+    for (std::int64_t b = 0; b < blocks; ++b) {
+      PixelJob job = whole;
+      job.begin = b * block;
+      job.end = std::min(pixels, job.begin + block);
+      switch (path) {
 #ifdef TESVO_X86_KERNELS
-      case ScanPath::kAvx2:
-        CountPixelsAvx2(job);
-        break;
-      case ScanPath::kSse2:
-        CountPixelsSse2(job);
-        break;
+        case ScanPath::kAvx2:
+          CountPixelsAvx2(job);
+          break;
+        case ScanPath::kSse2:
+          CountPixelsSse2(job);
+          break;
 #endif
-      default:
-        CountPixelsReference(plan, job);
-        break;
+        default:
+          CountPixelsReference(plan, job);
+          break;
+      }
     }
   }
 }

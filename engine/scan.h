@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/formulas.h"
@@ -65,5 +66,10 @@ bool PathAvailable(ScanPath path);
 // SIMD lanes one by one.
 void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
                   const ScanSettings& settings = {});
+
+// The same, while the calling thread first runs meanwhile and then joins the
+// counting: the window can be given one strip while the next is counted.
+void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t* out,
+                       const ScanSettings& settings, const std::function<void()>& meanwhile);
 
 }  // namespace tesvo

@@ -39,7 +39,7 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename 
     a = re;
   } else {
     const V g = aa - bb;
-    const V h = two * a * b;
+    const V h = (a + a) * b;  // 2 * a is exactly a + a
     if constexpr (kLetter == 'c') {
       a = g + p;
       b = h + q;
@@ -237,6 +237,8 @@ void CountPixels(const PixelJob& job) {
     const bool capture = step == slots.nextCapture;
     if (T::Mask(escaped) == 0 && !capture) continue;
 
+      // Unrolled like the loops above, so that the vectors stay in registers.
+#pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       int mask = T::Mask(T::Greater(bb[k] + aa[k], bound));
       if (capture) mask |= slots.Captures(k, step);

@@ -151,9 +151,10 @@ TEST_F(CommandsTest, StartTakesThePresetOfTheCurrentFormulaInTheCurrentMode) {
 }
 
 TEST_F(CommandsTest, AfterTwoImagesPenultimoHoldsTheFirstAndUltimoTheSecond) {
+  state.presets[2][kMandelbrotPreset] = Resized(state.presets[2][kMandelbrotPreset], 60, 60);
   StartMandelbrot(window);
   const ImageRecord first = state.currentImage;
-  const std::vector<std::uint8_t> firstCounts = CountBytes(531 * 531);
+  const std::vector<std::uint8_t> firstCounts = CountBytes(60 * 60);
   ChangeMode(window, kConvergence);
 
   EXPECT_EQ(state.currentMethod, kConvergence);
@@ -161,7 +162,7 @@ TEST_F(CommandsTest, AfterTwoImagesPenultimoHoldsTheFirstAndUltimoTheSecond) {
   EXPECT_EQ(FileBytes("penultimo.dat"), RecordFileBytes(first));
   EXPECT_EQ(FileBytes("penultimo.pix"), firstCounts);
   EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
-  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(531 * 531));
+  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(60 * 60));
   EXPECT_NE(FileBytes("ultimo.pix"), firstCounts);
 }
 
@@ -270,6 +271,7 @@ TEST_F(CommandsTest, PrecisionBeforeTheFirstImage) {
 // A file step that fails ends the command with one Spanish message box
 // naming the file; the picture drawn before it stays.
 TEST_F(CommandsTest, RotationThatCannotRemoveShowsOneMessage) {
+  state.presets[2][kMandelbrotPreset] = Resized(state.presets[2][kMandelbrotPreset], 60, 60);
   fs::remove("penultimo.pix");
   fs::create_directories("penultimo.pix/dentro");
   StartMandelbrot(FreshWindow());
@@ -278,7 +280,7 @@ TEST_F(CommandsTest, RotationThatCannotRemoveShowsOneMessage) {
   EXPECT_EQ(window.messages[0].text.rfind("No se ha podido borrar el fichero penultimo.pix.", 0), 0u);
   EXPECT_FALSE(window.messages[0].question);
   EXPECT_EQ(state.currentImage.formulaLetter, 'c');
-  EXPECT_EQ(window.pixelCalls.size(), 532u * 532u);
+  EXPECT_EQ(window.pixelCalls.size(), 61u * 61u);
   EXPECT_TRUE(fs::exists("ultimo.dat"));  // the steps after the failing one did not run
   EXPECT_FALSE(state.quietSave);
 }
@@ -287,6 +289,7 @@ TEST_F(CommandsTest, RotationThatCannotRemoveShowsOneMessage) {
 // whole as "penultimo", no half-written file is left, the next image writes
 // "ultimo" again without a message.
 TEST_F(CommandsTest, RotationThatRunsOutOfSpaceKeepsThePreviousImage) {
+  state.presets[2][kMandelbrotPreset] = Resized(state.presets[2][kMandelbrotPreset], 60, 60);  // 7,200 bytes
   const std::vector<std::uint8_t> previous = FileBytes("ultimo.dat");
   {
     const testing::FileSizeLimit full(4096);
