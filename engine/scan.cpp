@@ -18,6 +18,12 @@ bool KnownKind(char kind) { return kind == kMandelbrotKind || kind == kJuliaKind
 bool CanGenerate(const ImageRecord& record) {
   if (!KnownKind(record.kind) || SelectFormula(record.formulaLetter) == nullptr) return false;
   if (!(record.iterationLimit >= 0 && record.iterationLimit <= kMaxIterationLimit)) return false;
+  // Far beyond any client area, and small enough that no coordinate, width
+  // or height computed from them overflows; a rectangle one row high still
+  // cannot ask for a scan of billions of columns.
+  constexpr std::int32_t kMaxCoordinate = 1 << 16;
+  for (const std::int32_t v : {record.pixelLeft, record.pixelTop, record.pixelRight, record.pixelBottom})
+    if (v < -kMaxCoordinate || v > kMaxCoordinate) return false;
   const std::int64_t w = std::int64_t{record.pixelRight} - record.pixelLeft;
   const std::int64_t h = std::int64_t{record.pixelBottom} - record.pixelTop;
   if (w < 0 || h < 0) return true;  // nothing is scanned

@@ -242,6 +242,11 @@ TEST_F(GenerationTest, RecordsItCannotHonourAreSkipped) {
       {"1 x 302500",
        [](ImageRecord& r) { r.pixelRight = r.pixelLeft, r.pixelBottom = r.pixelTop + 302'500; }},
       {"int range", [](ImageRecord& r) { r.pixelLeft = -2'000'000'000, r.pixelRight = 2'000'000'000; }},
+      // One row fits the CountBuffer's rule for any width; the columns must not be laid out.
+      {"one row, 2e9 columns",
+       [](ImageRecord& r) { r.pixelLeft = 0, r.pixelRight = 2'000'000'000, r.pixelBottom = r.pixelTop; }},
+      {"near the int limit",
+       [](ImageRecord& r) { r.pixelLeft = 2'147'483'000, r.pixelRight = r.pixelLeft + 10; }},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.what);
@@ -273,7 +278,7 @@ TEST_F(GenerationTest, LargestScanThatFitsIsGenerated) {
 // Nothing is scanned when the rectangle has no columns or no rows, however
 // large its other side: the caption and the wipe still happen.
 TEST_F(GenerationTest, EmptyRectanglesDrawNothing) {
-  const std::pair<int, int> sides[] = {{-1, 531}, {531, -1}, {-1, 2'000'000'000}, {2'000'000'000, -1}};
+  const std::pair<int, int> sides[] = {{-1, 531}, {531, -1}, {-1, 60'000}, {60'000, -1}};
   for (const auto& [w, h] : sides) {
     SCOPED_TRACE(::testing::Message() << w << " x " << h);
     FakeWindow empty;
