@@ -15,7 +15,6 @@
 namespace tesvo {
 namespace {
 
-// Far beyond any window, small enough that no edge arithmetic overflows.
 bool ValidCounts(const std::vector<std::int16_t>& counts) {
   for (const std::int16_t count : counts)
     if (count < 0 || count > kMaxIterationLimit) return false;
@@ -85,7 +84,6 @@ void ReadImage(const std::string& name, Window& window) {
   state.mandelbrotSlot = row[kMandelbrotPreset];
   state.juliaSlot = row[kJuliaPreset];
   state.previewSlot = row[kPreviewPreset];
-  state.slotsLoaded = true;
   BuildPaletteFor(record);
   ClearImageArea(state.currentImage, window);
   state.currentImage = record;

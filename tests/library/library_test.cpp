@@ -18,6 +18,7 @@
 #include "library/image_list.h"
 #include "library/reading.h"
 #include "library/saving.h"
+#include "navigation/julia.h"
 #include "tests/fake_window.h"
 
 namespace tesvo {
@@ -287,6 +288,39 @@ TEST_F(Library, DeletingGoesByTheEntryReadLast) {
             "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tpenultimo");
   for (const char* file : {"b.dat", "b.pix", "penultimo.dat"}) EXPECT_FALSE(fs::exists(file)) << file;
   EXPECT_TRUE(fs::exists("a.pix"));
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// Reading fills the slots of the image's formula, which the start button then
+// uses; it does not count as a start, so typed coordinates still start first.
+TEST_F(Library, ReadImageBringsItsFormulaButIsNoStart) {
+  ImageRecord record = state.presets[6][kMandelbrotPreset];
+  record.pixelRight = record.pixelLeft + 20;
+  record.pixelBottom = record.pixelTop + 20;
+  BuildPaletteFor(record);
+  GenerateImage(record, window_);
+  state.currentImage = record;
+  SaveImage("tres_medios", window_);
+  state.Reset();
+  InitialiseExplorer(window_, 1);
+  window_.readList = {"penultimo", "tres_medios", "ultimo"};
+
+  ReadSelectedImage(window_, 1);
+  EXPECT_EQ(state.formulaIndex, 6);
+  EXPECT_EQ(state.mandelbrotSlot.formulaLetter, 'g');
+  EXPECT_FALSE(state.slotsLoaded);
+
+  window_.coordinateAnswers.push_back(Complex{0.25, 0});
+  JuliaFromCoordinates(window_);
+  EXPECT_TRUE(state.slotsLoaded);
+  EXPECT_EQ(state.currentImage.planeLeft, -4.5);
+  EXPECT_EQ(state.currentImage.pixelRight, 781);
+  EXPECT_EQ(state.previewImage.formulaLetter, 'g');
 }
 
 }  // namespace
