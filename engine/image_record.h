@@ -65,6 +65,14 @@ struct ImageRecord {
   int Height() const { return pixelBottom - pixelTop; }
 };
 
+// Gives record the image rectangle of from.
+inline void TakeRectangle(ImageRecord& record, const ImageRecord& from) {
+  record.pixelLeft = from.pixelLeft;
+  record.pixelTop = from.pixelTop;
+  record.pixelRight = from.pixelRight;
+  record.pixelBottom = from.pixelBottom;
+}
+
 using RecordBytes = std::array<std::uint8_t, kRecordSize>;
 
 RecordBytes ToBytes(const ImageRecord& record);

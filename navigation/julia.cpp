@@ -53,10 +53,7 @@ void EnlargePreview(Window& window) {
       SelectFormula(state.juliaSlot.formulaLetter) == nullptr)
     return;
   ImageRecord enlarged = preview;
-  enlarged.pixelLeft = state.juliaSlot.pixelLeft;
-  enlarged.pixelTop = state.juliaSlot.pixelTop;
-  enlarged.pixelRight = state.juliaSlot.pixelRight;
-  enlarged.pixelBottom = state.juliaSlot.pixelBottom;
+  TakeRectangle(enlarged, state.juliaSlot);
   enlarged.kind = kJuliaKind;
   GenerateImage(enlarged, window);
   state.currentImage = enlarged;

@@ -30,10 +30,7 @@ void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
   zoomed.planeTop = topLeft.im;
   zoomed.planeRight = bottomRight.re;
   zoomed.planeBottom = bottomRight.im;
-  zoomed.pixelLeft = full.pixelLeft;
-  zoomed.pixelTop = full.pixelTop;
-  zoomed.pixelRight = full.pixelRight;
-  zoomed.pixelBottom = full.pixelBottom;
+  TakeRectangle(zoomed, full);
   if (dy > dx)
     zoomed.pixelRight = full.pixelLeft + (full.pixelRight - full.pixelLeft) * dx / dy;
   else

@@ -7,7 +7,7 @@
 #include "engine/commands.h"
 #include "engine/program_state.h"
 #include "tests/fake_window.h"
-#include "tests/temporary_directory.h"
+#include "tests/file_helpers.h"
 
 namespace tesvo::testing {
 

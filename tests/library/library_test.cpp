@@ -20,6 +20,7 @@
 #include "library/saving.h"
 #include "navigation/julia.h"
 #include "tests/fake_window.h"
+#include "tests/file_helpers.h"
 
 namespace tesvo {
 namespace {
@@ -45,16 +46,7 @@ class Library : public ::testing::Test {
  protected:
   void SetUp() override {
     state.Reset();
-    char pattern[] = "/tmp/tesvo-library-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    previous_ = fs::current_path();
-    fs::current_path(folder_);
     InitialiseExplorer(window_, 1);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(folder_);
   }
 
   // A small Mandelbrot image of formula c, computed and saved as `name`.
@@ -75,9 +67,8 @@ class Library : public ::testing::Test {
     return {state.countBuffer.begin(), state.countBuffer.begin() + record.Width() * record.Height()};
   }
 
+  testing::TemporaryDirectory folder_;
   FakeWindow window_;
-  fs::path folder_;
-  fs::path previous_;
 };
 
 TEST(ImageListOrder, SortsAsTheDesktopListDoes) {
