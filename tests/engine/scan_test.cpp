@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/deterministic_math.h"
@@ -167,14 +168,33 @@ TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
   }
 }
 
-TEST(CountColumns, ForcedPathThatCannotRunFallsBackToTheReference) {
+// Generation hands the window one strip inside the call that counts the
+// next: that must happen once, on the calling thread, even with nothing left
+// to count.
+TEST(CountColumns, MeanwhileRunsOnceOnTheCallingThread) {
+  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
+  r.pixelRight = r.pixelLeft + 60;
+  r.pixelBottom = r.pixelTop + 60;
+  const ScanPlan plan = MakeScanPlan(r, true);
+  const std::vector<std::int16_t> expected = CountEachPoint(plan);
+  for (int count : {0, plan.Columns()}) {
+    for (int threads : {1, 2}) {
+      std::vector<std::int16_t> counts(expected.size(), -1);
+      int calls = 0;
+      std::thread::id caller;
+      CountColumnsWhile(plan, 0, count, counts.data(), {ScanPath::kFastest, threads}, [&] {
+        ++calls;
+        caller = std::this_thread::get_id();
+      });
+      EXPECT_EQ(calls, 1);
+      EXPECT_EQ(caller, std::this_thread::get_id());
+      if (count > 0) {
+        EXPECT_EQ(counts, expected);
+      }
+    }
+  }
   EXPECT_TRUE(PathAvailable(ScanPath::kReference));
   EXPECT_TRUE(PathAvailable(ScanPath::kFastest));
-  ImageRecord r = BuiltInPresets()[3][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 9;
-  r.pixelBottom = r.pixelTop + 9;
-  const ScanPlan plan = MakeScanPlan(r, true);
-  EXPECT_EQ(CountAll(plan, {ScanPath::kAvx2, 1}), CountEachPoint(plan));
 }
 
 // Values that exercise every branch of the functions: signed zeros,
