@@ -64,6 +64,14 @@ ImageRecord MakeRecord(int row, char kind, int method, const Case& c) {
   return r;
 }
 
+// The z^2 Mandelbrot preset on a W x H rectangle.
+ImageRecord ZSquaredPreset(int width, int height) {
+  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
+  r.pixelRight = r.pixelLeft + width;
+  r.pixelBottom = r.pixelTop + height;
+  return r;
+}
+
 std::vector<std::int16_t> CountEachPoint(const ScanPlan& plan) {
   std::vector<std::int16_t> counts;
   for (double x : plan.xs)
@@ -153,10 +161,7 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
 }
 
 TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
-  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 30;
-  r.pixelBottom = r.pixelTop + 26;
-  const ScanPlan plan = MakeScanPlan(r, true);
+  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(30, 26), true);
   const std::vector<std::int16_t> whole = CountEachPoint(plan);
   for (const ScanSettings& s : EverySetting()) {
     std::vector<std::int16_t> pieces(whole.size(), -1);
@@ -172,10 +177,7 @@ TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
 // next: that must happen once, on the calling thread, even with nothing left
 // to count.
 TEST(CountColumns, MeanwhileRunsOnceOnTheCallingThread) {
-  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 60;
-  r.pixelBottom = r.pixelTop + 60;
-  const ScanPlan plan = MakeScanPlan(r, true);
+  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(60, 60), true);
   const std::vector<std::int16_t> expected = CountEachPoint(plan);
   for (int count : {0, plan.Columns()}) {
     for (int threads : {1, 2}) {
@@ -256,9 +258,7 @@ TEST(DeterministicMath, VectorFormsGiveTheScalarBits) {
 TEST(GenerateImage, DeliversColumnByColumnWithTheReferenceCounts) {
   state.Reset();
   for (int k = 0; k < kPaletteSize; ++k) state.palette[k] = static_cast<Colour>(k * 7919);
-  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 150;
-  r.pixelBottom = r.pixelTop + 120;
+  ImageRecord r = ZSquaredPreset(150, 120);
   r.iterationLimit = 300;
   const ScanPlan plan = MakeScanPlan(r, true);
   const std::vector<std::int16_t> expected = CountEachPoint(plan);
