@@ -9,7 +9,9 @@ namespace {
 
 Complex ExpTimesC(double a, double b, double p, double q) {
   const double e = std::exp(a);
-  return {p * (e * std::cos(b)) - q * (e * std::sin(b)), p * (e * std::sin(b)) + q * (e * std::cos(b))};
+  const double cosB = std::cos(b);
+  const double sinB = std::sin(b);
+  return {p * (e * cosB) - q * (e * sinB), p * (e * sinB) + q * (e * cosB)};
 }
 
 Complex CosPlusC(double a, double b, double p, double q) {

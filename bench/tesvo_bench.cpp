@@ -1,5 +1,5 @@
 // tesvo-bench: the time of the fast scan against the literal one, formula by
-// formula. Usage: tesvo-bench [--repeat N] [--threads N] [--quick]
+// formula. Usage: tesvo-bench [--repeat N] [--threads N] [--path avx2|sse2|reference] [--quick]
 // --quick scans every third pixel of the slow cases' windows.
 #include <omp.h>
 
@@ -28,6 +28,7 @@ double Seconds(Clock::time_point since) {
 struct Options {
   int repeat = 5;
   int threads = 0;
+  ScanPath path = ScanPath::kFastest;
   bool quick = false;
 };
 
@@ -104,10 +105,11 @@ double Fastest(int repeat, F&& run) {
 
 int Run(const Options& options) {
   const int threads = options.threads > 0 ? options.threads : omp_get_max_threads();
-  const ScanSettings fast{ScanPath::kFastest, threads};
-  const char* path = PathAvailable(ScanPath::kAvx2)   ? "AVX2"
-                     : PathAvailable(ScanPath::kSse2) ? "SSE2"
-                                                      : "reference";
+  const ScanSettings fast{options.path, threads};
+  const auto runs = [&](ScanPath p) {
+    return (options.path == p || options.path == ScanPath::kFastest) && PathAvailable(p);
+  };
+  const char* path = runs(ScanPath::kAvx2) ? "AVX2" : runs(ScanPath::kSse2) ? "SSE2" : "reference";
   std::printf("fast path: %s on %d threads; fastest of %d runs; literal: 1 thread, C library maths\n\n", path,
               threads, options.repeat);
   std::printf("%-14s %5s %9s %11s %10s %8s %12s %6s\n", "case", "limit", "pixels", "literal ms", "fast ms",
@@ -150,10 +152,16 @@ int main(int argc, char** argv) {
       options.repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--threads" && i + 1 < argc) {
       options.threads = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--path" && i + 1 < argc) {
+      const std::string name = argv[++i];
+      options.path = name == "avx2"   ? tesvo::ScanPath::kAvx2
+                     : name == "sse2" ? tesvo::ScanPath::kSse2
+                                      : tesvo::ScanPath::kReference;
     } else if (arg == "--quick") {
       options.quick = true;
     } else {
-      std::fprintf(stderr, "usage: tesvo-bench [--repeat N] [--threads N] [--quick]\n");
+      std::fprintf(stderr,
+                   "usage: tesvo-bench [--repeat N] [--threads N] [--path avx2|sse2|reference] [--quick]\n");
       return 2;
     }
   }

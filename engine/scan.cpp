@@ -199,20 +199,20 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
   const std::int64_t block = BlockSize(pixels, threads);
   const std::int64_t blocks = (pixels + block - 1) / block;
 
-  const PixelJob whole{plan.xs.data() + first,
-                       plan.ys.data(),
-                       rows,
-                       0,
-                       pixels,
-                       out,
-                       plan.formulaLetter,
-                       plan.mandelbrot,
-                       plan.method,
-                       plan.limit,
-                       plan.bound,
-                       plan.cRe,
-                       plan.cIm,
-                       plan.convergenceFactor};
+  const PixelJob whole{.xs = plan.xs.data() + first,
+                       .ys = plan.ys.data(),
+                       .rows = rows,
+                       .begin = 0,
+                       .end = pixels,
+                       .out = out,
+                       .formulaLetter = plan.formulaLetter,
+                       .mandelbrot = plan.mandelbrot,
+                       .method = plan.method,
+                       .limit = plan.limit,
+                       .bound = plan.bound,
+                       .cRe = plan.cRe,
+                       .cIm = plan.cIm,
+                       .convergenceFactor = plan.convergenceFactor};
   // The calling thread is thread 0 of the team: the others start on the
   // blocks at once, and it joins them when meanwhile returns.
 #pragma omp parallel num_threads(threads) if (threads > 1 && blocks > 1)

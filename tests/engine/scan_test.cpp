@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/deterministic_math.h"
@@ -60,6 +61,14 @@ ImageRecord MakeRecord(int row, char kind, int method, const Case& c) {
   r.juliaRe = kJuliaParameters[row].re;
   r.juliaIm = kJuliaParameters[row].im;
   r.coloringMethod = method;
+  return r;
+}
+
+// The z^2 Mandelbrot preset on a W x H rectangle.
+ImageRecord ZSquaredPreset(int width, int height) {
+  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
+  r.pixelRight = r.pixelLeft + width;
+  r.pixelBottom = r.pixelTop + height;
   return r;
 }
 
@@ -152,10 +161,7 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
 }
 
 TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
-  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 30;
-  r.pixelBottom = r.pixelTop + 26;
-  const ScanPlan plan = MakeScanPlan(r, true);
+  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(30, 26), true);
   const std::vector<std::int16_t> whole = CountEachPoint(plan);
   for (const ScanSettings& s : EverySetting()) {
     std::vector<std::int16_t> pieces(whole.size(), -1);
@@ -167,14 +173,30 @@ TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
   }
 }
 
-TEST(CountColumns, ForcedPathThatCannotRunFallsBackToTheReference) {
+// Generation hands the window one strip inside the call that counts the
+// next: that must happen once, on the calling thread, even with nothing left
+// to count.
+TEST(CountColumns, MeanwhileRunsOnceOnTheCallingThread) {
+  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(60, 60), true);
+  const std::vector<std::int16_t> expected = CountEachPoint(plan);
+  for (int count : {0, plan.Columns()}) {
+    for (int threads : {1, 2}) {
+      std::vector<std::int16_t> counts(expected.size(), -1);
+      int calls = 0;
+      std::thread::id caller;
+      CountColumnsWhile(plan, 0, count, counts.data(), {ScanPath::kFastest, threads}, [&] {
+        ++calls;
+        caller = std::this_thread::get_id();
+      });
+      EXPECT_EQ(calls, 1);
+      EXPECT_EQ(caller, std::this_thread::get_id());
+      if (count > 0) {
+        EXPECT_EQ(counts, expected);
+      }
+    }
+  }
   EXPECT_TRUE(PathAvailable(ScanPath::kReference));
   EXPECT_TRUE(PathAvailable(ScanPath::kFastest));
-  ImageRecord r = BuiltInPresets()[3][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 9;
-  r.pixelBottom = r.pixelTop + 9;
-  const ScanPlan plan = MakeScanPlan(r, true);
-  EXPECT_EQ(CountAll(plan, {ScanPath::kAvx2, 1}), CountEachPoint(plan));
 }
 
 // Values that exercise every branch of the functions: signed zeros,
@@ -236,9 +258,7 @@ TEST(DeterministicMath, VectorFormsGiveTheScalarBits) {
 TEST(GenerateImage, DeliversColumnByColumnWithTheReferenceCounts) {
   state.Reset();
   for (int k = 0; k < kPaletteSize; ++k) state.palette[k] = static_cast<Colour>(k * 7919);
-  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
-  r.pixelRight = r.pixelLeft + 150;
-  r.pixelBottom = r.pixelTop + 120;
+  ImageRecord r = ZSquaredPreset(150, 120);
   r.iterationLimit = 300;
   const ScanPlan plan = MakeScanPlan(r, true);
   const std::vector<std::int16_t> expected = CountEachPoint(plan);
