@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/message_box.h"
 #include "ui/program_icon.h"
@@ -34,18 +35,8 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   icon->setGeometry(iconRect.x(), iconRect.y(), 32, 32);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
 
-  auto* text = new QLabel(kAboutText, this);
-  text->setObjectName("aboutText");
-  text->setTextFormat(Qt::PlainText);
-  text->setWordWrap(true);
-  text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  text->setGeometry(DialogRect(40, 10, 190, 81));
-
-  auto* ok = new QPushButton(kOkText, this);
-  ok->setObjectName("okButton");
-  ok->setGeometry(DialogRect(180, 92, 50, 14));
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  AddText(this, "aboutText", kAboutText, DialogRect(40, 10, 190, 81));
+  AddClosingButton(this, "okButton", kOkText, DialogRect(180, 92, 50, 14), true);
 }
 
 }  // namespace tesvo::ui

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/help_texts.h"
 
@@ -16,18 +17,10 @@ HelpDialog::HelpDialog(int topic, QWidget* parent) : QDialog(parent) {
 
   const HelpTopic* help = FindHelpTopic(topic);
   setWindowTitle(QString::fromUtf8(help ? help->title : HelpTopics()[0].title));
-  auto* text = new QLabel(help ? QString::fromStdString(help->text) : QString(), this);
-  text->setObjectName("helpText");
-  text->setTextFormat(Qt::PlainText);
-  text->setWordWrap(true);
-  text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  text->setGeometry(DialogRect(11, 7, 326, 216));
+  AddText(this, "helpText", help ? QString::fromStdString(help->text) : QString(),
+          DialogRect(11, 7, 326, 216));
 
-  auto* ok = new QPushButton(QStringLiteral("Vale"), this);
-  ok->setObjectName("okButton");
-  ok->setGeometry(DialogRect(19, 233, 311, 23));
-  ok->setDefault(true);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  AddClosingButton(this, "okButton", QStringLiteral("Vale"), DialogRect(19, 233, 311, 23), true);
 }
 
 }  // namespace tesvo::ui

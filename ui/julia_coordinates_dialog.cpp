@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "navigation/julia.h"
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 #include "ui/message_box.h"
 
@@ -23,15 +24,8 @@ JuliaCoordinatesDialog::JuliaCoordinatesDialog(QWidget* parent) : QDialog(parent
   m_imEdit->setObjectName("imEdit");
   m_imEdit->setGeometry(DialogRect(145, 89, 40, 12));
 
-  auto* ok = new QPushButton(QStringLiteral("OK"), this);
-  ok->setObjectName("okButton");
-  ok->setGeometry(DialogRect(223, 7, 50, 14));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel->setObjectName("cancelButton");
-  cancel->setGeometry(DialogRect(223, 24, 50, 14));
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  AddClosingButton(this, "okButton", QStringLiteral("OK"), DialogRect(223, 7, 50, 14), true);
+  AddClosingButton(this, "cancelButton", QStringLiteral("Cancel"), DialogRect(223, 24, 50, 14), false);
 
   struct Text {
     const char* text;
@@ -49,12 +43,8 @@ JuliaCoordinatesDialog::JuliaCoordinatesDialog(QWidget* parent) : QDialog(parent
        "ello basta escribir en las cajas de texto siguientes su parte real y compleja. ",
        7, 7, 200, 27},
   };
-  for (const Text& t : kTexts) {
-    auto* label = new QLabel(QString::fromUtf8(t.text), this);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setGeometry(DialogRect(t.x, t.y, t.width, t.height));
-  }
+  for (const Text& t : kTexts)
+    AddText(this, "", QString::fromUtf8(t.text), DialogRect(t.x, t.y, t.width, t.height));
   m_reEdit->setFocus();
 }
 

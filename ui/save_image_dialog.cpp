@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/dialog_controls.h"
 #include "ui/dialog_units.h"
 
 namespace tesvo::ui {
@@ -20,15 +21,8 @@ SaveImageDialog::SaveImageDialog(QWidget* parent) : QDialog(parent) {
   m_nameEdit->setObjectName("nameEdit");
   m_nameEdit->setGeometry(DialogRect(69, 28, 79, 14));
 
-  auto* save = new QPushButton(QStringLiteral("Grabar"), this);
-  save->setObjectName("saveButton");
-  save->setGeometry(DialogRect(51, 73, 50, 14));
-  save->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancelar"), this);
-  cancel->setObjectName("cancelButton");
-  cancel->setGeometry(DialogRect(116, 73, 50, 14));
-  connect(save, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  AddClosingButton(this, "saveButton", QStringLiteral("Grabar"), DialogRect(51, 73, 50, 14), true);
+  AddClosingButton(this, "cancelButton", QStringLiteral("Cancelar"), DialogRect(116, 73, 50, 14), false);
   m_nameEdit->setFocus();
 }
 
