@@ -1,0 +1,53 @@
+#!/bin/sh
+# Installs the build into a scratch root, as a package would, and checks what
+# a Linux desktop looks for: the program, its desktop entry, its AppStream
+# metadata and its icons, with both metadata files accepted by their validators.
+# Arguments: the build folder, the application id, the project version.
+set -eu
+build=$1
+app_id=$2
+version=$3
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
+
+share="$root/usr/share"
+desktop="$share/applications/$app_id.desktop"
+metainfo="$share/metainfo/$app_id.metainfo.xml"
+failed=0
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+[ -x "$root/usr/bin/tesvo" ] || fail "bin/tesvo is missing or not executable"
+for file in "$desktop" "$metainfo" "$share/icons/hicolor/scalable/apps/$app_id.svg"; do
+  [ -f "$file" ] || fail "${file#"$root"} is missing"
+done
+
+# A PNG gives its width and height as 32-bit big-endian numbers at byte 16.
+for size in 16 22 24 32 48 64 128 256; do
+  png="$share/icons/hicolor/${size}x${size}/apps/$app_id.png"
+  if [ ! -f "$png" ]; then
+    fail "${png#"$root"} is missing"
+    continue
+  fi
+  set -- $(od -An -tu1 -j16 -N8 "$png")
+  width=$(($1 << 24 | $2 << 16 | $3 << 8 | $4))
+  height=$(($5 << 24 | $6 << 16 | $7 << 8 | $8))
+  [ "$width" -eq "$size" ] && [ "$height" -eq "$size" ] || fail "${png#"$root"} is ${width}x${height}"
+done
+
+[ -f "$desktop" ] && [ -f "$metainfo" ] || exit 1
+# Every placeholder of the templates was filled in by the build.
+grep -n '@[A-Z_]*@' "$desktop" "$metainfo" && fail "placeholders left in the installed files"
+grep -qx 'Exec=tesvo' "$desktop" || fail "the desktop entry does not start bin/tesvo"
+grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry does not name the icon $app_id"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata does not carry version $version"
+
+desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desktop entry"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses the metadata"
+# The tree check also ties the metadata to its desktop entry and icons.
+appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses the installed tree"
+exit $failed
