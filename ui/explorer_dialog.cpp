@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <ctime>
@@ -114,7 +116,12 @@ void ExplorerDialog::CreateControls() {
         auto* combo = new QComboBox(this);
         if (c.kind == Kind::kEditableCombo) {
           combo->setEditable(true);
-          combo->setInsertPolicy(QComboBox::NoInsert);  // typed text is never a new entry
+          // The edit field only shows the entry read; what is typed there is
+          // never a new entry and never reads an image (a combo box would
+          // read the entry matching the typed text on Enter).
+          combo->setInsertPolicy(QComboBox::NoInsert);
+          combo->setCompleter(nullptr);
+          combo->lineEdit()->installEventFilter(this);
           m_readCombo = combo;
         } else {
           combo->setFocusPolicy(Qt::ClickFocus);
@@ -223,6 +230,14 @@ void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
   command(*this);
   m_surface->Flush();
   m_busy = false;
+}
+
+bool ExplorerDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_readCombo->lineEdit() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void ExplorerDialog::closeEvent(QCloseEvent* event) {

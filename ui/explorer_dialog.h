@@ -44,6 +44,7 @@ class ExplorerDialog : public QDialog, public Window {
   std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
   void mousePressEvent(QMouseEvent* event) override;

@@ -195,6 +195,16 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(Entries(again.findChild<QComboBox*>("readCombo")), sorted);
   }
 
+  void textTypedInTheListReadsNothing() {
+    Click("startMandelbrotButton");
+    m_read->lineEdit()->setFocus();
+    QTest::keyClicks(m_read->lineEdit(), "ultimo");
+    QTest::keyClick(m_read->lineEdit(), Qt::Key_Return);
+    QCOMPARE(state.readIndex, -1);
+    QCOMPARE(m_read->count(), 2);
+    QVERIFY(m_dialog->isVisible());
+  }
+
   void emptyTakenAndCancelledNamesSaveNothing() {
     Click("startMandelbrotButton");
     const QByteArray last = ReadAll("ultimo.dat");
