@@ -14,11 +14,16 @@ void Recolour(ImageRecord record, Window& window) {
 }
 
 void PaintCounts(const CountBuffer& counts, ImageRecord record, Window& window) {
+  if (record.kind != kPreviewKind) ClearImageArea(state.mandelbrotSlot, window);
+  CopyCounts(counts, record, window);
+}
+
+void CopyCounts(const CountBuffer& counts, const ImageRecord& record, Window& window) {
   const std::int64_t w = record.Width();
   const std::int64_t h = record.Height();
-  const bool drawn = w > 0 && h > 0 && w * h <= kCountBufferSize;
-  std::vector<Colour> block(drawn ? static_cast<std::size_t>(w * h) : 0);
-  for (std::int64_t x = 0; x < w && drawn; ++x) {
+  if (w <= 0 || h <= 0 || w * h > kCountBufferSize) return;
+  std::vector<Colour> block(static_cast<std::size_t>(w * h));
+  for (std::int64_t x = 0; x < w; ++x) {
     for (std::int64_t y = 0; y < h; ++y) {
       const int count = counts[x * h + y];
       // Counts come from generation or from a checked pixel file; anything else
@@ -26,10 +31,7 @@ void PaintCounts(const CountBuffer& counts, ImageRecord record, Window& window) 
       block[y * w + x] = count >= 0 && count < kPaletteSize ? state.palette[count] : 0;
     }
   }
-  if (record.kind != kPreviewKind) ClearImageArea(state.mandelbrotSlot, window);
-  if (drawn)
-    window.CopyBlock(record.pixelLeft, record.pixelTop, static_cast<int>(w), static_cast<int>(h),
-                     block.data());
+  window.CopyBlock(record.pixelLeft, record.pixelTop, static_cast<int>(w), static_cast<int>(h), block.data());
 }
 
 }  // namespace tesvo

@@ -18,4 +18,7 @@ void Recolour(ImageRecord record, Window& window);
 // free, become light grey.
 void PaintCounts(const CountBuffer& counts, ImageRecord record, Window& window);
 
+// The block alone, composed through the Palette and copied, nothing wiped.
+void CopyCounts(const CountBuffer& counts, const ImageRecord& record, Window& window);
+
 }  // namespace tesvo

@@ -21,8 +21,8 @@ std::string Reason(int error) {
       return "Hay una carpeta con ese nombre.";
     case ENAMETOOLONG:
       return "El nombre es demasiado largo.";
-    case 0:
-      return "El fichero no tiene el tamaño esperado.";
+    case kWrongSize:
+      return "El fichero es más corto de lo que debe ser.";
     default:
       return "Error del sistema número " + std::to_string(error) + ".";
   }

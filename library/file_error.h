@@ -13,6 +13,9 @@ inline constexpr const char* kProgramName = "Tesvo";
 
 enum class FileStep { kRead, kWrite, kRemove, kRename };
 
+// The reason of a FileError that no system call gave: the file is too short.
+inline constexpr int kWrongSize = 0;
+
 class FileError : public std::runtime_error {
  public:
   FileError(FileStep step, std::string file, int systemError, std::string target = {});

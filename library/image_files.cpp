@@ -153,9 +153,8 @@ ImageRecord ReadParameterFile(const std::string& base) {
   bool failed = false;
   const std::size_t got = ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed);
   if (failed) throw FileError(FileStep::kRead, file, errno);
-  std::uint8_t extra;
-  const std::size_t more = ReadUpTo(fd.get(), &extra, 1, failed);
-  if (got != bytes.size() || more != 0) throw FileError(FileStep::kRead, file, 0);
+  // Whatever follows the record is not read, as it never was.
+  if (got != bytes.size()) throw FileError(FileStep::kRead, file, kWrongSize);
   return FromBytes(bytes);
 }
 

@@ -27,8 +27,8 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
 // Throws FileError.
 void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 
-// The record of base + ".dat". Throws FileError when it cannot be opened or
-// holds other than exactly 200 bytes.
+// The record of base + ".dat", its first 200 bytes. Throws FileError when it
+// cannot be opened or holds fewer.
 ImageRecord ReadParameterFile(const std::string& base);
 
 // Reads exactly countCount counts from base + ".pix" into counts. False when

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "colour/palette.h"
+#include "colour/recolour.h"
 #include "engine/formulas.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
@@ -21,20 +22,6 @@ bool ValidCounts(const std::vector<std::int16_t>& counts) {
   return true;
 }
 
-// Generation keeps the counts of the big picture only; a preview's are
-// counted again, into the CountBuffer in the same column layout, so that its
-// pixel file can be written.
-void StorePreviewCounts(const ImageRecord& record) {
-  const ScanPlan plan = MakeScanPlan(record, false);
-  const int rows = plan.Rows();
-  std::vector<std::int16_t> column(static_cast<std::size_t>(rows));
-  for (int i = 0; i < plan.Columns(); ++i) {
-    CountColumns(plan, i, 1, column.data());
-    std::copy(column.begin(), column.end(),
-              state.countBuffer.begin() + static_cast<std::ptrdiff_t>(i) * record.Height());
-  }
-}
-
 void ReadEntry(Window& window, int index) {
   state.readIndex = index;
   ReportingFileErrors(window, [&] { ReadImage(window.ReadListText(index), window); });
@@ -44,7 +31,8 @@ void ReadEntry(Window& window, int index) {
 }  // namespace
 
 std::optional<std::string> RecordProblem(const ImageRecord& r) {
-  if (r.kind != kMandelbrotKind && r.kind != kJuliaKind && r.kind != kPreviewKind)
+  // A preview is never saved: only the big picture's images are.
+  if (r.kind != kMandelbrotKind && r.kind != kJuliaKind)
     return "el tipo de imagen no es ni Mandelbrot ni Julia";
   if (FormulaRow(r.formulaLetter) < 0) return "la fórmula no es ninguna de las del programa";
   if (r.coloringMethod < kConvergence || r.coloringMethod > kInversion)
@@ -56,7 +44,8 @@ std::optional<std::string> RecordProblem(const ImageRecord& r) {
   for (const RGB& c : r.controlColours)
     for (const std::int32_t component : {c.red, c.green, c.blue})
       if (component < 0 || component > 255) return "los colores no están entre 0 y 255";
-  if (r.Width() < 1 || r.Height() < 1 || !CanGenerate(r))
+  // A zoom can make an image no column or no row wide; it stores nothing.
+  if (r.Width() < 0 || r.Height() < 0 || !CanGenerate(r))
     return "el rectángulo de la imagen no cabe en la imagen grande";
   return std::nullopt;
 }
@@ -90,18 +79,12 @@ void ReadImage(const std::string& name, Window& window) {
 
   if (stored) {
     std::copy(counts.begin(), counts.end(), state.countBuffer.begin());
-    const int w = record.Width();
-    const int h = record.Height();
-    std::vector<Colour> block(count);
-    for (int x = 0; x < w; ++x)
-      for (int y = 0; y < h; ++y) block[y * w + x] = state.palette[counts[x * h + y]];
-    window.CopyBlock(record.pixelLeft, record.pixelTop, w, h, block.data());
+    CopyCounts(state.countBuffer, record, window);
   } else {
     window.ShowMessage("No encuentro el fichero " + PixelFileName(name) +
                            ". \nLo tendré que reconstruir. Un momento, por favor.",
                        kProgramName);
     GenerateImage(state.currentImage, window);
-    if (record.kind == kPreviewKind) StorePreviewCounts(record);
     // Only the pixel file is written: the user's parameter file stays as it
     // is, and the entry keeps its place in the list.
     WritePixelFile(name, state.countBuffer.data(), count);

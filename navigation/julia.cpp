@@ -18,12 +18,16 @@ namespace {
 // The preview of c in the current image's precision, colours and mode, drawn
 // into the small picture; the big picture, its counts and `caption` stay.
 void ShowPreview(Window& window, Complex c) {
-  if (state.currentImage.coloringMethod == kInversion) c = InvertPoint(c.re, c.im);
-  if (!std::isfinite(c.re) || !std::isfinite(c.im)) {
-    // Only c = 0 has no inverse; a point that is not a number has no Julia set.
-    window.ShowMessage(kNoInverseMessage, kProgramName);
-    return;
+  if (state.currentImage.coloringMethod == kInversion) {
+    if (c.re == 0 && c.im == 0) {
+      window.ShowMessage(kNoInverseMessage, kProgramName);
+      return;
+    }
+    c = InvertPoint(c.re, c.im);
   }
+  // An image no column or no row wide maps its points to values that are not
+  // numbers; there is no Julia set to show for them.
+  if (!std::isfinite(c.re) || !std::isfinite(c.im)) return;
   ImageRecord preview = state.previewSlot;
   preview.juliaRe = c.re;
   preview.juliaIm = c.im;

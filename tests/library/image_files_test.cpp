@@ -83,13 +83,18 @@ TEST_F(ImageFilesTest, ParameterFileRoundTripKeepsEveryByte) {
   EXPECT_EQ(fs::file_size("raro.pix"), 0u);
 }
 
-// A parameter file must hold exactly one record; a pixel file that is
-// missing or short leaves the counts as they were.
+// A parameter file must hold a whole record, and what follows it is not
+// read; a pixel file that is missing or short leaves the counts as they were.
 TEST_F(ImageFilesTest, ReadsTakeOnlyFilesOfTheRightSize) {
-  for (std::size_t size : {0, 199, 201}) {
+  for (std::size_t size : {0, 199}) {
     WriteFileBytes("corto.dat", std::vector<std::uint8_t>(size, 0x41));
     EXPECT_THROW(ReadParameterFile("corto"), FileError) << size;
   }
+  std::vector<std::uint8_t> longer(ToBytes(BuiltInPresets()[3][0]).begin(),
+                                   ToBytes(BuiltInPresets()[3][0]).end());
+  longer.resize(260, 0x41);
+  WriteFileBytes("largo.dat", longer);
+  EXPECT_TRUE(SameBytes(ReadParameterFile("largo"), BuiltInPresets()[3][0]));
   std::vector<std::int16_t> counts(4, 77);
   EXPECT_FALSE(ReadPixelFile("nada", counts.data(), counts.size()));
   WriteFileBytes("corto.pix", {1, 0, 2, 0, 3});

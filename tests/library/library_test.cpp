@@ -19,6 +19,7 @@
 #include "library/reading.h"
 #include "library/saving.h"
 #include "navigation/julia.h"
+#include "navigation/zoom.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
@@ -197,7 +198,8 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
          r.pixelRight = r.pixelLeft + 600;
          r.pixelBottom = r.pixelTop + 600;
        })},
-      {"vacio", hostile([](ImageRecord& r) { r.pixelRight = r.pixelLeft; })},
+      {"al_reves", hostile([](ImageRecord& r) { r.pixelRight = r.pixelLeft - 1; })},
+      {"vista_previa", hostile([](ImageRecord& r) { r.kind = 'p'; })},
       {"nan", hostile([](ImageRecord& r) { r.iterationLimit = std::numeric_limits<double>::quiet_NaN(); })},
       {"negativo", hostile([](ImageRecord& r) { r.iterationLimit = -4; })},
       {"limite", hostile([](ImageRecord& r) { r.iterationLimit = 6000; })},
@@ -312,6 +314,34 @@ TEST_F(Library, ReadImageBringsItsFormulaButIsNoStart) {
   EXPECT_EQ(state.currentImage.planeLeft, -4.5);
   EXPECT_EQ(state.currentImage.pixelRight, 781);
   EXPECT_EQ(state.previewImage.formulaLetter, 'g');
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// A drag one pixel wide and the whole height tall makes an image no column
+// wide; the program wrote it as "ultimo", so it must read it back.
+TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
+  StartMandelbrot(window_);
+  ZoomToRectangle(window_, {300, 0}, {301, 548});
+  const ImageRecord zoomed = state.currentImage;
+  ASSERT_EQ(zoomed.Width(), 0);
+  StartMandelbrot(window_);
+  window_.messages.clear();
+  window_.readList = {"penultimo", "ultimo"};
+  ReadSelectedImage(window_, 0);
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_TRUE(SameBytes(state.currentImage, zoomed));
+
+  // Its points are not numbers: a right click on it previews nothing and
+  // says nothing about an inversion it is not in.
+  const auto calls = window_.pixelCalls.size();
+  JuliaFromPoint(window_, {250, 200});
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_EQ(window_.pixelCalls.size(), calls);
 }
 
 }  // namespace
