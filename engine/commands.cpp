@@ -49,10 +49,9 @@ void StartMandelbrot(Window& window) {
 
 void ChangeMode(Window& window, int selectedMethod) {
   state.currentMethod = selectedMethod;
-  // Before the first image the choice only waits for the start button: a
-  // record that describes no image must not push the last image out of
-  // "ultimo".
-  if (!HasImage() || state.currentMethod == state.currentImage.coloringMethod) return;
+  // A record that describes no image (nothing drawn or read yet) is not
+  // written over the last image; the choice waits for the start button.
+  if (!CanGenerate(state.currentImage) || state.currentMethod == state.currentImage.coloringMethod) return;
   ImageRecord record = state.currentImage;
   record.coloringMethod = state.currentMethod;
   GenerateImage(record, window);
@@ -61,7 +60,6 @@ void ChangeMode(Window& window, int selectedMethod) {
 }
 
 void IncreasePrecision(Window& window) {
-  if (!HasImage()) return;
   double& limit = state.currentImage.iterationLimit;
   limit = limit * 2;
   if (limit > kMaxIterationLimit) limit = kMaxIterationLimit;
@@ -69,7 +67,6 @@ void IncreasePrecision(Window& window) {
 }
 
 void DecreasePrecision(Window& window) {
-  if (!HasImage()) return;
   state.currentImage.iterationLimit = state.currentImage.iterationLimit * 0.5;
   GenerateImage(state.currentImage, window);
 }

@@ -11,14 +11,11 @@ namespace {
 
 using BeforeFirstImage = testing::CommandTest;
 
-TEST_F(BeforeFirstImage, CommandsOtherThanStartDrawAndWriteNothing) {
+TEST_F(BeforeFirstImage, ZoomPreviewAndColoursDrawAndWriteNothing) {
   const auto lastBefore = testing::FileBytes("ultimo.dat");
   const auto secondBefore = testing::FileBytes("penultimo.dat");
   const ImageRecord placeholder = state.currentImage;
 
-  ChangeMode(window, kConvergence);
-  IncreasePrecision(window);
-  DecreasePrecision(window);
   ZoomToRectangle(window, {300, 100}, {400, 200});
   JuliaFromPoint(window, {400, 300});
   EnlargePreview(window);
@@ -32,15 +29,6 @@ TEST_F(BeforeFirstImage, CommandsOtherThanStartDrawAndWriteNothing) {
   EXPECT_TRUE(SameBytes(state.currentImage, placeholder));
   EXPECT_EQ(testing::FileBytes("ultimo.dat"), lastBefore);
   EXPECT_EQ(testing::FileBytes("penultimo.dat"), secondBefore);
-  // The mode chosen meanwhile is the one the start button then uses.
-  StartMandelbrot(window);
-  EXPECT_EQ(state.currentImage.coloringMethod, kConvergence);
-}
-
-TEST_F(BeforeFirstImage, ZeroFilledImageIsNeverWrittenAsTheLastImage) {
-  state.currentImage = ImageRecord{};
-  ChangeMode(window, kDecomposition);
-  EXPECT_EQ(ReadParameterFile("ultimo").kind, 'm');
 }
 
 }  // namespace

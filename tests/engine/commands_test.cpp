@@ -207,6 +207,9 @@ TEST_F(CommandsTest, ModeChangeOnAZeroFilledImageWaitsForTheFirstImage) {
   EXPECT_TRUE(window.pixelCalls.empty());
   EXPECT_EQ(state.currentMethod, kInversion);
   EXPECT_EQ(FileBytes("ultimo.dat"), last);
+  // The mode chosen meanwhile is the one the start button then uses.
+  StartMandelbrot(window);
+  EXPECT_EQ(state.currentImage.coloringMethod, kInversion);
 }
 
 struct PrecisionCase {
@@ -257,10 +260,12 @@ TEST_F(CommandsTest, HalvingThenDoublingIsExact) {
 // Right after start-up the image is the placeholder, a 2 x 2 image at the
 // top left corner of the big picture; a zero-filled record draws nothing.
 TEST_F(CommandsTest, PrecisionBeforeTheFirstImage) {
-  // The start-up placeholder is not an image to work on: nothing is drawn.
   IncreasePrecision(FreshWindow());
-  EXPECT_TRUE(window.pixelCalls.empty());
-  EXPECT_EQ(state.currentImage.iterationLimit, 100);
+  ASSERT_EQ(window.pixelCalls.size(), 4u);
+  EXPECT_EQ(window.pixelCalls[0].x, 250);
+  EXPECT_EQ(window.pixelCalls[0].y, 11);
+  EXPECT_EQ(window.pixelCalls[3].x, 251);
+  EXPECT_EQ(window.pixelCalls[3].y, 12);
 
   state.currentImage = ImageRecord{};
   DecreasePrecision(FreshWindow());
