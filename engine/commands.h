@@ -16,10 +16,9 @@ inline constexpr std::array<const char*, 4> kModeNames = {"convergencia", "desco
 // the reserved pairs "ultimo" and "penultimo", then lists the saved images.
 void InitialiseExplorer(Window& window, unsigned randomSeed);
 
-// True once the big picture holds an image that commands can work on: one
-// with a formula, its preset slots filled. Before that (nothing drawn yet, or
-// only the start-up placeholder) zoom, the Julia preview and the colour
-// commands do nothing.
+// True once the big picture holds a Mandelbrot or Julia image with its
+// preset slots filled. Before that (nothing drawn yet, or only the start-up
+// placeholder) zoom, the Julia preview and the colour commands do nothing.
 bool HasImage();
 
 // "Iniciar conjunto de Mandelbrot": the preset of the current formula in the

@@ -72,12 +72,12 @@ constexpr ControlColours kPresetColours = {{
     {0, 0, 255},
 }};
 
-struct Window {
+struct PlaneWindow {
   double left, top, right, bottom;
 };
 
 ImageRecord MakePreset(char kind, char letter, std::string_view name, double limit, double bound,
-                       Window window) {
+                       PlaneWindow window) {
   ImageRecord r{};
   r.iterationLimit = limit;
   r.escapeBound = bound;
@@ -99,15 +99,15 @@ ImageRecord MakePreset(char kind, char letter, std::string_view name, double lim
   return r;
 }
 
-PresetRow MakeRow(char letter, std::string_view name, double mandelbrotLimit, double bound, Window mandelbrot,
-                  Window julia) {
+PresetRow MakeRow(char letter, std::string_view name, double mandelbrotLimit, double bound,
+                  PlaneWindow mandelbrot, PlaneWindow julia) {
   return {MakePreset(kMandelbrotKind, letter, name, mandelbrotLimit, bound, mandelbrot),
           MakePreset(kJuliaKind, letter, name, 100, bound, julia),
           MakePreset(kPreviewKind, letter, name, 100, bound, julia)};
 }
 
 PresetTable MakePresetTable() {
-  const Window w18{-1.8, 1.8, 1.8, -1.8};
+  const PlaneWindow w18{-1.8, 1.8, 1.8, -1.8};
   return {{
       MakeRow('a', "c*exp(z)", 256, 1e9, {-9, 18, 27, -18}, {-9, 18, 27, -18}),
       MakeRow('b', "cos(z) + c", 100, 1000, {-6, 6, 6, -6}, {-6, 6, 6, -6}),

@@ -1,0 +1,6 @@
+#!/bin/sh
+# Every C++ source of the project is formatted as .clang-format says.
+set -eu
+cd "$1"
+find engine colour navigation library ui tests bench \( -name '*.h' -o -name '*.cpp' \) -print0 |
+  xargs -0 clang-format --dry-run -Werror
