@@ -1,5 +1,5 @@
 // tesvo-bench: the time of the fast scan against the literal one, formula by
-// formula. Usage: tesvo-bench [--repeat N] [--threads N] [--path avx2|sse2|reference] [--quick]
+// formula. Usage: tesvo-bench [--repeat N] [--threads N] [--path avx512|avx2|sse2|reference] [--quick]
 // --quick scans every third pixel of the slow cases' windows.
 #include <omp.h>
 
@@ -113,7 +113,10 @@ int Run(const Options& options) {
   const auto runs = [&](ScanPath p) {
     return (options.path == p || options.path == ScanPath::kFastest) && PathAvailable(p);
   };
-  const char* path = runs(ScanPath::kAvx2) ? "AVX2" : runs(ScanPath::kSse2) ? "SSE2" : "reference";
+  const char* path = runs(ScanPath::kAvx512) ? "AVX-512"
+                     : runs(ScanPath::kAvx2) ? "AVX2"
+                     : runs(ScanPath::kSse2) ? "SSE2"
+                                             : "reference";
   std::printf("fast path: %s on %d threads; fastest of %d runs; literal: 1 thread, C library maths\n\n", path,
               threads, options.repeat);
   std::printf("%-14s %5s %9s %11s %10s %8s %12s %6s\n", "case", "limit", "pixels", "literal ms", "fast ms",
@@ -175,14 +178,16 @@ int main(int argc, char** argv) {
       options.threads = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--path" && i + 1 < argc) {
       const std::string name = argv[++i];
-      options.path = name == "avx2"   ? tesvo::ScanPath::kAvx2
+      options.path = name == "avx512" ? tesvo::ScanPath::kAvx512
+                     : name == "avx2" ? tesvo::ScanPath::kAvx2
                      : name == "sse2" ? tesvo::ScanPath::kSse2
                                       : tesvo::ScanPath::kReference;
     } else if (arg == "--quick") {
       options.quick = true;
     } else {
-      std::fprintf(stderr,
-                   "usage: tesvo-bench [--repeat N] [--threads N] [--path avx2|sse2|reference] [--quick]\n");
+      std::fprintf(
+          stderr,
+          "usage: tesvo-bench [--repeat N] [--threads N] [--path avx512|avx2|sse2|reference] [--quick]\n");
       return 2;
     }
   }

@@ -126,10 +126,16 @@ bool CpuHasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
+
+bool CpuHasAvx512() {
+  static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+  return has;
+}
 #endif
 
 ScanPath Resolve(ScanPath path) {
   if (path == ScanPath::kFastest) {
+    if (PathAvailable(ScanPath::kAvx512)) return ScanPath::kAvx512;
     if (PathAvailable(ScanPath::kAvx2)) return ScanPath::kAvx2;
     if (PathAvailable(ScanPath::kSse2)) return ScanPath::kSse2;
     return ScanPath::kReference;
@@ -161,9 +167,12 @@ bool PathAvailable(ScanPath path) {
       return true;
     case ScanPath::kAvx2:
       return CpuHasAvx2();
+    case ScanPath::kAvx512:
+      return CpuHasAvx512();
 #else
     case ScanPath::kSse2:
     case ScanPath::kAvx2:
+    case ScanPath::kAvx512:
       return false;
 #endif
   }
@@ -225,6 +234,9 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
       job.end = std::min(pixels, job.begin + block);
       switch (path) {
 #ifdef TESVO_X86_KERNELS
+        case ScanPath::kAvx512:
+          CountPixelsAvx512(job);
+          break;
         case ScanPath::kAvx2:
           CountPixelsAvx2(job);
           break;

@@ -50,6 +50,7 @@ enum class ScanPath {
   kReference,  // CountPoint, pixel by pixel
   kSse2,       // two lanes, the x86-64 baseline
   kAvx2,       // four lanes, where the CPU has AVX2
+  kAvx512,     // eight lanes, where the CPU has AVX-512 F and DQ
 };
 
 struct ScanSettings {

@@ -36,11 +36,13 @@ std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFac
 // Each counts job.begin .. job.end - 1 into job.out, equal to CountPoint.
 void CountPixelsSse2(const PixelJob& job);
 void CountPixelsAvx2(const PixelJob& job);
+void CountPixelsAvx512(const PixelJob& job);
 
 // The vector forms of Sin, Cos, Exp and Atan over n values, for checking that
 // they match the scalar ones bit for bit.
 enum class MathFunction { kSin, kCos, kExp, kAtan };
 void EvaluateSse2(MathFunction function, const double* in, double* out, int n);
 void EvaluateAvx2(MathFunction function, const double* in, double* out, int n);
+void EvaluateAvx512(MathFunction function, const double* in, double* out, int n);
 
 }  // namespace tesvo

@@ -87,7 +87,7 @@ std::vector<std::int16_t> CountAll(const ScanPlan& plan, ScanSettings settings) 
 
 std::vector<ScanSettings> EverySetting() {
   std::vector<ScanSettings> settings = {{ScanPath::kReference, 2}, {ScanPath::kFastest, 0}};
-  for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2}) {
+  for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
     if (!PathAvailable(path)) continue;
     for (int threads : {1, 3}) settings.push_back({path, threads});
   }
@@ -95,7 +95,7 @@ std::vector<ScanSettings> EverySetting() {
 }
 
 std::string Describe(const ScanSettings& s) {
-  const char* names[] = {"fastest", "reference", "SSE2", "AVX2"};
+  const char* names[] = {"fastest", "reference", "SSE2", "AVX2", "AVX-512"};
   return std::string(names[static_cast<int>(s.path)]) + " on " + std::to_string(s.threads) + " threads";
 }
 
@@ -248,6 +248,10 @@ TEST(DeterministicMath, VectorFormsGiveTheScalarBits) {
     }
     if (PathAvailable(ScanPath::kAvx2)) {
       EvaluateAvx2(f.function, in.data(), got.data(), n);
+      ExpectSameBits(in, expected, got, f.name);
+    }
+    if (PathAvailable(ScanPath::kAvx512)) {
+      EvaluateAvx512(f.function, in.data(), got.data(), n);
       ExpectSameBits(in, expected, got, f.name);
     }
   }

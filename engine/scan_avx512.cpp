@@ -1,0 +1,41 @@
+// The kernel on eight lanes of AVX-512 (F and DQ). Built with those flags and
+// without FMA, so each multiplication and addition rounds exactly as in the
+// scalar steps; its 32 registers hold all the interleaved vectors.
+#include <immintrin.h>
+#include <sleef.h>
+
+#include "engine/scan_simd.h"
+
+namespace tesvo {
+namespace {
+
+struct Avx512 {
+  using V = __m512d;
+  static constexpr int kLanes = 8;
+  static V Splat(double x) { return _mm512_set1_pd(x); }
+  static V Load(const double* p) { return _mm512_load_pd(p); }
+  static void Store(double* p, V x) { _mm512_store_pd(p, x); }
+  // Comparisons give mask registers; the kernel keeps masks as vectors.
+  static V Greater(V a, V b) {
+    return _mm512_castsi512_pd(_mm512_movm_epi64(_mm512_cmp_pd_mask(a, b, _CMP_GT_OQ)));
+  }
+  static V Or(V a, V b) { return _mm512_or_pd(a, b); }
+  static int Mask(V m) { return _mm512_movepi64_mask(_mm512_castpd_si512(m)); }
+  // All lanes kept; the plain form trips GCC 12's uninitialised-value warning
+  // in its own header.
+  static V Sqrt(V x) { return _mm512_maskz_sqrt_pd(0xFF, x); }
+  static V Sin(V x) { return Sleef_cinz_sind8_u10avx512fnofma(x); }
+  static V Cos(V x) { return Sleef_cinz_cosd8_u10avx512fnofma(x); }
+  static V Exp(V x) { return Sleef_cinz_expd8_u10avx512fnofma(x); }
+  static V Atan(V x) { return Sleef_cinz_atand8_u10avx512fnofma(x); }
+};
+
+}  // namespace
+
+void CountPixelsAvx512(const PixelJob& job) { simd::CountPixelsAnyFormula<Avx512, 4>(job); }
+
+void EvaluateAvx512(MathFunction function, const double* in, double* out, int n) {
+  simd::Evaluate<Avx512>(function, in, out, n);
+}
+
+}  // namespace tesvo
