@@ -225,6 +225,12 @@ class LibraryCommandsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
     QTest::keyClick(m_dialog->findChild<QPushButton*>("saveButton"), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(PixelsDiffering(QApplication::clipboard()->image(), shown), 0);
+    // In the "Leer ->" field Ctrl+C copies the field's text.
+    m_read->lineEdit()->setFocus();
+    m_read->lineEdit()->setText(QStringLiteral("texto"));
+    m_read->lineEdit()->selectAll();
+    QTest::keyClick(m_read->lineEdit(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("texto"));
   }
 
   void textTypedInTheListReadsNothing() {
