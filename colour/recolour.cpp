@@ -1,7 +1,6 @@
 #include "colour/recolour.h"
 
 #include <cstdint>
-#include <vector>
 
 #include "colour/palette.h"
 #include "engine/generation.h"
@@ -18,10 +17,10 @@ void PaintCounts(const CountBuffer& counts, ImageRecord record, Window& window) 
   CopyCounts(counts, record, window);
 }
 
-void CopyCounts(const CountBuffer& counts, const ImageRecord& record, Window& window) {
+std::vector<Colour> ComposeCounts(const CountBuffer& counts, const ImageRecord& record) {
   const std::int64_t w = record.Width();
   const std::int64_t h = record.Height();
-  if (w <= 0 || h <= 0 || w * h > kCountBufferSize) return;
+  if (w <= 0 || h <= 0 || w * h > kCountBufferSize) return {};
   std::vector<Colour> block(static_cast<std::size_t>(w * h));
   for (std::int64_t x = 0; x < w; ++x) {
     for (std::int64_t y = 0; y < h; ++y) {
@@ -31,7 +30,13 @@ void CopyCounts(const CountBuffer& counts, const ImageRecord& record, Window& wi
       block[y * w + x] = count >= 0 && count < kPaletteSize ? state.palette[count] : 0;
     }
   }
-  window.CopyBlock(record.pixelLeft, record.pixelTop, static_cast<int>(w), static_cast<int>(h), block.data());
+  return block;
+}
+
+void CopyCounts(const CountBuffer& counts, const ImageRecord& record, Window& window) {
+  const std::vector<Colour> block = ComposeCounts(counts, record);
+  if (block.empty()) return;
+  window.CopyBlock(record.pixelLeft, record.pixelTop, record.Width(), record.Height(), block.data());
 }
 
 }  // namespace tesvo

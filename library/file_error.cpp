@@ -19,6 +19,8 @@ std::string Reason(int error) {
       return "El disco es de solo lectura.";
     case EISDIR:
       return "Hay una carpeta con ese nombre.";
+    case EEXIST:
+      return "Hay un fichero con ese nombre.";
     case ENAMETOOLONG:
       return "El nombre es demasiado largo.";
     case kWrongSize:
@@ -42,6 +44,9 @@ std::string Describe(FileStep step, const std::string& file, int error, const st
       break;
     case FileStep::kRename:
       what = "No se ha podido cambiar el nombre del fichero " + file + " a " + target + ".";
+      break;
+    case FileStep::kUseFolder:
+      what = "No se ha podido crear o abrir la carpeta " + file + ".";
       break;
   }
   return what + "\n" + Reason(error);

@@ -11,7 +11,7 @@ namespace tesvo {
 
 inline constexpr const char* kProgramName = "Tesvo";
 
-enum class FileStep { kRead, kWrite, kRemove, kRename };
+enum class FileStep { kRead, kWrite, kRemove, kRename, kUseFolder };
 
 // The reason of a FileError that no system call gave: the file is too short.
 inline constexpr int kWrongSize = 0;

@@ -141,8 +141,11 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
 }
 
 void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
-  const std::string pixName = PixelFileName(base);
-  MoveIntoPlace(WriteTemporary(pixName, PixelBytes(counts, countCount)), pixName);
+  WriteFileAtomically(PixelFileName(base), PixelBytes(counts, countCount));
+}
+
+void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes) {
+  MoveIntoPlace(WriteTemporary(file, bytes), file);
 }
 
 ImageRecord ReadParameterFile(const std::string& base) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/image_record.h"
 
@@ -26,6 +27,10 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
 // Replaces base + ".pix" alone, through a temporary file as WritePair does.
 // Throws FileError.
 void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
+
+// Replaces file with bytes through a temporary file in its folder, flushed to
+// disk before the rename. Throws FileError.
+void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes);
 
 // The record of base + ".dat", its first 200 bytes. Throws FileError when it
 // cannot be opened or holds fewer.

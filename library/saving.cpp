@@ -7,6 +7,7 @@
 #include "library/file_error.h"
 #include "library/image_files.h"
 #include "library/image_list.h"
+#include "library/picture_file.h"
 
 namespace tesvo {
 namespace {
@@ -48,15 +49,21 @@ void DeleteReadImage(Window& window) {
   RemoveIfPresent(ParameterFileName(name));
   window.ReadListRemove(state.readIndex);
   RemoveIfPresent(PixelFileName(name));
+  RemoveIfPresent(PictureFileName(name));
 }
 
 void SaveImage(const std::string& name, Window& window) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
-  if (ParameterFileExists(name)) {
+  // A picture of that name, left over or the user's own, is never replaced
+  // by a save either; the reserved pairs have no picture.
+  const std::string taken = ParameterFileExists(name)           ? ParameterFileName(name)
+                            : !quiet && PictureFileExists(name) ? PictureFileName(name)
+                                                                : std::string();
+  if (!taken.empty()) {
     window.ShowMessage(
-        "El fichero " + ParameterFileName(name) +
+        "El fichero " + taken +
             " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
         kProgramName);
     return;
@@ -68,6 +75,9 @@ void SaveImage(const std::string& name, Window& window) {
   WritePair(name, image, state.countBuffer.data(), static_cast<std::size_t>(stored));
   if (quiet) return;
   AddSortedEntry(window, name);
+  // The pair is saved and listed whatever becomes of the picture; a failed
+  // picture is reported instead of the success.
+  WritePictureFile(name, image, state.countBuffer);
   window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
 }
 

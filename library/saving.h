@@ -15,16 +15,17 @@ inline constexpr const char* kSecondLastName = "penultimo";
 // empty name is refused with a message; the author's trigger shows his note.
 void SaveImageAs(Window& window);
 
-// "<- Borrar": after confirmation, deletes the pair of the entry read last
-// (readIndex, not the selection) and its entry. A half of the pair that is
+// "<- Borrar": after confirmation, deletes the pair and the picture of the
+// entry read last (readIndex, not the selection) and its entry. A file that is
 // already gone is no error. Does nothing when readIndex designates no entry.
 // Throws FileError.
 void DeleteReadImage(Window& window);
 
-// Writes currentImage and its counts as the pair `name`, unless name + ".dat"
-// exists. A quiet save (state.quietSave) adds no list entry and shows no
-// message; the flag is spent by this call whatever its outcome. Throws
-// FileError.
+// Writes currentImage and its counts as the pair `name`, then its picture
+// name + ".png", unless name + ".dat" or name + ".png" exists. A quiet save
+// (state.quietSave: the reserved pairs) writes no picture, adds no list entry
+// and shows no message; the flag is spent by this call whatever its outcome.
+// Throws FileError.
 void SaveImage(const std::string& name, Window& window);
 
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo". Files

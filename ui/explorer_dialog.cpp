@@ -1,17 +1,22 @@
 #include "ui/explorer_dialog.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <ctime>
 
 #include "colour/colour_commands.h"
+#include "colour/recolour.h"
 #include "engine/commands.h"
+#include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/reading.h"
 #include "library/saving.h"
@@ -94,6 +99,8 @@ ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
   m_zoomBand = new ZoomBand(this);
   m_zoomBand->hide();
   ConnectCommands();
+  // In the "Leer ->" field Ctrl+C copies its text, as in any field.
+  connect(new QShortcut(QKeySequence::Copy, this), &QShortcut::activated, this, &ExplorerDialog::CopyPicture);
 
   InitialiseExplorer(*this, static_cast<unsigned>(std::clock()));
 }
@@ -220,6 +227,20 @@ void ExplorerDialog::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint start = m_zoomStart;
   const QPoint end = event->position().toPoint();
   Run([start, end](Window& window) { ZoomToRectangle(window, {start.x(), start.y()}, {end.x(), end.y()}); });
+}
+
+void ExplorerDialog::CopyPicture() {
+  if (m_busy || !HasImage()) return;
+  const ImageRecord& image = state.currentImage;
+  const std::vector<Colour> colours = ComposeCounts(state.countBuffer, image);
+  if (colours.empty()) return;
+  QImage picture(image.Width(), image.Height(), QImage::Format_RGB32);
+  for (int y = 0; y < picture.height(); ++y) {
+    QRgb* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int x = 0; x < picture.width(); ++x)
+      line[x] = PictureSurface::ToRgb(colours[y * picture.width() + x]);
+  }
+  QGuiApplication::clipboard()->setImage(picture);
 }
 
 QPushButton* ExplorerDialog::Button(const char* name) const { return findChild<QPushButton*>(name); }

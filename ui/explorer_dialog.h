@@ -25,6 +25,8 @@ class ExplorerDialog : public QDialog, public Window {
   ~ExplorerDialog() override;
 
   PictureSurface* surface() const { return m_surface; }
+  // Ctrl+C: the big picture to the clipboard, as "Grabar imagen" writes it.
+  void CopyPicture();
 
   // Window
   void SetPixel(int x, int y, Colour colour) override;

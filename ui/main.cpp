@@ -4,6 +4,7 @@
 #include "ui/program_font.h"
 #include "ui/program_icon.h"
 #include "ui/start_dialog.h"
+#include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -14,6 +15,8 @@ int main(int argc, char* argv[]) {
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(tesvo::ui::ProgramFont());
   QApplication::setWindowIcon(tesvo::ui::ProgramIcon());
+  tesvo::ui::LoadQtSpanish(application);
+  if (!tesvo::ui::EnterWorkingFolder(QApplication::arguments())) return 1;
   tesvo::ui::StartDialog start;
   start.exec();
   return 0;

@@ -42,7 +42,7 @@ done
 [ -f "$desktop" ] && [ -f "$metainfo" ] || exit 1
 # Every placeholder of the templates was filled in by the build.
 grep -n '@[A-Z_]*@' "$desktop" "$metainfo" && fail "placeholders left in the installed files"
-grep -qx 'Exec=tesvo' "$desktop" || fail "the desktop entry does not start bin/tesvo"
+grep -qx 'Exec=tesvo --pictures-folder' "$desktop" || fail "the desktop entry does not start bin/tesvo in the pictures folder"
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry does not name the icon $app_id"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata does not carry version $version"
 
@@ -50,4 +50,23 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desk
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses the metadata"
 # The tree check also ties the metadata to its desktop entry and icons.
 appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses the installed tree"
+
+# The desktop entry's Exec line, run from the home folder as a desktop does:
+# the pictures folder's "Tesvo" appears before the first window, and nothing
+# is written into the home folder itself.
+home="$root/home"
+mkdir -p "$home/.config"
+printf 'XDG_PICTURES_DIR="$HOME/Imágenes"\n' >"$home/.config/user-dirs.dirs"
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+(cd "$home" && HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen exec $root/usr/bin/$exec_line) &
+program=$!
+tries=0
+while [ ! -d "$home/Imágenes/Tesvo" ] && [ $tries -lt 100 ] && kill -0 $program 2>/dev/null; do
+  sleep 0.1
+  tries=$((tries + 1))
+done
+kill $program 2>/dev/null || true
+wait $program 2>/dev/null || true
+[ -d "$home/Imágenes/Tesvo" ] || fail "the Exec line did not make Imágenes/Tesvo"
+[ "$(ls -A "$home")" = "$(printf '.config\nImágenes')" ] || fail "the Exec line wrote into the home folder: $(ls -A "$home")"
 exit $failed

@@ -2,6 +2,7 @@
 // dialog, reading from the "Leer ->" list and its two buttons, deleting, the
 // help buttons, and the way from the start dialog to the main window and back.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -154,6 +155,18 @@ int PixelsNotDrawnFrom(const QImage& picture, const std::vector<qint16>& counts)
   return wrong;
 }
 
+// How many pixels differ in colour; -1 for pictures of different sizes.
+int PixelsDiffering(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return -1;
+  int wrong = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (qRed(a.pixel(x, y)) != qRed(b.pixel(x, y)) || qGreen(a.pixel(x, y)) != qGreen(b.pixel(x, y)) ||
+          qBlue(a.pixel(x, y)) != qBlue(b.pixel(x, y)))
+        ++wrong;
+  return wrong;
+}
+
 }  // namespace
 
 class LibraryCommandsTest : public QObject {
@@ -193,6 +206,31 @@ class LibraryCommandsTest : public QObject {
     // A new main window lists the folder in the same order.
     ExplorerDialog again;
     QCOMPARE(Entries(again.findChild<QComboBox*>("readCombo")), sorted);
+  }
+
+  // "Grabar imagen" writes the big picture as shown, with the record inside,
+  // and Ctrl+C copies the same picture.
+  void savedPictureAndCopyAreTheBigPicture() {
+    Click("startMandelbrotButton");
+    Save("foto");
+    QImage png;
+    QVERIFY(png.load("foto.png", "PNG"));
+    QCOMPARE(png.size(), QSize(531, 531));
+    const QImage shown = m_dialog->surface()->image().copy(250, 11, 531, 531);
+    QCOMPARE(PixelsDiffering(png, shown), 0);
+    QCOMPARE(png.text("Tesvo.dat"), QString::fromLatin1(ReadAll("foto.dat").toHex()));
+
+    QApplication::clipboard()->clear();
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    QTest::keyClick(m_dialog->findChild<QPushButton*>("saveButton"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(PixelsDiffering(QApplication::clipboard()->image(), shown), 0);
+    // In the "Leer ->" field Ctrl+C copies the field's text.
+    m_read->lineEdit()->setFocus();
+    m_read->lineEdit()->setText(QStringLiteral("texto"));
+    m_read->lineEdit()->selectAll();
+    QTest::keyClick(m_read->lineEdit(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("texto"));
   }
 
   void textTypedInTheListReadsNothing() {
@@ -343,6 +381,7 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(question.title, QStringLiteral("Tesvo"));
     QCOMPARE(kept.text, QStringLiteral("Pues haces bien en no borrarla"));
     QVERIFY(QFileInfo::exists("borrable.dat") && QFileInfo::exists("borrable.pix"));
+    QVERIFY(QFileInfo::exists("borrable.png"));
 
     {
       ModalSteps steps;
@@ -351,6 +390,7 @@ class LibraryCommandsTest : public QObject {
       QCOMPARE(steps.Problems(), QString());
     }
     QVERIFY(!QFileInfo::exists("borrable.dat") && !QFileInfo::exists("borrable.pix"));
+    QVERIFY(!QFileInfo::exists("borrable.png"));
     QCOMPARE(Entries(m_read), QStringList({"penultimo", "ultimo"}));
     QVERIFY(QFileInfo::exists("ultimo.dat"));
     // The index read last is kept: the next entry is the one that stood two

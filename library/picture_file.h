@@ -1,0 +1,33 @@
+// The picture of a saved image, base + ".png": the image's W x H block as the
+// big picture shows it, each pixel Palette[count], carrying the image's
+// 200-byte record in a text chunk so that the picture keeps its parameters.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/image_record.h"
+#include "engine/program_state.h"
+
+namespace tesvo {
+
+// Keyword of the text chunk; its text is the parameter file's 200 bytes as
+// 400 lower-case hexadecimal digits.
+inline constexpr const char* kRecordKeyword = "Tesvo.dat";
+
+std::string PictureFileName(const std::string& base);
+
+// Anything under that name: a file, a link, a folder.
+bool PictureFileExists(const std::string& base);
+
+// The bytes of a PNG file, 8-bit RGB: pixel (x, y) is colours[y * width + x].
+std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
+                                        const ImageRecord& record);
+
+// Writes base + ".png" from the counts of record's rectangle through the
+// Palette, atomically. A rectangle the CountBuffer cannot hold has no picture
+// and writes nothing. Throws FileError.
+void WritePictureFile(const std::string& base, const ImageRecord& record, const CountBuffer& counts);
+
+}  // namespace tesvo

@@ -1,0 +1,149 @@
+// The picture written beside a saved pair, decoded with libpng: its pixels
+// against Palette[count], its record chunk, and what a failed or refused
+// picture leaves behind.
+#include "library/picture_file.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/program_state.h"
+#include "library/file_error.h"
+#include "library/saving.h"
+#include "tests/fake_window.h"
+#include "tests/file_helpers.h"
+
+namespace tesvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FileBytes;
+using testing::WriteFileBytes;
+
+struct DecodedPng {
+  bool ok = false;
+  int width = 0;
+  int height = 0;
+  std::vector<Colour> pixels;  // row by row, as 0x00BBGGRR
+  std::string record;          // the text under kRecordKeyword
+};
+
+// libpng's own reading: checks the signature, every chunk's CRC and the
+// compressed data.
+DecodedPng Decode(const std::string& file) {
+  DecodedPng decoded;
+  FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) return decoded;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, in);
+    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
+      decoded.width = static_cast<int>(png_get_image_width(png, info));
+      decoded.height = static_cast<int>(png_get_image_height(png, info));
+      png_bytepp rows = png_get_rows(png, info);
+      for (int y = 0; y < decoded.height; ++y)
+        for (int x = 0; x < decoded.width; ++x) {
+          const png_bytep p = rows[y] + 3 * x;
+          decoded.pixels.push_back(p[0] | p[1] << 8 | p[2] << 16);
+        }
+      png_textp texts = nullptr;
+      const int count = png_get_text(png, info, &texts, nullptr);
+      for (int i = 0; i < count; ++i)
+        if (std::string(texts[i].key) == kRecordKeyword)
+          decoded.record.assign(texts[i].text, texts[i].text_length);
+      decoded.ok = true;
+    }
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(in);
+  return decoded;
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  char digits[3];
+  for (std::uint8_t byte : bytes) {
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    text += digits;
+  }
+  return text;
+}
+
+class PictureFile : public ::testing::Test {
+ protected:
+  // A 7 x 5 image, wider than high so that a swapped axis shows; every count
+  // differs and has a Palette colour of its own in all three channels.
+  void SetUp() override {
+    state.Reset();
+    ImageRecord& image = state.currentImage;
+    image = BuiltInPresets()[2][kMandelbrotPreset];
+    image.pixelRight = image.pixelLeft + kWidth;
+    image.pixelBottom = image.pixelTop + kHeight;
+    for (int i = 0; i < kPaletteSize; ++i)
+      state.palette[i] = static_cast<Colour>(i * 0x00030507 & 0x00FFFFFF);
+    for (int i = 0; i < kWidth * kHeight; ++i) state.countBuffer[i] = static_cast<std::int16_t>(100 + 37 * i);
+  }
+
+  static constexpr int kWidth = 7;
+  static constexpr int kHeight = 5;
+  testing::TemporaryDirectory dir;
+  testing::FakeWindow window;
+};
+
+TEST_F(PictureFile, SavedPictureIsPaletteOfEachCountAndCarriesTheRecord) {
+  SaveImage("foto", window);
+  const DecodedPng png = Decode("foto.png");
+  ASSERT_TRUE(png.ok);
+  ASSERT_EQ(png.width, kWidth);
+  ASSERT_EQ(png.height, kHeight);
+  // Counts are stored column by column, the picture row by row.
+  for (int x = 0; x < kWidth; ++x)
+    for (int y = 0; y < kHeight; ++y)
+      EXPECT_EQ(png.pixels[y * kWidth + x], state.palette[state.countBuffer[x * kHeight + y]])
+          << x << "," << y;
+  EXPECT_EQ(png.record, Hex(FileBytes("foto.dat")));
+  EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+  EXPECT_EQ(window.messages.back().text, "El fichero foto ha sido grabado");
+}
+
+TEST_F(PictureFile, ReservedImagesGetNoPicture) {
+  RotateLastImages(window);
+  EnsureLastImages(window);
+  EXPECT_EQ(dir.Entries(),
+            std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
+}
+
+// The pair is written and listed before the picture; a picture that does not
+// fit on the disk is reported as a file error and takes nothing with it.
+TEST_F(PictureFile, FailedPictureLeavesThePairSavedAndListed) {
+  {
+    testing::FileSizeLimit disk(400);  // the pair fits, the picture does not
+    EXPECT_THROW(SaveImage("foto", window), FileError);
+  }
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
+  EXPECT_EQ(fs::file_size("foto.pix"), 2u * kWidth * kHeight);
+  EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+  EXPECT_TRUE(window.messages.empty());
+}
+
+// A picture already there, the user's own or left over, is not replaced.
+TEST_F(PictureFile, ExistingPictureRefusesTheName) {
+  WriteFileBytes("foto.png", {1, 2, 3});
+  SaveImage("foto", window);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].text,
+            "El fichero foto.png ya existe.\nSi quieres volver a utiliar este nombre\n"
+            "tendrás que borrarlo previamente");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.png"});
+  EXPECT_EQ(FileBytes("foto.png"), std::vector<std::uint8_t>({1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace tesvo
