@@ -344,5 +344,27 @@ TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
   EXPECT_EQ(window_.pixelCalls.size(), calls);
 }
 
+// Saving sorts the new name into the list; the entry read last moves with
+// it, so Borrar and the reading buttons still start from the image read.
+TEST_F(Library, ReadIndexFollowsTheEntryReadWhenASaveSortsInBeforeIt) {
+  SaveSmallImage("b");
+  SaveSmallImage("c");
+  window_.readList = {"b", "c", "penultimo", "ultimo"};
+  ReadSelectedImage(window_, 1);
+  // Before it, at its place, after it.
+  window_.saveAnswers = {std::string("a"), std::string("bb"), std::string("zeta")};
+  for (int i = 0; i < 3; ++i) SaveImageAs(window_);
+  ASSERT_EQ(window_.readList, (std::vector<std::string>{"a", "b", "bb", "c", "penultimo", "ultimo", "zeta"}));
+  EXPECT_EQ(state.readIndex, 3);
+
+  window_.messages.clear();
+  window_.answers = {false};
+  DeleteReadImage(window_);
+  ASSERT_FALSE(window_.messages.empty());
+  EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tc");
+  ReadNextImage(window_);
+  EXPECT_EQ(window_.readList[state.readIndex], "penultimo");
+}
+
 }  // namespace
 }  // namespace tesvo
