@@ -336,12 +336,17 @@ TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_TRUE(SameBytes(state.currentImage, zoomed));
 
-  // Its points are not numbers: a right click on it previews nothing and
-  // says nothing about an inversion it is not in.
-  const auto calls = window_.pixelCalls.size();
-  JuliaFromPoint(window_, {250, 200});
-  EXPECT_TRUE(window_.messages.empty());
-  EXPECT_EQ(window_.pixelCalls.size(), calls);
+  // Its points map to values that are not finite: a right click previews
+  // them as they come, and the title shows them.
+  for (const int x : {250, 400}) {
+    const auto calls = window_.pixelCalls.size();
+    JuliaFromPoint(window_, {x, 200});
+    EXPECT_TRUE(window_.messages.empty());
+    EXPECT_EQ(window_.pixelCalls.size(), calls + 147 * 147);
+    EXPECT_EQ(x == 250, std::isnan(state.previewImage.juliaRe));
+    EXPECT_FALSE(std::isfinite(state.previewImage.juliaRe));
+    EXPECT_EQ(window_.title, PreviewTitle(state.previewImage.juliaRe, state.previewImage.juliaIm));
+  }
 }
 
 // Saving sorts the new name into the list; the entry read last moves with
