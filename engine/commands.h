@@ -18,7 +18,8 @@ void InitialiseExplorer(Window& window, unsigned randomSeed);
 
 // True once the big picture holds a Mandelbrot or Julia image with its
 // preset slots filled. Before that (nothing drawn yet, or only the start-up
-// placeholder) zoom, the Julia preview and the colour commands do nothing.
+// placeholder) zoom and the colour commands do nothing, a right click only
+// explains, and the window offers neither the precision nor the colour buttons.
 bool HasImage();
 
 // "Iniciar conjunto de Mandelbrot": the preset of the current formula in the

@@ -74,7 +74,10 @@ void SaveImage(const std::string& name, Window& window) {
   const long long stored = w > 0 && h > 0 ? std::min<long long>(w * h, kCountBufferSize) : 0;
   WritePair(name, image, state.countBuffer.data(), static_cast<std::size_t>(stored));
   if (quiet) return;
-  AddSortedEntry(window, name);
+  // An entry sorted in at or before the one read last moves it down a place:
+  // readIndex follows it, so Borrar and the reading buttons still start from
+  // the image the user read.
+  if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success.
   WritePictureFile(name, image, state.countBuffer);

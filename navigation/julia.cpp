@@ -17,17 +17,11 @@ namespace {
 
 // The preview of c in the current image's precision, colours and mode, drawn
 // into the small picture; the big picture, its counts and `caption` stay.
+// A c that is not finite (the inverse of a point at or very near 0, a point of
+// an image no column or row wide) is drawn like any other: its orbits escape
+// at once or never, and the title shows the value.
 void ShowPreview(Window& window, Complex c) {
-  if (state.currentImage.coloringMethod == kInversion) {
-    if (c.re == 0 && c.im == 0) {
-      window.ShowMessage(kNoInverseMessage, kProgramName);
-      return;
-    }
-    c = InvertPoint(c.re, c.im);
-  }
-  // An image no column or no row wide maps its points to values that are not
-  // numbers; there is no Julia set to show for them.
-  if (!std::isfinite(c.re) || !std::isfinite(c.im)) return;
+  if (state.currentImage.coloringMethod == kInversion) c = InvertPoint(c.re, c.im);
   ImageRecord preview = state.previewSlot;
   preview.juliaRe = c.re;
   preview.juliaIm = c.im;
@@ -43,20 +37,24 @@ void ShowPreview(Window& window, Complex c) {
 }  // namespace
 
 void JuliaFromPoint(Window& window, ClientPoint point) {
-  if (!HasImage()) return;
-  if (state.currentImage.kind != kMandelbrotKind) {
+  // Before the first image the slots hold no preview template: the start-up
+  // placeholder is answered like a record with no kind at all.
+  if (!HasImage() || state.currentImage.kind != kMandelbrotKind) {
     window.ShowMessage(kNotMandelbrotMessage, kProgramName);
     return;
   }
   ShowPreview(window, MapToPlane(state.currentImage, point));
 }
 
-void EnlargePreview(Window& window) {
+bool HasPreview() {
   const ImageRecord& preview = state.previewImage;
-  if (preview.kind != kPreviewKind || !CanGenerate(preview) ||
-      SelectFormula(state.juliaSlot.formulaLetter) == nullptr)
-    return;
-  ImageRecord enlarged = preview;
+  return preview.kind == kPreviewKind && CanGenerate(preview) &&
+         SelectFormula(state.juliaSlot.formulaLetter) != nullptr;
+}
+
+void EnlargePreview(Window& window) {
+  if (!HasPreview()) return;
+  ImageRecord enlarged = state.previewImage;
   TakeRectangle(enlarged, state.juliaSlot);
   enlarged.kind = kJuliaKind;
   GenerateImage(enlarged, window);

@@ -14,11 +14,13 @@ inline constexpr const char* kNotMandelbrotMessage =
     "Esta opción no está activa.\n"
     "Fíjate que en el título pone 'Conjunto de Julia'.\n"
     "Esto solo funciona cuando pone 'Conjunto de Mandelbrot'. ¿Vale?";
-inline constexpr const char* kNoInverseMessage =
-    "En el modo inversión el punto c = 0 no tiene inverso.\nElige otro valor de c.";
 
-// Right click: the preview of the clicked point's Julia set.
+// Right click: the preview of the clicked point's Julia set. Anything but a
+// Mandelbrot image in the big picture, nothing at all included, is answered
+// with kNotMandelbrotMessage.
 void JuliaFromPoint(Window& window, ClientPoint point);
+// True once a preview has been drawn that "Ampliar" can enlarge.
+bool HasPreview();
 // "Ampliar": the previewed set at full size in the big picture.
 void EnlargePreview(Window& window);
 // "a + bi": the preview of a typed parameter.

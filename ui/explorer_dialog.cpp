@@ -78,6 +78,12 @@ constexpr Control kControls[] = {
     {"juliaCoordinatesButton", Kind::kButton, "a + bi", 111, 297, 32, 14},
 };
 
+// The buttons that act on the image in the big picture: precision and colours.
+constexpr const char* kImageButtons[] = {
+    "precisionUpButton",   "precisionDownButton",  "gradationUpButton", "gradationDownButton",
+    "randomColoursButton", "initialColoursButton", "greyColoursButton",
+};
+
 constexpr int kClientWidth = 530;
 constexpr int kClientHeight = 338;
 
@@ -103,6 +109,7 @@ ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
   connect(new QShortcut(QKeySequence::Copy, this), &QShortcut::activated, this, &ExplorerDialog::CopyPicture);
 
   InitialiseExplorer(*this, static_cast<unsigned>(std::clock()));
+  ShowAvailableCommands();
 }
 
 ExplorerDialog::~ExplorerDialog() = default;
@@ -211,7 +218,7 @@ void ExplorerDialog::mousePressEvent(QMouseEvent* event) {
     m_zoomBand->setGeometry(QRect(point, QSize()));
     m_zoomBand->show();
     m_zoomBand->raise();
-  } else if (event->button() == Qt::RightButton) {
+  } else if (event->button() == Qt::RightButton && PassesRightClicks(childAt(point))) {
     Run([point](Window& window) { JuliaFromPoint(window, {point.x(), point.y()}); });
   }
 }
@@ -245,11 +252,27 @@ void ExplorerDialog::CopyPicture() {
 
 QPushButton* ExplorerDialog::Button(const char* name) const { return findChild<QPushButton*>(name); }
 
+// A press that a child ignores comes on to the dialog, and push buttons and
+// lists ignore the right button, disabled or not. The right click is the
+// dialog's only on its background, a text, a frame or a picture, which take
+// no clicks of their own.
+bool ExplorerDialog::PassesRightClicks(const QWidget* widget) const {
+  return widget == nullptr || widget == m_surface || qobject_cast<const QLabel*>(widget) != nullptr ||
+         qobject_cast<const QGroupBox*>(widget) != nullptr;
+}
+
+void ExplorerDialog::ShowAvailableCommands() {
+  const bool image = HasImage();
+  for (const char* name : kImageButtons) Button(name)->setEnabled(image);
+  Button("enlargeButton")->setEnabled(HasPreview());
+}
+
 void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
   if (m_busy) return;
   m_busy = true;
   command(*this);
   m_surface->Flush();
+  ShowAvailableCommands();
   m_busy = false;
 }
 

@@ -57,6 +57,11 @@ class ExplorerDialog : public QDialog, public Window {
   void CreateControls();
   void ConnectCommands();
   QPushButton* Button(const char* name) const;
+  // Whether a right click on widget (nullptr: the dialog itself) is the
+  // dialog's, as on a control that takes no clicks.
+  bool PassesRightClicks(const QWidget* widget) const;
+  // Enables the buttons that have something to act on now.
+  void ShowAvailableCommands();
   // Runs the help window on one of the five topics, over the big picture.
   void ShowHelpTopic(int topic);
   // Runs a command to its end; input waits meanwhile, the pictures keep growing.

@@ -160,6 +160,28 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
   ExpectSameCounts({"the origin in the middle", 4, 4, 100, 1000, false, {-1, 1, 1, -1}});
 }
 
+// A previewed c need not be finite (the inverse of a point at 0, a point of
+// an image no column wide): every path counts such orbits as the plain rule.
+TEST(CountColumns, JuliaParametersThatAreNotFinite) {
+  const Case c{"preset", 6, 5, 100, 1000, true, {}};
+  for (const Complex julia :
+       {Complex{kInf, kNaN}, Complex{kNaN, kNaN}, Complex{-kInf, 0.3}, Complex{0.3, kInf}}) {
+    for (int row = 0; row < kFormulaCount; ++row) {
+      for (int method = 0; method < 4; ++method) {
+        ImageRecord r = MakeRecord(row, kPreviewKind, method, c);
+        r.juliaRe = julia.re;
+        r.juliaIm = julia.im;
+        const ScanPlan plan = MakeScanPlan(r, false);
+        const std::vector<std::int16_t> expected = CountEachPoint(plan);
+        for (const ScanSettings& s : EverySetting())
+          ASSERT_EQ(CountAll(plan, s), expected)
+              << julia.re << ", " << julia.im << ", formula " << r.formulaLetter << ", method " << method
+              << ", " << Describe(s);
+      }
+    }
+  }
+}
+
 TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
   const ScanPlan plan = MakeScanPlan(ZSquaredPreset(30, 26), true);
   const std::vector<std::int16_t> whole = CountEachPoint(plan);

@@ -338,12 +338,39 @@ TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_TRUE(SameBytes(state.currentImage, zoomed));
 
-  // Its points are not numbers: a right click on it previews nothing and
-  // says nothing about an inversion it is not in.
-  const auto calls = window_.pixelCalls.size();
-  JuliaFromPoint(window_, {250, 200});
-  EXPECT_TRUE(window_.messages.empty());
-  EXPECT_EQ(window_.pixelCalls.size(), calls);
+  // Its points map to values that are not finite: a right click previews
+  // them as they come, and the title shows them.
+  for (const int x : {250, 400}) {
+    const auto calls = window_.pixelCalls.size();
+    JuliaFromPoint(window_, {x, 200});
+    EXPECT_TRUE(window_.messages.empty());
+    EXPECT_EQ(window_.pixelCalls.size(), calls + 147 * 147);
+    EXPECT_EQ(x == 250, std::isnan(state.previewImage.juliaRe));
+    EXPECT_FALSE(std::isfinite(state.previewImage.juliaRe));
+    EXPECT_EQ(window_.title, PreviewTitle(state.previewImage.juliaRe, state.previewImage.juliaIm));
+  }
+}
+
+// Saving sorts the new name into the list; the entry read last moves with
+// it, so Borrar and the reading buttons still start from the image read.
+TEST_F(Library, ReadIndexFollowsTheEntryReadWhenASaveSortsInBeforeIt) {
+  SaveSmallImage("b");
+  SaveSmallImage("c");
+  window_.readList = {"b", "c", "penultimo", "ultimo"};
+  ReadSelectedImage(window_, 1);
+  // Before it, at its place, after it.
+  window_.saveAnswers = {std::string("a"), std::string("bb"), std::string("zeta")};
+  for (int i = 0; i < 3; ++i) SaveImageAs(window_);
+  ASSERT_EQ(window_.readList, (std::vector<std::string>{"a", "b", "bb", "c", "penultimo", "ultimo", "zeta"}));
+  EXPECT_EQ(state.readIndex, 3);
+
+  window_.messages.clear();
+  window_.answers = {false};
+  DeleteReadImage(window_);
+  ASSERT_FALSE(window_.messages.empty());
+  EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tc");
+  ReadNextImage(window_);
+  EXPECT_EQ(window_.readList[state.readIndex], "penultimo");
 }
 
 }  // namespace

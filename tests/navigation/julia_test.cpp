@@ -96,12 +96,27 @@ TEST_F(JuliaTest, EnlargeDrawsThePreviewAtFullSizeAndFollowsItsFormulaAndMode) {
   EXPECT_TRUE(SameBytes(ReadParameterFile("ultimo"), image));
 }
 
-TEST_F(JuliaTest, NothingToEnlargeOrClickBeforeAnImage) {
-  EnlargePreview(window);
-  JuliaFromPoint(window, {400, 300});
-  EXPECT_TRUE(window.pixelCalls.empty());
-  EXPECT_TRUE(window.messages.empty());
-  EXPECT_EQ(window.title, "");
+// Before the first image the big picture holds the start-up placeholder or,
+// when both reserved pairs were on disk at start, a record of no kind at all.
+// Neither is a Mandelbrot set to pick c from, and there is nothing to enlarge.
+TEST_F(JuliaTest, BeforeAnImageARightClickExplainsAndThereIsNothingToEnlarge) {
+  for (const bool pairsOnDisk : {false, true}) {
+    SCOPED_TRACE(pairsOnDisk ? "record of no kind" : "placeholder");
+    if (pairsOnDisk) {
+      state.Reset();
+      InitialiseExplorer(window, 1);
+      ASSERT_EQ(state.currentImage.kind, 0);
+    }
+    window.messages.clear();
+    EXPECT_FALSE(HasPreview());
+    EnlargePreview(window);
+    JuliaFromPoint(window, {400, 300});
+    EXPECT_TRUE(window.pixelCalls.empty());
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, kNotMandelbrotMessage);
+    EXPECT_EQ(window.title, "");
+    EXPECT_EQ(state.previewImage.kind, 0);
+  }
 }
 
 TEST_F(JuliaTest, TypedCoordinatesStartTheMandelbrotSetFirstWhenNothingIsLoaded) {
@@ -134,7 +149,10 @@ TEST_F(JuliaTest, CancelledCoordinatesDoNothing) {
   EXPECT_EQ(window.pixelCalls.size(), calls);
 }
 
-TEST_F(JuliaTest, InversionOfTypedCoordinatesAndTheOriginThatHasNone) {
+// The inverse of 0, and of a c so near 0 that its squared modulus comes out
+// 0, is not finite. Such a c is previewed like any other: every orbit of
+// (inf, nan) stays not a number and never escapes, so the preview is black.
+TEST_F(JuliaTest, TypedCoordinatesInInversionIncludingInversesThatAreNotFinite) {
   state.currentMethod = kInversion;
   Start();
   window.coordinateAnswers.push_back(Complex{1, 0});
@@ -142,14 +160,20 @@ TEST_F(JuliaTest, InversionOfTypedCoordinatesAndTheOriginThatHasNone) {
   EXPECT_EQ(state.previewImage.juliaRe, 0.5);
   EXPECT_EQ(window.title, kPreviewPrefix + "0.500000 + 0.000000\u00B7i");
 
-  const ImageRecord before = state.previewImage;
-  const auto calls = window.pixelCalls.size();
-  window.coordinateAnswers.push_back(Complex{0, 0});
-  JuliaFromCoordinates(window);
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].text, kNoInverseMessage);
-  EXPECT_EQ(window.pixelCalls.size(), calls);
-  EXPECT_TRUE(SameBytes(state.previewImage, before));
+  for (const Complex typed : {Complex{1e-200, 0}, Complex{0, 0}}) {
+    SCOPED_TRACE(typed.re);
+    const auto before = window.pixelCalls.size();
+    window.coordinateAnswers.push_back(typed);
+    JuliaFromCoordinates(window);
+    const ImageRecord& preview = state.previewImage;
+    EXPECT_EQ(typed.re != 0, std::isinf(preview.juliaRe));
+    EXPECT_TRUE(std::isnan(preview.juliaIm));
+    EXPECT_EQ(window.title, kPreviewPrefix + FormatComplex(preview.juliaRe, preview.juliaIm));
+    EXPECT_NE(window.title.find("nan"), std::string::npos);
+    ASSERT_EQ(window.pixelCalls.size(), before + 147 * 147);
+    for (const auto& call : window.pixelCalls | std::views::drop(before)) ASSERT_EQ(call.colour, 0u);
+    EXPECT_TRUE(window.messages.empty());
+  }
 }
 
 TEST(ParseDialogNumber, AcceptsWhatTheCLocaleReadsAndNothingElse) {

@@ -250,6 +250,77 @@ class ExplorerDialogTest : public QObject {
     QVERIFY(m_dialog->surface()->image().pixel(12, 390) != qRgba(0, 0, 0, 0));
   }
 
+  // Right clicks come through the window system, so each lands on the widget
+  // under the cursor. A push button or a list keeps its own, enabled or not;
+  // on the background, a text, a frame or a picture the dialog previews.
+  void rightClickPreviewsOnlyWhereNoControlTakesIt_data() {
+    QTest::addColumn<QString>("name");  // the widget under the point, if it has one
+    QTest::addColumn<QPoint>("point");  // none: the centre of the widget
+    QTest::addColumn<bool>("previews");
+    QTest::newRow("Ampliar, disabled") << "enlargeButton" << QPoint() << false;
+    QTest::newRow("precision +") << "precisionUpButton" << QPoint() << false;
+    QTest::newRow("a + bi") << "juliaCoordinatesButton" << QPoint() << false;
+    QTest::newRow("help") << "juliaHelpButton" << QPoint() << false;
+    QTest::newRow("mode list") << "modeCombo" << QPoint() << false;
+    QTest::newRow("read list") << "readCombo" << QPoint() << false;
+    QTest::newRow("hint text") << "mouseHintLabel" << QPoint() << true;
+    QTest::newRow("Julia frame") << "juliaGroup" << QPoint(190, 385) << true;
+    QTest::newRow("background") << "" << QPoint(245, 450) << true;
+    QTest::newRow("big picture") << "" << QPoint(427, 188) << true;
+    QTest::newRow("small picture") << "" << QPoint(80, 460) << true;
+  }
+
+  void rightClickPreviewsOnlyWhereNoControlTakesIt() {
+    QFETCH(QString, name);
+    QFETCH(QPoint, point);
+    QFETCH(bool, previews);
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    if (!name.isEmpty()) {
+      QWidget* widget = m_dialog->findChild<QWidget*>(name);
+      QVERIFY(widget);
+      if (point.isNull()) point = widget->geometry().center();
+      QWidget* target = m_dialog->childAt(point);
+      QVERIFY(target == widget || target->parentWidget() == widget);  // the read list's edit field
+    }
+    m_dialog->setWindowTitle("antes");
+    QTest::mousePress(m_dialog->windowHandle(), Qt::RightButton, {}, point);
+    QTest::mouseRelease(m_dialog->windowHandle(), Qt::RightButton, {}, point);
+    QCOMPARE(m_dialog->windowTitle().startsWith(QStringLiteral("Conjunto de Mandelbrot")), previews);
+    QCOMPARE(state.previewImage.kind == 'p', previews);
+  }
+
+  // The precision and colour buttons wait for an image, "Ampliar" for a
+  // preview, after start-up with the placeholder or with no image at all.
+  void buttonsOfferOnlyWhatThereIsSomethingFor() {
+    const QStringList imageButtons = {"precisionUpButton",   "precisionDownButton", "gradationUpButton",
+                                      "gradationDownButton", "randomColoursButton", "initialColoursButton",
+                                      "greyColoursButton"};
+    const auto expect = [&](bool image, bool preview) {
+      for (const QString& name : imageButtons)
+        QVERIFY2(m_dialog->findChild<QPushButton*>(name)->isEnabled() == image, qPrintable(name));
+      QCOMPARE(m_dialog->findChild<QPushButton*>("enlargeButton")->isEnabled(), preview);
+    };
+    expect(false, false);  // the start-up placeholder
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    expect(true, false);
+    QTest::mousePress(m_dialog.get(), Qt::RightButton, {}, QPoint(427, 188));
+    expect(true, true);
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("enlargeButton"), Qt::LeftButton);
+    QCOMPARE(state.currentImage.kind, 'j');
+    expect(true, true);
+
+    // Opened again with both reserved pairs on disk: nothing in the picture.
+    state.Reset();
+    m_dialog = std::make_unique<ExplorerDialog>();
+    QCOMPARE(state.currentImage.kind, 0);
+    expect(false, false);
+    emit m_dialog->findChild<QComboBox*>("readCombo")->activated(1);  // "ultimo", the Julia image
+    QCOMPARE(state.currentImage.kind, 'j');
+    expect(true, false);
+  }
+
   void colourButtonsRecolourAtOnce() {
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("greyColoursButton"), Qt::LeftButton);
