@@ -36,10 +36,9 @@ inline constexpr double kMandelbrotStart = 1e-19;
 // iterate is replaced after kFirstKeep steps, then whenever the steps taken
 // have doubled since, so a cycle of period P after a tail of T steps is found
 // within about 2 (T + P) + kFirstKeep steps. Until then the start value is
-// kept. The vector kernels replace kept iterates only at step numbers that are
-// multiples of kKeepEvery, where they look at all lanes at once.
+// kept. The vector kernels replace kept iterates only every few steps, where
+// they look at all lanes at once.
 inline constexpr std::int64_t kFirstKeep = 16;
-inline constexpr std::int64_t kKeepEvery = 16;
 
 // The count of a finished orbit: n steps taken, z the last iterate and
 // previous the one before it.

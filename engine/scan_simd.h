@@ -111,7 +111,7 @@ struct Slots {
       : job(job), cursor(job), maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
 
   // Puts the next pixel, if any, into the slot, before its first step.
-  void Load(int slot, std::int64_t step) {
+  [[gnu::always_inline]] void Load(int slot, std::int64_t step) {
     if (cursor.Done()) {
       constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
       pixel[slot] = -1;
@@ -152,30 +152,32 @@ struct Slots {
   }
 
   // After step number `step`: counts the lane's pixel if it is finished, in
-  // the order the plain rule tests, and gives the lane the next pixel. An
-  // orbit that has closed a cycle is given the step at which it reaches the
-  // limit, and the lane steps on round the cycle until then.
-  void Service(int slot, std::int64_t step) {
+  // the order the plain rule tests, and gives the lane the next pixel.
+  [[gnu::always_inline]] void Service(int slot, std::int64_t step) {
     if (pixel[slot] < 0) return;
     const std::int64_t n = step - start[slot];
-    bool captured = step == finish[slot];  // n > limit, or the cycle has reached its phase at the limit
+    const bool captured = step == finish[slot];  // n > limit, or a cycle has come round to the limit
     const bool escaped = !captured && zi[slot] * zi[slot] + zr[slot] * zr[slot] > job.bound;
-    if (!captured && !escaped) {
-      if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || step == keptAt[slot]) return;
-      const std::int64_t rest = (finish[slot] - step) % (step - keptAt[slot]);
-      keepFrom[slot] = std::numeric_limits<double>::infinity();
-      if (rest > 0) {
-        finish[slot] = step + rest;
-        nextCapture = std::min(nextCapture, finish[slot]);
-        return;
-      }
-      captured = true;
-    }
+    if (!captured && !escaped && !Repeats(slot, step)) return;
     job.out[pixel[slot]] = OrbitCount(job.method, job.limit, job.convergenceFactor, escaped,
                                       static_cast<int>(n), {zr[slot], zi[slot]}, {pr[slot], pi[slot]});
     steps += n;
     --busy;
     Load(slot, step);
+  }
+
+  // Whether the lane's iterate, which has not escaped, repeats the kept one
+  // and is already the orbit's iterate at the limit. When it repeats at an
+  // earlier phase, the lane is given the step at which the cycle comes round
+  // to the limit and steps on until then.
+  [[gnu::noinline]] bool Repeats(int slot, std::int64_t step) {
+    if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || step == keptAt[slot]) return false;
+    const std::int64_t rest = (finish[slot] - step) % (step - keptAt[slot]);
+    keepFrom[slot] = std::numeric_limits<double>::infinity();
+    if (rest == 0) return true;
+    finish[slot] = step + rest;
+    nextCapture = std::min(nextCapture, finish[slot]);
+    return false;
   }
 
   // The lane keeps its iterate at the first step after keepFrom: half a step
@@ -229,16 +231,18 @@ struct Slots {
 
 // kVectors independent vectors per thread hide the latency of one step.
 // kPrevious: keep the iterate before the last one ("convergencia" needs it).
-// The transcendental formulas compare each iterate with the kept one; the
-// polynomial ones, whose step costs little more than the comparison, only at
-// the steps where iterates are kept, so that orbits which never repeat pay
-// nothing for the test. A repeat found there spans a multiple of the period,
-// which serves as well.
+// Lanes keep iterates only at step numbers that are multiples of kKeepEvery.
+// The transcendental formulas compare every iterate with the kept one and
+// keep every 16 steps. The polynomial ones, whose step costs little more than
+// the comparison, compare only where they keep, every 64 steps, so that orbits
+// which never repeat pay almost nothing for the test; a repeat found there
+// spans a multiple of the period, which serves as well.
 template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
 std::int64_t CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
   constexpr bool kEveryStep = kLetter != 'c' && kLetter != 'e' && kLetter != 'f';
+  constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
   if (job.begin >= job.end) return 0;
   const V bound = T::Splat(job.bound);
   const V juliaRe = T::Splat(job.cRe);

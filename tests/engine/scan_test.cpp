@@ -87,11 +87,11 @@ std::vector<std::int16_t> CountAll(const ScanPlan& plan, ScanSettings settings) 
   return counts;
 }
 
-std::vector<ScanSettings> EverySetting() {
+std::vector<ScanSettings> EverySetting(std::vector<int> threadCounts = {1, 3}) {
   std::vector<ScanSettings> settings = {{ScanPath::kReference, 2}, {ScanPath::kFastest, 0}};
   for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
     if (!PathAvailable(path)) continue;
-    for (int threads : {1, 2, 3}) settings.push_back({path, threads});
+    for (int threads : threadCounts) settings.push_back({path, threads});
   }
   return settings;
 }
@@ -170,7 +170,7 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
 std::int64_t ExpectLiteralCounts(const ImageRecord& r, const ScanPlan& plan, const std::string& what) {
   const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
   std::int64_t most = 0;
-  for (ScanSettings s : EverySetting()) {
+  for (ScanSettings s : EverySetting({1, 2, 3})) {
     std::int64_t steps = -1;
     s.steps = &steps;
     EXPECT_EQ(CountAll(plan, s), expected) << what << ", " << Describe(s);
@@ -246,8 +246,10 @@ TEST(CycleTest, EveryPhaseAtTheLimit) {
   EXPECT_LT(taken, literal / 3);
 }
 
-// Points and Julia parameters that are not numbers or infinite: a NaN orbit
-// repeats its bits at once and must be caught within a few dozen steps.
+// Points and Julia parameters that are not numbers or infinite. A NaN orbit
+// repeats its bits at once: it must be caught at the first comparison, within
+// a few dozen steps where every step is compared, a few hundred where only
+// every 64th is.
 TEST(CycleTest, NotANumberAndInfinitePointsAndParameters) {
   const double huge = 1e300;
   const Complex parameters[] = {{0.3, 0.5}, {kNaN, 0}, {kInf, 0.5}, {-0.0, kNaN}};
@@ -274,7 +276,7 @@ TEST(CycleTest, NotANumberAndInfinitePointsAndParameters) {
     ImageRecord r = MakeRecord(row, kMandelbrotKind, kDecomposition, {"", 9, 9, 5000, 1000, true, {}});
     r.planeLeft = kNaN;
     const ScanPlan plan = MakeScanPlan(r, true);
-    EXPECT_LE(ExpectLiteralCounts(r, plan, Describe(r)), 100 * 64) << Describe(r);
+    EXPECT_LE(ExpectLiteralCounts(r, plan, Describe(r)), 100 * 200) << Describe(r);
   }
 }
 
