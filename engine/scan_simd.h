@@ -72,6 +72,12 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename 
   }
 }
 
+// The slot of the lowest lane of vector k in the mask.
+template <class T>
+int Slot(int k, int mask) {
+  return k * T::kLanes + std::countr_zero(static_cast<unsigned>(mask));
+}
+
 // Walks the job's pixels in scan order and hands them to lanes.
 template <class T>
 class PixelCursor {
@@ -194,6 +200,12 @@ struct Slots {
     keepFrom[slot] = KeepFrom(step + (step - start[slot]));
   }
 
+  // Keep for the lanes of vector k in the mask; a lane just given a new pixel
+  // keeps nothing yet.
+  void KeepLanes(int k, int mask, std::int64_t step) {
+    for (int lanes = mask; lanes != 0; lanes &= lanes - 1) Keep(Slot<T>(k, lanes), step);
+  }
+
   // The lanes of vector k whose pixel is finished by the count at this step.
   int Captures(int k, std::int64_t step) const {
     int mask = 0;
@@ -310,17 +322,15 @@ std::int64_t CountPixels(const PixelJob& job) {
       T::Store(slots.zr + k * kLanes, a[k]);
       T::Store(slots.zi + k * kLanes, b[k]);
       if (mask == 0) {
-        for (int lane = 0; lane < kLanes; ++lane) slots.Keep(k * kLanes + lane, step);
+        slots.KeepLanes(k, keeps, step);
         continue;
       }
       if constexpr (kPrevious) {
         T::Store(slots.pr + k * kLanes, pa[k]);
         T::Store(slots.pi + k * kLanes, pb[k]);
       }
-      for (int lane = 0; lane < kLanes; ++lane) {
-        if (mask >> lane & 1) slots.Service(k * kLanes + lane, step);
-        if (keeps != 0) slots.Keep(k * kLanes + lane, step);
-      }
+      for (int lanes = mask; lanes != 0; lanes &= lanes - 1) slots.Service(Slot<T>(k, lanes), step);
+      slots.KeepLanes(k, keeps, step);
       a[k] = T::Load(slots.zr + k * kLanes);
       b[k] = T::Load(slots.zi + k * kLanes);
       aa[k] = a[k] * a[k];
