@@ -1,6 +1,7 @@
-// The scan as the program was first written: one thread, one pixel at a
-// time, x and y accumulated, and the C library's sin, cos, exp and atan. The
-// benchmark measures the fast scan against it.
+// The scan as a plain loop: one thread, one pixel at a time, x and y
+// accumulated, every orbit iterated to its end, the formula's step inlined and
+// the C library's sin, cos, exp and atan. The benchmark measures the fast scan
+// against it.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 #include "engine/program_state.h"
@@ -67,7 +68,19 @@ Complex InvertPoint(double x, double y) {
   return {0.5 * x / m, 0.5 * y / m};
 }
 
-std::int16_t CountPoint(const ScanPlan& plan, double x, double y) {
+namespace {
+
+bool SameBits(Complex a, Complex b) {
+  return std::bit_cast<std::uint64_t>(a.re) == std::bit_cast<std::uint64_t>(b.re) &&
+         std::bit_cast<std::uint64_t>(a.im) == std::bit_cast<std::uint64_t>(b.im);
+}
+
+struct Orbit {
+  std::int16_t count;
+  std::int64_t steps;  // formula steps taken
+};
+
+Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
   double u = x;
   double v = y;
   if (plan.method == kInversion) {
@@ -81,10 +94,34 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) {
   int n = 0;
   double s = 0.0;  // the first step is taken whatever the start value
   bool escaped = true;
+  // Beyond the limits a record can hold, the plain rule alone.
+  const bool cycles = plan.limit >= 0 && plan.limit <= kMaxIterationLimit;
+  const int captureAt = cycles ? static_cast<int>(plan.limit) + 1 : 0;  // the first n > limit
+  Complex kept = z;
+  int keptAt = 0;
+  int nextKeep = static_cast<int>(kFirstKeep);
+  int steps = 0;
   if (!(0 > plan.limit)) {
     for (;;) {
       if (s > plan.bound) break;
+      // z has not escaped, nor has any iterate since the kept one: a repeat
+      // closes a cycle that never escapes. Step on round it to the limit.
+      if (cycles && n != keptAt && SameBits(z, kept)) {
+        for (int r = (captureAt - n) % (n - keptAt); r > 0; --r) {
+          previous = z;
+          z = plan.step(z.re, z.im, c.re, c.im);
+          ++steps;
+        }
+        escaped = false;
+        break;
+      }
+      if (cycles && n == nextKeep) {
+        kept = z;
+        keptAt = n;
+        nextKeep = 2 * n;
+      }
       ++n;
+      ++steps;
       previous = z;
       z = plan.step(z.re, z.im, c.re, c.im);
       s = z.im * z.im + z.re * z.re;
@@ -96,9 +133,12 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) {
   } else {
     escaped = false;
   }
-
-  return OrbitCount(plan.method, plan.limit, plan.convergenceFactor, escaped, n, z, previous);
+  return {OrbitCount(plan.method, plan.limit, plan.convergenceFactor, escaped, n, z, previous), steps};
 }
+
+}  // namespace
+
+std::int16_t CountPoint(const ScanPlan& plan, double x, double y) { return IteratePoint(plan, x, y).count; }
 
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous) {
@@ -143,9 +183,14 @@ ScanPath Resolve(ScanPath path) {
   return PathAvailable(path) ? path : ScanPath::kReference;
 }
 
-void CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
-  for (std::int64_t p = job.begin; p < job.end; ++p)
-    job.out[p] = CountPoint(plan, job.xs[p / job.rows], job.ys[p % job.rows]);
+std::int64_t CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
+  std::int64_t steps = 0;
+  for (std::int64_t p = job.begin; p < job.end; ++p) {
+    const Orbit orbit = IteratePoint(plan, job.xs[p / job.rows], job.ys[p % job.rows]);
+    job.out[p] = orbit.count;
+    steps += orbit.steps;
+  }
+  return steps;
 }
 
 // Pixels per block handed to a thread: big enough that the lanes stay busy
@@ -189,6 +234,7 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
   const int rows = plan.Rows();
   const std::int64_t pixels = std::int64_t{count} * rows;
   if (pixels <= 0) {
+    if (settings.steps != nullptr) *settings.steps = 0;
     if (meanwhile) meanwhile();
     return;
   }
@@ -222,12 +268,13 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
                        .cRe = plan.cRe,
                        .cIm = plan.cIm,
                        .convergenceFactor = plan.convergenceFactor};
+  std::int64_t steps = 0;
   // The calling thread is thread 0 of the team: the others start on the
   // blocks at once, and it joins them when meanwhile returns.
 #pragma omp parallel num_threads(threads) if (threads > 1 && blocks > 1)
   {
     if (meanwhile && omp_get_thread_num() == 0) meanwhile();
-#pragma omp for schedule(dynamic, 1)
+#pragma omp for schedule(dynamic, 1) reduction(+ : steps)
     for (std::int64_t b = 0; b < blocks; ++b) {
       PixelJob job = whole;
       job.begin = b * block;
@@ -235,21 +282,22 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
       switch (path) {
 #ifdef TESVO_X86_KERNELS
         case ScanPath::kAvx512:
-          CountPixelsAvx512(job);
+          steps += CountPixelsAvx512(job);
           break;
         case ScanPath::kAvx2:
-          CountPixelsAvx2(job);
+          steps += CountPixelsAvx2(job);
           break;
         case ScanPath::kSse2:
-          CountPixelsSse2(job);
+          steps += CountPixelsSse2(job);
           break;
 #endif
         default:
-          CountPixelsReference(plan, job);
+          steps += CountPixelsReference(plan, job);
           break;
       }
     }
   }
+  if (settings.steps != nullptr) *settings.steps = steps;
 }
 
 }  // namespace tesvo

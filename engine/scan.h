@@ -41,7 +41,9 @@ ScanPlan MakeScanPlan(const ImageRecord& record, bool mandelbrot);
 // The pixel's point after the inversion of the "inversión" mode.
 Complex InvertPoint(double x, double y);
 
-// The count of one pixel: the plain rule, point by point.
+// The count of one pixel, point by point: the plain rule, except that an orbit
+// found to repeat is not iterated further than it takes to know its iterates
+// at the limit.
 std::int16_t CountPoint(const ScanPlan& plan, double x, double y);
 
 // How CountColumns computes; every choice gives the same counts, bit for bit.
@@ -55,7 +57,8 @@ enum class ScanPath {
 
 struct ScanSettings {
   ScanPath path = ScanPath::kFastest;
-  int threads = 0;  // 0: up to one per core (OpenMP's default), fewer for small jobs
+  int threads = 0;                // 0: up to one per core (OpenMP's default), fewer for small jobs
+  std::int64_t* steps = nullptr;  // when set, receives the number of formula steps taken
 };
 
 // Whether this build and this CPU can run the path; a forced path that cannot

@@ -16,6 +16,10 @@ struct Avx2 {
   static void Store(double* p, V x) { _mm256_store_pd(p, x); }
   static V Greater(V a, V b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
   static V Or(V a, V b) { return _mm256_or_pd(a, b); }
+  static V And(V a, V b) { return _mm256_and_pd(a, b); }
+  static V SameBits(V a, V b) {
+    return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_castpd_si256(a), _mm256_castpd_si256(b)));
+  }
   static int Mask(V m) { return _mm256_movemask_pd(m); }
   static V Sqrt(V x) { return _mm256_sqrt_pd(x); }
   static V Sin(V x) { return Sleef_cinz_sind4_u10avx(x); }
@@ -26,7 +30,7 @@ struct Avx2 {
 
 }  // namespace
 
-void CountPixelsAvx2(const PixelJob& job) { simd::CountPixelsAnyFormula<Avx2, 4>(job); }
+std::int64_t CountPixelsAvx2(const PixelJob& job) { return simd::CountPixelsAnyFormula<Avx2, 4>(job); }
 
 void EvaluateAvx2(MathFunction function, const double* in, double* out, int n) {
   simd::Evaluate<Avx2>(function, in, out, n);

@@ -20,6 +20,11 @@ struct Avx512 {
     return _mm512_castsi512_pd(_mm512_movm_epi64(_mm512_cmp_pd_mask(a, b, _CMP_GT_OQ)));
   }
   static V Or(V a, V b) { return _mm512_or_pd(a, b); }
+  static V And(V a, V b) { return _mm512_and_pd(a, b); }
+  static V SameBits(V a, V b) {
+    return _mm512_castsi512_pd(
+        _mm512_movm_epi64(_mm512_cmpeq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b))));
+  }
   static int Mask(V m) { return _mm512_movepi64_mask(_mm512_castpd_si512(m)); }
   // All lanes kept; the plain form trips GCC 12's uninitialised-value warning
   // in its own header.
@@ -32,7 +37,7 @@ struct Avx512 {
 
 }  // namespace
 
-void CountPixelsAvx512(const PixelJob& job) { simd::CountPixelsAnyFormula<Avx512, 4>(job); }
+std::int64_t CountPixelsAvx512(const PixelJob& job) { return simd::CountPixelsAnyFormula<Avx512, 4>(job); }
 
 void EvaluateAvx512(MathFunction function, const double* in, double* out, int n) {
   simd::Evaluate<Avx512>(function, in, out, n);

@@ -28,15 +28,28 @@ struct PixelJob {
 
 inline constexpr double kMandelbrotStart = 1e-19;
 
+// The cycle test. A pixel's next iterate depends on nothing but its current
+// one, so once z equals, bit for bit, a value it had before, the orbit repeats
+// that stretch forever: it never escapes, and the iterates at the limit are
+// the ones the same number of steps further round the cycle. Brent's method
+// keeps one earlier iterate and compares each new one with it; the kept
+// iterate is replaced after kFirstKeep steps, then whenever the steps taken
+// have doubled since, so a cycle of period P after a tail of T steps is found
+// within about 2 (T + P) + kFirstKeep steps. Until then the start value is
+// kept. The vector kernels replace kept iterates only every few steps, where
+// they look at all lanes at once.
+inline constexpr std::int64_t kFirstKeep = 16;
+
 // The count of a finished orbit: n steps taken, z the last iterate and
 // previous the one before it.
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous);
 
-// Each counts job.begin .. job.end - 1 into job.out, equal to CountPoint.
-void CountPixelsSse2(const PixelJob& job);
-void CountPixelsAvx2(const PixelJob& job);
-void CountPixelsAvx512(const PixelJob& job);
+// Each counts job.begin .. job.end - 1 into job.out, equal to CountPoint, and
+// returns the number of formula steps it took.
+std::int64_t CountPixelsSse2(const PixelJob& job);
+std::int64_t CountPixelsAvx2(const PixelJob& job);
+std::int64_t CountPixelsAvx512(const PixelJob& job);
 
 // The vector forms of Sin, Cos, Exp and Atan over n values, for checking that
 // they match the scalar ones bit for bit.

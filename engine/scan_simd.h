@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 
@@ -71,6 +72,12 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename 
   }
 }
 
+// The slot of the lowest lane of vector k in the mask.
+template <class T>
+int Slot(int k, int mask) {
+  return k * T::kLanes + std::countr_zero(static_cast<unsigned>(mask));
+}
+
 // Walks the job's pixels in scan order and hands them to lanes.
 template <class T>
 class PixelCursor {
@@ -101,7 +108,7 @@ class PixelCursor {
 // registers. Lane l of vector k is slot k * kLanes + l. A lane's step count
 // is the kernel's step number minus the number at which its pixel started, so
 // the loop counts steps once for all lanes; an idle lane holds a value that
-// is not a number and starts in the far future, so it never finishes.
+// is not a number, never finishes and keeps nothing it could equal.
 template <class T, bool kMandelbrot, int kSlots>
 struct Slots {
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
@@ -110,12 +117,14 @@ struct Slots {
       : job(job), cursor(job), maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
 
   // Puts the next pixel, if any, into the slot, before its first step.
-  void Load(int slot, std::int64_t step) {
+  [[gnu::always_inline]] void Load(int slot, std::int64_t step) {
     if (cursor.Done()) {
       constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
       pixel[slot] = -1;
-      start[slot] = kNever;
+      finish[slot] = kNever;
+      keepFrom[slot] = std::numeric_limits<double>::infinity();
       zr[slot] = zi[slot] = pr[slot] = pi[slot] = cr[slot] = ci[slot] = kNaN;
+      kr[slot] = ki[slot] = 0.0;
       return;
     }
     double u = cursor.X();
@@ -134,47 +143,88 @@ struct Slots {
       zr[slot] = u;
       zi[slot] = w;
     }
-    pr[slot] = zr[slot];
-    pi[slot] = zi[slot];
+    pr[slot] = kr[slot] = zr[slot];
+    pi[slot] = ki[slot] = zi[slot];
     pixel[slot] = cursor.Index();
-    start[slot] = step;
+    start[slot] = keptAt[slot] = step;
+    finish[slot] = step + maxSteps;
+    keepFrom[slot] = KeepFrom(step + kFirstKeep);
     cursor.Advance();
     ++busy;
   }
 
+  static bool SameBits(double x, double y) {
+    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+  }
+
   // After step number `step`: counts the lane's pixel if it is finished, in
   // the order the plain rule tests, and gives the lane the next pixel.
-  void Service(int slot, std::int64_t step) {
+  [[gnu::always_inline]] void Service(int slot, std::int64_t step) {
     if (pixel[slot] < 0) return;
     const std::int64_t n = step - start[slot];
-    const bool captured = n >= maxSteps;  // n > limit
+    const bool captured = step == finish[slot];  // n > limit, or a cycle has come round to the limit
     const bool escaped = !captured && zi[slot] * zi[slot] + zr[slot] * zr[slot] > job.bound;
-    if (!captured && !escaped) return;
+    if (!captured && !escaped && !Repeats(slot, step)) return;
     job.out[pixel[slot]] = OrbitCount(job.method, job.limit, job.convergenceFactor, escaped,
                                       static_cast<int>(n), {zr[slot], zi[slot]}, {pr[slot], pi[slot]});
+    steps += n;
     --busy;
     Load(slot, step);
   }
 
-  // The lanes of vector k whose pixel reaches the limit at this step.
+  // Whether the lane's iterate, which has not escaped, repeats the kept one
+  // and is already the orbit's iterate at the limit. When it repeats at an
+  // earlier phase, the lane is given the step at which the cycle comes round
+  // to the limit and steps on until then.
+  [[gnu::noinline]] bool Repeats(int slot, std::int64_t step) {
+    if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || step == keptAt[slot]) return false;
+    const std::int64_t rest = (finish[slot] - step) % (step - keptAt[slot]);
+    keepFrom[slot] = std::numeric_limits<double>::infinity();
+    if (rest == 0) return true;
+    finish[slot] = step + rest;
+    nextCapture = std::min(nextCapture, finish[slot]);
+    return false;
+  }
+
+  // The lane keeps its iterate at the first step after keepFrom: half a step
+  // below the step number, so that one comparison of doubles on all lanes
+  // tells which lanes keep theirs.
+  static double KeepFrom(std::int64_t step) { return static_cast<double>(step) - 0.5; }
+
+  // Keeps the lane's iterate when its steps have reached the next mark.
+  void Keep(int slot, std::int64_t step) {
+    if (!(static_cast<double>(step) > keepFrom[slot])) return;
+    kr[slot] = zr[slot];
+    ki[slot] = zi[slot];
+    keptAt[slot] = step;
+    keepFrom[slot] = KeepFrom(step + (step - start[slot]));
+  }
+
+  // Keep for the lanes of vector k in the mask; a lane just given a new pixel
+  // keeps nothing yet.
+  void KeepLanes(int k, int mask, std::int64_t step) {
+    for (int lanes = mask; lanes != 0; lanes &= lanes - 1) Keep(Slot<T>(k, lanes), step);
+  }
+
+  // The lanes of vector k whose pixel is finished by the count at this step.
   int Captures(int k, std::int64_t step) const {
     int mask = 0;
-    for (int lane = 0; lane < T::kLanes; ++lane)
-      mask |= (start[k * T::kLanes + lane] + maxSteps == step) << lane;
+    for (int lane = 0; lane < T::kLanes; ++lane) mask |= (finish[k * T::kLanes + lane] == step) << lane;
     return mask;
   }
 
-  // A pixel loaded later is captured later, so only a capture can move the
-  // earliest one.
+  // A pixel loaded later reaches the limit later, so only a capture or a
+  // cycle can move the earliest one.
   void FindNextCapture() {
     nextCapture = kNever;
-    for (int slot = 0; slot < kSlots; ++slot) nextCapture = std::min(nextCapture, start[slot] + maxSteps);
+    for (int slot = 0; slot < kSlots; ++slot) nextCapture = std::min(nextCapture, finish[slot]);
   }
 
   const PixelJob& job;
   PixelCursor<T> cursor;
   const std::int64_t maxSteps;
   std::int64_t nextCapture = kNever;
+  std::int64_t steps = 0;  // over all finished pixels
   int busy = 0;
   alignas(64) double zr[kSlots];
   alignas(64) double zi[kSlots];
@@ -182,17 +232,30 @@ struct Slots {
   alignas(64) double pi[kSlots];
   alignas(64) double cr[kSlots];
   alignas(64) double ci[kSlots];
+  alignas(64) double kr[kSlots];  // the kept iterate
+  alignas(64) double ki[kSlots];
   std::int64_t pixel[kSlots];
   std::int64_t start[kSlots];
+  std::int64_t finish[kSlots];  // the step at which the pixel is counted, unless it escapes first
+  alignas(64) double keepFrom[kSlots];
+  std::int64_t keptAt[kSlots];
 };
 
 // kVectors independent vectors per thread hide the latency of one step.
 // kPrevious: keep the iterate before the last one ("convergencia" needs it).
+// Lanes keep iterates only at step numbers that are multiples of kKeepEvery.
+// The transcendental formulas compare every iterate with the kept one and
+// keep every 16 steps. The polynomial ones, whose step costs little more than
+// the comparison, compare only where they keep, every 64 steps, so that orbits
+// which never repeat pay almost nothing for the test; a repeat found there
+// spans a multiple of the period, which serves as well.
 template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
-void CountPixels(const PixelJob& job) {
+std::int64_t CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
-  if (job.begin >= job.end) return;
+  constexpr bool kEveryStep = kLetter != 'c' && kLetter != 'e' && kLetter != 'f';
+  constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
+  if (job.begin >= job.end) return 0;
   const V bound = T::Splat(job.bound);
   const V juliaRe = T::Splat(job.cRe);
   const V juliaIm = T::Splat(job.cIm);
@@ -200,6 +263,13 @@ void CountPixels(const PixelJob& job) {
   Slots<T, kMandelbrot, kVectors * kLanes> slots(job);
   for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
   slots.nextCapture = slots.maxSteps;
+  // The next step at which some lane is captured or iterates may be kept.
+  std::int64_t nextEvent = std::min(slots.nextCapture, kKeepEvery);
+
+  const auto repeated = [&](V a, V b, int k) {
+    return T::And(T::SameBits(a, T::Load(slots.kr + k * kLanes)),
+                  T::SameBits(b, T::Load(slots.ki + k * kLanes)));
+  };
 
   V a[kVectors], b[kVectors], aa[kVectors], bb[kVectors], pa[kVectors], pb[kVectors];
 #pragma GCC unroll 8
@@ -227,31 +297,40 @@ void CountPixels(const PixelJob& job) {
     ++step;
     // The escape test of the next step, s = Im(z)^2 + Re(z)^2 > bound, on
     // squares that the next step reuses.
-    V escaped = T::Splat(0.0);
+    V any = T::Splat(0.0);
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       aa[k] = a[k] * a[k];
       bb[k] = b[k] * b[k];
-      escaped = T::Or(escaped, T::Greater(bb[k] + aa[k], bound));
+      any = T::Or(any, T::Greater(bb[k] + aa[k], bound));
+      if constexpr (kEveryStep) any = T::Or(any, repeated(a[k], b[k], k));
     }
+    if (T::Mask(any) == 0 && step != nextEvent) continue;
     const bool capture = step == slots.nextCapture;
-    if (T::Mask(escaped) == 0 && !capture) continue;
+    const bool keep = step % kKeepEvery == 0;
+    const V stepNumber = T::Splat(static_cast<double>(step));
 
-      // Unrolled like the loops above, so that the vectors stay in registers.
+    // Unrolled like the loops above, so that the vectors stay in registers.
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
-      int mask = T::Mask(T::Greater(bb[k] + aa[k], bound));
+      V attention = T::Greater(bb[k] + aa[k], bound);
+      if (kEveryStep || keep) attention = T::Or(attention, repeated(a[k], b[k], k));
+      int mask = T::Mask(attention);
       if (capture) mask |= slots.Captures(k, step);
-      if (mask == 0) continue;
+      const int keeps = keep ? T::Mask(T::Greater(stepNumber, T::Load(slots.keepFrom + k * kLanes))) : 0;
+      if (mask == 0 && keeps == 0) continue;
       T::Store(slots.zr + k * kLanes, a[k]);
       T::Store(slots.zi + k * kLanes, b[k]);
+      if (mask == 0) {
+        slots.KeepLanes(k, keeps, step);
+        continue;
+      }
       if constexpr (kPrevious) {
         T::Store(slots.pr + k * kLanes, pa[k]);
         T::Store(slots.pi + k * kLanes, pb[k]);
       }
-      for (int lane = 0; lane < kLanes; ++lane) {
-        if (mask >> lane & 1) slots.Service(k * kLanes + lane, step);
-      }
+      for (int lanes = mask; lanes != 0; lanes &= lanes - 1) slots.Service(Slot<T>(k, lanes), step);
+      slots.KeepLanes(k, keeps, step);
       a[k] = T::Load(slots.zr + k * kLanes);
       b[k] = T::Load(slots.zi + k * kLanes);
       aa[k] = a[k] * a[k];
@@ -261,34 +340,29 @@ void CountPixels(const PixelJob& job) {
         pb[k] = T::Load(slots.pi + k * kLanes);
       }
     }
-    if (slots.busy == 0) return;
+    if (slots.busy == 0) return slots.steps;
     if (capture) slots.FindNextCapture();
+    nextEvent = std::min(slots.nextCapture, (step / kKeepEvery + 1) * kKeepEvery);
   }
 }
 
 template <class T, char kLetter, bool kMandelbrot, int kVectors>
-void CountPixelsForMethod(const PixelJob& job) {
-  if (job.method == kConvergence) {
-    CountPixels<T, kLetter, kMandelbrot, true, kVectors>(job);
-  } else {
-    CountPixels<T, kLetter, kMandelbrot, false, kVectors>(job);
-  }
+std::int64_t CountPixelsForMethod(const PixelJob& job) {
+  if (job.method == kConvergence) return CountPixels<T, kLetter, kMandelbrot, true, kVectors>(job);
+  return CountPixels<T, kLetter, kMandelbrot, false, kVectors>(job);
 }
 
 template <class T, char kLetter, int kVectors>
-void CountPixelsForLetter(const PixelJob& job) {
-  if (job.mandelbrot) {
-    CountPixelsForMethod<T, kLetter, true, kVectors>(job);
-  } else {
-    CountPixelsForMethod<T, kLetter, false, kVectors>(job);
-  }
+std::int64_t CountPixelsForLetter(const PixelJob& job) {
+  if (job.mandelbrot) return CountPixelsForMethod<T, kLetter, true, kVectors>(job);
+  return CountPixelsForMethod<T, kLetter, false, kVectors>(job);
 }
 
 // The polynomial formulas are bound by the latency of their multiplications
 // and get kPolynomialVectors vectors; the transcendental ones spend their time
 // in calls and gain little from more than two.
 template <class T, int kPolynomialVectors>
-void CountPixelsAnyFormula(const PixelJob& job) {
+std::int64_t CountPixelsAnyFormula(const PixelJob& job) {
   switch (job.formulaLetter) {
     case 'a':
       return CountPixelsForLetter<T, 'a', 2>(job);
@@ -307,6 +381,7 @@ void CountPixelsAnyFormula(const PixelJob& job) {
     case 'h':
       return CountPixelsForLetter<T, 'h', 2>(job);
   }
+  return 0;
 }
 
 template <class T>

@@ -15,6 +15,12 @@ struct Sse2 {
   static void Store(double* p, V x) { _mm_store_pd(p, x); }
   static V Greater(V a, V b) { return _mm_cmpgt_pd(a, b); }
   static V Or(V a, V b) { return _mm_or_pd(a, b); }
+  static V And(V a, V b) { return _mm_and_pd(a, b); }
+  // SSE2 compares 32 bits at a time: both halves of each lane must match.
+  static V SameBits(V a, V b) {
+    const __m128i halves = _mm_cmpeq_epi32(_mm_castpd_si128(a), _mm_castpd_si128(b));
+    return _mm_castsi128_pd(_mm_and_si128(halves, _mm_shuffle_epi32(halves, _MM_SHUFFLE(2, 3, 0, 1))));
+  }
   static int Mask(V m) { return _mm_movemask_pd(m); }
   static V Sqrt(V x) { return _mm_sqrt_pd(x); }
   static V Sin(V x) { return Sleef_cinz_sind2_u10sse2(x); }
@@ -25,7 +31,7 @@ struct Sse2 {
 
 }  // namespace
 
-void CountPixelsSse2(const PixelJob& job) { simd::CountPixelsAnyFormula<Sse2, 4>(job); }
+std::int64_t CountPixelsSse2(const PixelJob& job) { return simd::CountPixelsAnyFormula<Sse2, 4>(job); }
 
 void EvaluateSse2(MathFunction function, const double* in, double* out, int n) {
   simd::Evaluate<Sse2>(function, in, out, n);

@@ -14,6 +14,7 @@
 #include "engine/deterministic_math.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
+#include "engine/reference_scan.h"
 #include "engine/scan_kernel.h"
 #include "tests/fake_window.h"
 
@@ -72,10 +73,11 @@ ImageRecord ZSquaredPreset(int width, int height) {
   return r;
 }
 
-std::vector<std::int16_t> CountEachPoint(const ScanPlan& plan) {
+// The counts of the literal scan for the plan's points, column by column.
+std::vector<std::int16_t> LiteralCounts(const ImageRecord& r, const ScanPlan& plan) {
   std::vector<std::int16_t> counts;
   for (double x : plan.xs)
-    for (double y : plan.ys) counts.push_back(CountPoint(plan, x, y));
+    for (double y : plan.ys) counts.push_back(testing::ReferenceCount(r, plan.step, x, y));
   return counts;
 }
 
@@ -85,11 +87,11 @@ std::vector<std::int16_t> CountAll(const ScanPlan& plan, ScanSettings settings) 
   return counts;
 }
 
-std::vector<ScanSettings> EverySetting() {
+std::vector<ScanSettings> EverySetting(std::vector<int> threadCounts = {1, 3}) {
   std::vector<ScanSettings> settings = {{ScanPath::kReference, 2}, {ScanPath::kFastest, 0}};
   for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
     if (!PathAvailable(path)) continue;
-    for (int threads : {1, 3}) settings.push_back({path, threads});
+    for (int threads : threadCounts) settings.push_back({path, threads});
   }
   return settings;
 }
@@ -109,7 +111,7 @@ void ExpectSameCounts(const Case& c, std::vector<int> methods = {0, 1, 2, 3}) {
         const ImageRecord r = MakeRecord(row, kind, method, c);
         ASSERT_TRUE(CanGenerate(r));
         const ScanPlan plan = MakeScanPlan(r, kind == kMandelbrotKind);
-        const std::vector<std::int16_t> expected = CountEachPoint(plan);
+        const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
         for (const ScanSettings& s : settings) {
           ASSERT_EQ(CountAll(plan, s), expected) << c.name << ", formula " << r.formulaLetter << ", kind "
                                                  << kind << ", method " << method << ", " << Describe(s);
@@ -160,31 +162,156 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
   ExpectSameCounts({"the origin in the middle", 4, 4, 100, 1000, false, {-1, 1, 1, -1}});
 }
 
-// A previewed c need not be finite (the inverse of a point at 0, a point of
-// an image no column wide): every path counts such orbits as the plain rule.
-TEST(CountColumns, JuliaParametersThatAreNotFinite) {
-  const Case c{"preset", 6, 5, 100, 1000, true, {}};
-  for (const Complex julia :
-       {Complex{kInf, kNaN}, Complex{kNaN, kNaN}, Complex{-kInf, 0.3}, Complex{0.3, kInf}}) {
-    for (int row = 0; row < kFormulaCount; ++row) {
-      for (int method = 0; method < 4; ++method) {
-        ImageRecord r = MakeRecord(row, kPreviewKind, method, c);
-        r.juliaRe = julia.re;
-        r.juliaIm = julia.im;
-        const ScanPlan plan = MakeScanPlan(r, false);
-        const std::vector<std::int16_t> expected = CountEachPoint(plan);
-        for (const ScanSettings& s : EverySetting())
-          ASSERT_EQ(CountAll(plan, s), expected)
-              << julia.re << ", " << julia.im << ", formula " << r.formulaLetter << ", method " << method
-              << ", " << Describe(s);
+// Orbits that close a cycle stop early; the counts must still be those of the
+// plain loop run to the limit.
+
+// Checks every path and thread count against the literal scan and returns the
+// most formula steps any of them took.
+std::int64_t ExpectLiteralCounts(const ImageRecord& r, const ScanPlan& plan, const std::string& what) {
+  const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
+  std::int64_t most = 0;
+  for (ScanSettings s : EverySetting({1, 2, 3})) {
+    std::int64_t steps = -1;
+    s.steps = &steps;
+    EXPECT_EQ(CountAll(plan, s), expected) << what << ", " << Describe(s);
+    most = std::max(most, steps);
+  }
+  return most;
+}
+
+// The formula steps of the literal scan: an escaped point's escape count, the
+// limit's integer part plus one for a captured point.
+std::int64_t LiteralSteps(ImageRecord r, const ScanPlan& plan) {
+  if (r.coloringMethod != kInversion) r.coloringMethod = kEscapeTime;
+  std::int64_t steps = 0;
+  for (std::int16_t k : LiteralCounts(r, plan))
+    steps += k > 0 ? k : static_cast<std::int64_t>(r.iterationLimit) + 1;
+  return steps;
+}
+
+std::string Describe(const ImageRecord& r) {
+  return std::string("formula ") + r.formulaLetter + ", kind " + r.kind + ", method " +
+         std::to_string(r.coloringMethod) + ", limit " + std::to_string(r.iterationLimit);
+}
+
+TEST(CycleTest, InteriorHeavyViewsAtTheHighestLimit) {
+  std::int64_t literal = 0;
+  std::int64_t taken = 0;
+  for (int row = 0; row < kFormulaCount; ++row) {
+    for (char kind : {kMandelbrotKind, kJuliaKind}) {
+      for (int method : {0, 1, 2, 3}) {
+        for (double limit : {5000.0, 4999.5}) {
+          ImageRecord r = MakeRecord(row, kind, method, {"", 7, 6, limit, 1000, true, {}});
+          const ScanPlan plan = MakeScanPlan(r, kind == kMandelbrotKind);
+          taken += ExpectLiteralCounts(r, plan, Describe(r));
+          literal += LiteralSteps(r, plan);
+        }
       }
+    }
+  }
+  // Every path stops most of these orbits early.
+  EXPECT_LT(taken, literal / 3);
+}
+
+// Points whose orbits fall into exact cycles of periods 1 to 4 (c = i: -1 + i,
+// -i, whose imaginary parts alternate in sign; c = -0.12 + 0.75i: three points
+// at different distances), and others that escape or never repeat. Limits on
+// both sides of the steps at which the paths find the cycles, every phase of
+// each cycle at the limit, fractions.
+TEST(CycleTest, EveryPhaseAtTheLimit) {
+  std::vector<double> limits = {0, 1, 2, 2.5, 33.5, 120.5, 4999.5};
+  for (int n = 14; n <= 40; ++n) limits.push_back(n);
+  for (int n = 60; n <= 70; ++n) limits.push_back(n);
+  for (int n = 100; n <= 140; ++n) limits.push_back(n);
+  for (int n = 4990; n <= 5000; ++n) limits.push_back(n);
+  std::int64_t literal = 0;
+  std::int64_t taken = 0;
+  for (char kind : {kMandelbrotKind, kJuliaKind}) {
+    for (int method : {0, 1, 2, 3}) {
+      for (double limit : limits) {
+        ImageRecord r = ZSquaredPreset(5, 3);
+        r.kind = kind;
+        r.juliaRe = -0.12;
+        r.juliaIm = 0.75;
+        r.coloringMethod = method;
+        r.iterationLimit = limit;
+        ScanPlan plan = MakeScanPlan(r, kind == kMandelbrotKind);
+        plan.xs = {0, -1, -0.12, -1.3, -1.755, 0.25};
+        plan.ys = {1, 0, 0.75, -0.75};
+        taken += ExpectLiteralCounts(r, plan, Describe(r));
+        literal += LiteralSteps(r, plan);
+      }
+    }
+  }
+  EXPECT_LT(taken, literal / 3);
+}
+
+// Points and Julia parameters that are not numbers or infinite. A NaN orbit
+// repeats its bits at once: it must be caught at the first comparison, within
+// a few dozen steps where every step is compared, a few hundred where only
+// every 64th is.
+TEST(CycleTest, NotANumberAndInfinitePointsAndParameters) {
+  const double huge = 1e300;
+  const Complex parameters[] = {{0.3, 0.5}, {kNaN, 0}, {kInf, 0.5}, {-0.0, kNaN}};
+  for (int row = 0; row < kFormulaCount; ++row) {
+    for (char kind : {kMandelbrotKind, kJuliaKind}) {
+      for (const Complex c : parameters) {
+        if (kind == kMandelbrotKind && c.re != 0.3) continue;  // the parameter is the point
+        for (int method : {0, 1, 2, 3}) {
+          for (double limit : {5000.0, 37.5}) {
+            ImageRecord r = MakeRecord(row, kind, method, {"", 4, 3, limit, 1000, true, {}});
+            r.juliaRe = c.re;
+            r.juliaIm = c.im;
+            ScanPlan plan = MakeScanPlan(r, kind == kMandelbrotKind);
+            plan.xs = {kNaN, -kInf, -0.0, huge, 0.3};
+            plan.ys = {kNaN, kInf, 0.0, 0.5};
+            ExpectLiteralCounts(r, plan, Describe(r));
+          }
+        }
+      }
+    }
+  }
+  // A window that is not a number, as a damaged file may hold.
+  for (int row = 0; row < kFormulaCount; ++row) {
+    ImageRecord r = MakeRecord(row, kMandelbrotKind, kDecomposition, {"", 9, 9, 5000, 1000, true, {}});
+    r.planeLeft = kNaN;
+    const ScanPlan plan = MakeScanPlan(r, true);
+    EXPECT_LE(ExpectLiteralCounts(r, plan, Describe(r)), 100 * 200) << Describe(r);
+  }
+}
+
+// z^(3/2) divides by Re(z^3), whose zero takes its sign from Re(z): from
+// -0 + ti the orbit goes where it never goes from +0 + ti. The parameter is
+// chosen so that -0 + ti steps to +0 + ti exactly, a value equal to the start
+// by == but not by its bits, and the orbit goes on to escape.
+TEST(CycleTest, SignedZeroStarts) {
+  const FormulaStep step = SelectFormula('g');
+  for (double t : {0.5, 1.0, 2.0}) {
+    const Complex first = step(-0.0, t, 0, 0);
+    Complex c = {-first.re, t - first.im};
+    while (std::bit_cast<std::uint64_t>(step(-0.0, t, c.re, c.im).im) != std::bit_cast<std::uint64_t>(t))
+      c.im = std::nextafter(c.im, step(-0.0, t, c.re, c.im).im < t ? kInf : -kInf);
+    const Complex next = step(-0.0, t, c.re, c.im);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(next.re), std::bit_cast<std::uint64_t>(0.0));
+    for (int method : {0, 1, 2, 3}) {
+      ImageRecord r = MakeRecord(6, kJuliaKind, method, {"", 1, 1, 5000, 1000, true, {}});
+      r.juliaRe = c.re;
+      r.juliaIm = c.im;
+      ScanPlan plan = MakeScanPlan(r, false);
+      plan.xs = {-0.0, 0.0};
+      plan.ys = {t};
+      if (method == kEscapeTime) {
+        ASSERT_GT(LiteralCounts(r, plan)[0], 0) << "the orbit from -0 escapes";
+      }
+      ExpectLiteralCounts(r, plan, Describe(r) + ", t " + std::to_string(t));
     }
   }
 }
 
 TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
-  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(30, 26), true);
-  const std::vector<std::int16_t> whole = CountEachPoint(plan);
+  const ImageRecord r = ZSquaredPreset(30, 26);
+  const ScanPlan plan = MakeScanPlan(r, true);
+  const std::vector<std::int16_t> whole = LiteralCounts(r, plan);
   for (const ScanSettings& s : EverySetting()) {
     std::vector<std::int16_t> pieces(whole.size(), -1);
     for (int first = 0; first < plan.Columns(); first += 4) {
@@ -199,8 +326,9 @@ TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
 // next: that must happen once, on the calling thread, even with nothing left
 // to count.
 TEST(CountColumns, MeanwhileRunsOnceOnTheCallingThread) {
-  const ScanPlan plan = MakeScanPlan(ZSquaredPreset(60, 60), true);
-  const std::vector<std::int16_t> expected = CountEachPoint(plan);
+  const ImageRecord r = ZSquaredPreset(60, 60);
+  const ScanPlan plan = MakeScanPlan(r, true);
+  const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
   for (int count : {0, plan.Columns()}) {
     for (int threads : {1, 2}) {
       std::vector<std::int16_t> counts(expected.size(), -1);
@@ -287,7 +415,7 @@ TEST(GenerateImage, DeliversColumnByColumnWithTheReferenceCounts) {
   ImageRecord r = ZSquaredPreset(150, 120);
   r.iterationLimit = 300;
   const ScanPlan plan = MakeScanPlan(r, true);
-  const std::vector<std::int16_t> expected = CountEachPoint(plan);
+  const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
 
   testing::FakeWindow window;
   GenerateImage(r, window);
