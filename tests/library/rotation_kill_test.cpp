@@ -104,15 +104,19 @@ struct Tally {
 
 int Run(int kills, unsigned seed) {
   testing::TemporaryDirectory folder;
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> delay(0, 30000);  // microseconds
-
-  // "penultimo" is image 1, "ultimo" image 2.
+  // "penultimo" is image 1, "ultimo" image 2. How long that takes sets the
+  // range of the kills: from the child's first announcement to about three
+  // images later, whatever the build's speed.
   testing::FakeWindow window;
+  const auto start = std::chrono::steady_clock::now();
   for (std::int32_t id : {1, 2}) {
     state.currentImage = MakeImage(id);
     RotateLastImages(window);
   }
+  const auto image =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 2;
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<std::int64_t> delay(0, 3 * image.count());
   std::int32_t secondLast = 1;
   std::int32_t last = 2;
   std::int32_t next = 3;
@@ -132,16 +136,18 @@ int Run(int kills, unsigned seed) {
       MakeImagesForEver(next, pipe[1]);
     }
     ::close(pipe[1]);
+    std::vector<std::int32_t> announced(1);
+    if (::read(pipe[0], announced.data(), sizeof(std::int32_t)) != sizeof(std::int32_t)) announced.clear();
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
     if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL) fail("the child ended by itself");
 
+    for (std::int32_t id; ::read(pipe[0], &id, sizeof id) == sizeof id;) announced.push_back(id);
     std::vector<std::int32_t> rotations;
     std::vector<std::int32_t> saves;
-    for (std::int32_t id; ::read(pipe[0], &id, sizeof id) == sizeof id;)
-      (id > 0 ? rotations : saves).push_back(id > 0 ? id : -id);
+    for (std::int32_t id : announced) (id > 0 ? rotations : saves).push_back(id > 0 ? id : -id);
     ::close(pipe[0]);
 
     tally.mostTemporaries = std::max(tally.mostTemporaries, TemporaryFiles());
