@@ -55,8 +55,12 @@ int OpenRegularFile(const std::string& file) {
     throw FileError(FileStep::kRead, file, errno);
   }
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int error = S_ISDIR(info.st_mode) ? EISDIR : kNotRegularFile;
+  int error = 0;
+  if (::fstat(fd, &info) != 0)
+    error = errno;
+  else if (!S_ISREG(info.st_mode))
+    error = S_ISDIR(info.st_mode) ? EISDIR : kNotRegularFile;
+  if (error != 0) {
     ::close(fd);
     throw FileError(FileStep::kRead, file, error);
   }
