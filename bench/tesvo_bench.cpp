@@ -22,6 +22,7 @@
 #include "engine/scan.h"
 #include "library/reading.h"
 #include "library/saving.h"
+#include "tests/null_window.h"
 
 namespace tesvo::bench {
 namespace {
@@ -46,23 +47,9 @@ struct Case {
 };
 
 // A window that throws every pixel away, to time generation without a screen.
-class NullWindow : public Window {
+class NullWindow : public testing::NullWindow {
  public:
   void SetPixel(int, int, Colour colour) override { sink_ ^= colour; }
-  void FillLightGrey(int, int, int, int) override {}
-  void CopyBlock(int, int, int, int, const Colour*) override {}
-  void SetTitle(const std::string&) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void SetModeItems(const std::vector<std::string>&) override {}
-  void SelectMode(int) override {}
-  int ReadListCount() const override { return 0; }
-  std::string ReadListText(int) const override { return {}; }
-  void ReadListInsert(int, const std::string&) override {}
-  void ReadListRemove(int) override {}
-  void ReadListSelect(int) override {}
-  std::optional<Complex> AskJuliaCoordinates() override { return std::nullopt; }
-  std::optional<std::string> AskSaveName() override { return std::nullopt; }
 
  private:
   Colour sink_ = 0;

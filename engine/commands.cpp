@@ -8,6 +8,7 @@
 #include "engine/program_state.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
+#include "library/image_files.h"
 #include "library/image_list.h"
 #include "library/saving.h"
 
@@ -23,7 +24,10 @@ void InitialiseExplorer(Window& window, unsigned randomSeed) {
   window.SelectMode(state.currentMethod);
   const ControlColours& colours = state.presets[state.formulaIndex][kMandelbrotPreset].controlColours;
   state.initialColours = {colours[0], colours[1], colours[2]};
-  ReportingFileErrors(window, [&] { EnsureLastImages(window); });
+  ReportingFileErrors(window, [&] {
+    SweepTemporaryFiles();
+    EnsureLastImages(window);
+  });
   ListSavedImages(window);
 }
 
@@ -67,7 +71,10 @@ void IncreasePrecision(Window& window) {
 }
 
 void DecreasePrecision(Window& window) {
-  state.currentImage.iterationLimit = state.currentImage.iterationLimit * 0.5;
+  // Halving stops at the smallest positive limit: 0 would be written as
+  // "ultimo" and then refused on reading.
+  const double half = state.currentImage.iterationLimit * 0.5;
+  if (half > 0) state.currentImage.iterationLimit = half;
   GenerateImage(state.currentImage, window);
 }
 

@@ -30,7 +30,7 @@ constexpr int kLargestStripPixels = 1 << 16;
 void Deliver(const ImageRecord& record, int first, int count, int rows, const std::int16_t* counts,
              Window& window) {
   const bool stores = record.kind != kPreviewKind;
-  const int h = record.Height();
+  const std::int64_t h = record.Height();
   const std::int16_t* k = counts;
   for (int i = first; i < first + count; ++i) {
     // Row H of a column lands on row 0 of the next one, which overwrites it:
@@ -75,8 +75,10 @@ void Scan(const ImageRecord& record, bool mandelbrot, Window& window) {
     // work cannot drive the strips down to single columns.
     if (count > 0) {
       const double fit = count * kStripSeconds / std::max(seconds, 1e-6);
-      strip = static_cast<int>(
-          std::clamp(fit, std::max<double>(smallest, count / 2.0), std::min(2.0 * count, 1.0 * largest)));
+      // A narrow last strip makes twice its width less than the floor.
+      const double low = std::max<double>(smallest, count / 2.0);
+      const double high = std::max(low, std::min(2.0 * count, 1.0 * largest));
+      strip = static_cast<int>(std::clamp(fit, low, high));
     }
   }
 }

@@ -61,8 +61,9 @@ struct ImageRecord {
   std::int32_t formulaIndex;
   std::array<std::uint8_t, 20> reserved;
 
-  int Width() const { return pixelRight - pixelLeft; }
-  int Height() const { return pixelBottom - pixelTop; }
+  // In 64 bits: a record read from a file can hold any two coordinates.
+  std::int64_t Width() const { return std::int64_t{pixelRight} - pixelLeft; }
+  std::int64_t Height() const { return std::int64_t{pixelBottom} - pixelTop; }
 };
 
 // Gives record the image rectangle of from.

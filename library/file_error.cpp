@@ -5,7 +5,7 @@
 namespace tesvo {
 namespace {
 
-std::string Reason(int error) {
+std::string Reason(FileStep step, int error) {
   switch (error) {
     case ENOSPC:
     case EDQUOT:
@@ -14,7 +14,8 @@ std::string Reason(int error) {
     case EPERM:
       return "No hay permiso para hacerlo.";
     case ENOENT:
-      return "El fichero o su carpeta no existe.";
+      // A file being written is created: only its folder can be missing.
+      return step == FileStep::kWrite ? "La carpeta no existe." : "El fichero o su carpeta no existe.";
     case EROFS:
       return "El disco es de solo lectura.";
     case EISDIR:
@@ -23,6 +24,8 @@ std::string Reason(int error) {
       return "Hay un fichero con ese nombre.";
     case ENAMETOOLONG:
       return "El nombre es demasiado largo.";
+    case kNotRegularFile:
+      return "No es un fichero de datos sino una tubería, un dispositivo o un socket.";
     case kWrongSize:
       return "El fichero es más corto de lo que debe ser.";
     default:
@@ -49,7 +52,7 @@ std::string Describe(FileStep step, const std::string& file, int error, const st
       what = "No se ha podido crear o abrir la carpeta " + file + ".";
       break;
   }
-  return what + "\n" + Reason(error);
+  return what + "\n" + Reason(step, error);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@ enum class FileStep { kRead, kWrite, kRemove, kRename, kUseFolder };
 
 // The reason of a FileError that no system call gave: the file is too short.
 inline constexpr int kWrongSize = 0;
+// A named pipe, a device or a socket where a file was expected.
+inline constexpr int kNotRegularFile = -1;
 
 class FileError : public std::runtime_error {
  public:

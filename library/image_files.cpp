@@ -1,6 +1,7 @@
 #include "library/image_files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,13 +32,39 @@ class Descriptor {
   int fd_;
 };
 
+constexpr const char* kTemporaryPrefix = ".tesvo-";
+constexpr const char* kTemporarySuffix = ".tmp";
+
 // In the target's folder, so that the rename stays on one file system, but
 // under a short name of its own: a target whose name is near the file
-// system's length limit leaves no room for a suffix on that name.
-std::string TemporaryName(const std::string& file) {
+// system's length limit leaves no room for a suffix on that name. The
+// process id in it tells the start-up sweep whose file it is.
+std::string TemporaryName(const std::string& file, const std::string& tag) {
   const std::filesystem::path path(file);
-  const std::string leaf = ".tesvo-" + std::to_string(::getpid()) + path.extension().string() + ".tmp";
+  const std::string leaf = kTemporaryPrefix + std::to_string(::getpid()) + tag + kTemporarySuffix;
   return (path.parent_path() / leaf).string();
+}
+
+// Opens an existing file for reading without ever blocking: a named pipe
+// would wait in open() for a writer. Anything but a regular file is refused
+// with FileError; a missing file gives -1 with errno ENOENT.
+int OpenRegularFile(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) return -1;
+    throw FileError(FileStep::kRead, file, errno);
+  }
+  struct stat info;
+  int error = 0;
+  if (::fstat(fd, &info) != 0)
+    error = errno;
+  else if (!S_ISREG(info.st_mode))
+    error = S_ISDIR(info.st_mode) ? EISDIR : kNotRegularFile;
+  if (error != 0) {
+    ::close(fd);
+    throw FileError(FileStep::kRead, file, error);
+  }
+  return fd;
 }
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
@@ -71,9 +98,10 @@ std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed)
 }
 
 // Writes a complete file under a temporary name and returns that name.
-std::string WriteTemporary(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-  const std::string temporary = TemporaryName(file);
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+std::string WriteTemporary(const std::string& file, const std::string& tag,
+                           const std::vector<std::uint8_t>& bytes) {
+  const std::string temporary = TemporaryName(file, tag);
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileStep::kWrite, file, errno);
   if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 ||
       ::close(fd.Release()) != 0) {
@@ -90,6 +118,34 @@ void MoveIntoPlace(const std::string& temporary, const std::string& file) {
     ::unlink(temporary.c_str());
     throw FileError(FileStep::kWrite, file, error);
   }
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
+  Descriptor fd(OpenRegularFile(file));
+  if (fd.get() < 0) throw FileError(FileStep::kRead, file, ENOENT);
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t block[65536];
+  for (;;) {
+    bool failed = false;
+    const std::size_t got = ReadUpTo(fd.get(), block, sizeof block, failed);
+    if (failed) throw FileError(FileStep::kRead, file, errno);
+    bytes.insert(bytes.end(), block, block + got);
+    if (got < sizeof block) return bytes;
+  }
+}
+
+// The process of a temporary file's name, or 0 when the name is not one of ours.
+pid_t TemporaryOwner(const std::string& leaf) {
+  const std::string prefix = kTemporaryPrefix;
+  const std::string suffix = kTemporarySuffix;
+  if (leaf.size() <= prefix.size() + suffix.size() || leaf.compare(0, prefix.size(), prefix) != 0 ||
+      leaf.compare(leaf.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return 0;
+  pid_t pid = 0;
+  std::size_t i = prefix.size();
+  for (; i < leaf.size() && leaf[i] >= '0' && leaf[i] <= '9' && pid < 100000000; ++i)
+    pid = pid * 10 + (leaf[i] - '0');
+  return i > prefix.size() && leaf[i] == '.' ? pid : 0;
 }
 
 std::vector<std::uint8_t> PixelBytes(const std::int16_t* counts, std::size_t countCount) {
@@ -112,46 +168,52 @@ bool ParameterFileExists(const std::string& base) {
   return ::stat(ParameterFileName(base).c_str(), &info) == 0;
 }
 
+StagedFile::StagedFile(std::string target, const std::string& tag, const std::vector<std::uint8_t>& bytes)
+    : target_(std::move(target)), temporary_(WriteTemporary(target_, tag, bytes)) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : target_(std::move(other.target_)), temporary_(std::exchange(other.temporary_, {})) {}
+
+StagedFile::~StagedFile() {
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+void StagedFile::Commit() { MoveIntoPlace(std::exchange(temporary_, {}), target_); }
+
+StagedFile StageParameterFile(const std::string& base, const ImageRecord& record) {
+  const RecordBytes bytes = ToBytes(record);
+  return StagedFile(ParameterFileName(base), ".dat", {bytes.begin(), bytes.end()});
+}
+
+StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
+  return StagedFile(PixelFileName(base), ".pix", PixelBytes(counts, countCount));
+}
+
 void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount) {
-  const std::string datName = ParameterFileName(base);
-  const std::string pixName = PixelFileName(base);
-
-  const std::vector<std::uint8_t> pixels = PixelBytes(counts, countCount);
-  const RecordBytes recordBytes = ToBytes(record);
-  const std::vector<std::uint8_t> parameters(recordBytes.begin(), recordBytes.end());
-
-  const std::string pixTemporary = WriteTemporary(pixName, pixels);
-  std::string datTemporary;
-  try {
-    datTemporary = WriteTemporary(datName, parameters);
-  } catch (const FileError&) {
-    ::unlink(pixTemporary.c_str());
-    throw;
-  }
+  StagedFile pixels = StagePixelFile(base, counts, countCount);
+  StagedFile parameters = StageParameterFile(base, record);
   // The pixel file goes first: a new .pix beside no .dat is harmless, whereas
   // a new .dat beside an old .pix would show another image's counts.
-  try {
-    MoveIntoPlace(pixTemporary, pixName);
-  } catch (const FileError&) {
-    ::unlink(datTemporary.c_str());
-    throw;
-  }
-  MoveIntoPlace(datTemporary, datName);
+  pixels.Commit();
+  parameters.Commit();
+  SyncFolderOf(ParameterFileName(base));
 }
 
 void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
-  WriteFileAtomically(PixelFileName(base), PixelBytes(counts, countCount));
+  StagePixelFile(base, counts, countCount).Commit();
+  SyncFolderOf(PixelFileName(base));
 }
 
 void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-  MoveIntoPlace(WriteTemporary(file, bytes), file);
+  StagedFile(file, std::filesystem::path(file).extension().string(), bytes).Commit();
+  SyncFolderOf(file);
 }
 
 ImageRecord ReadParameterFile(const std::string& base) {
   const std::string file = ParameterFileName(base);
-  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw FileError(FileStep::kRead, file, errno);
+  Descriptor fd(OpenRegularFile(file));
+  if (fd.get() < 0) throw FileError(FileStep::kRead, file, ENOENT);
   RecordBytes bytes{};
   bool failed = false;
   const std::size_t got = ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed);
@@ -161,30 +223,70 @@ ImageRecord ReadParameterFile(const std::string& base) {
   return FromBytes(bytes);
 }
 
-bool ReadPixelFile(const std::string& base, std::int16_t* counts, std::size_t countCount) {
+PixelFileState ReadPixelFile(const std::string& base, std::int16_t* counts, std::size_t countCount) {
   const std::string file = PixelFileName(base);
-  Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
-    if (errno == ENOENT) return false;
-    throw FileError(FileStep::kRead, file, errno);
-  }
+  Descriptor fd(OpenRegularFile(file));
+  if (fd.get() < 0) return PixelFileState::kMissing;
   std::vector<std::uint8_t> bytes(2 * countCount);
   bool failed = false;
   const std::size_t got = ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed);
   if (failed) throw FileError(FileStep::kRead, file, errno);
-  if (got != bytes.size()) return false;
+  if (got != bytes.size()) return PixelFileState::kShort;
   for (std::size_t i = 0; i < countCount; ++i)
     counts[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8));
-  return true;
+  return PixelFileState::kRead;
 }
 
 void RemoveIfPresent(const std::string& file) {
   if (::unlink(file.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kRemove, file, errno);
 }
 
-void RenameIfPresent(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0 && errno != ENOENT)
+bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
+  struct stat info;
+  if (::lstat(from.c_str(), &info) != 0) {
+    if (errno == ENOENT) return false;
     throw FileError(FileStep::kRename, from, errno, to);
+  }
+  std::string temporary = TemporaryName(to, ".link");
+  ::unlink(temporary.c_str());  // left by a process of ours with the same id
+  if (::link(from.c_str(), temporary.c_str()) != 0) {
+    const int error = errno;
+    // File systems without hard links get a copy.
+    if (error != EPERM && error != EOPNOTSUPP && error != EXDEV && error != EMLINK && error != ENOSYS)
+      throw FileError(FileStep::kRename, from, error, to);
+    temporary = WriteTemporary(to, ".link", ReadWholeFile(from));
+  }
+  const bool renamed = ::rename(temporary.c_str(), to.c_str()) == 0;
+  const int error = errno;
+  // Where `to` was already a link of `from`, rename leaves both names.
+  ::unlink(temporary.c_str());
+  if (!renamed) throw FileError(FileStep::kRename, from, error, to);
+  return true;
+}
+
+void SyncFolderOf(const std::string& file) {
+  std::string folder = std::filesystem::path(file).parent_path().string();
+  if (folder.empty()) folder = ".";
+  // What was written is already safe in its files; a folder that cannot be
+  // synchronised (some file systems refuse) only loses the renames' order on
+  // a power cut, so it is no error.
+  Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+int SweepTemporaryFiles(const std::string& folder) {
+  int removed = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const pid_t owner = TemporaryOwner(it->path().filename().string());
+    if (owner <= 0 || owner == ::getpid()) continue;
+    // A process that still runs, or one we may not signal, keeps its files.
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    std::error_code statusError;
+    if (!it->is_regular_file(statusError) || it->is_symlink(statusError)) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace tesvo

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,25 @@ std::string ParameterFileName(const std::string& base);
 std::string PixelFileName(const std::string& base);
 
 bool ParameterFileExists(const std::string& base);
+
+// A complete file written and flushed under a temporary name of this process
+// in the target's folder; Commit renames it over the target. A staged file
+// that is never committed is removed. Throws FileError.
+class StagedFile {
+ public:
+  StagedFile(std::string target, const std::string& tag, const std::vector<std::uint8_t>& bytes);
+  StagedFile(StagedFile&& other) noexcept;
+  StagedFile& operator=(StagedFile&&) = delete;
+  ~StagedFile();
+  void Commit();
+
+ private:
+  std::string target_;
+  std::string temporary_;  // empty once committed
+};
+
+StagedFile StageParameterFile(const std::string& base, const ImageRecord& record);
+StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 
 // Writes both files under temporary names in the target folder and renames
 // them into place, the pixel file first: a failure at any step leaves the
@@ -32,17 +50,34 @@ void WritePixelFile(const std::string& base, const std::int16_t* counts, std::si
 // disk before the rename. Throws FileError.
 void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes);
 
+// Only regular files are read: a named pipe, a device or a socket under the
+// name is refused at once with FileError, never waited on.
+
 // The record of base + ".dat", its first 200 bytes. Throws FileError when it
 // cannot be opened or holds fewer.
 ImageRecord ReadParameterFile(const std::string& base);
 
-// Reads exactly countCount counts from base + ".pix" into counts. False when
-// the file is missing or shorter; the buffer is left as it was then. Throws
-// FileError when it exists but cannot be read.
-bool ReadPixelFile(const std::string& base, std::int16_t* counts, std::size_t countCount);
+enum class PixelFileState { kRead, kMissing, kShort };
+
+// Reads exactly countCount counts from base + ".pix" into counts. When the
+// file is missing or shorter the buffer is left as it was. Throws FileError
+// when it exists but cannot be read.
+PixelFileState ReadPixelFile(const std::string& base, std::int16_t* counts, std::size_t countCount);
 
 // A file that is already gone is no error; any other failure throws FileError.
 void RemoveIfPresent(const std::string& file);
-void RenameIfPresent(const std::string& from, const std::string& to);
+
+// Puts a file with the contents of `from` in place of `to` in one rename,
+// `from` staying as it is: a hard link, or a copy where the file system has
+// none. False, with nothing changed, when `from` does not exist. Throws
+// FileError.
+bool ReplaceWithCopyOf(const std::string& from, const std::string& to);
+
+// Makes the renames in the folder of `file` durable.
+void SyncFolderOf(const std::string& file);
+
+// Start-up: removes the temporary files that processes no longer running left
+// in folder, and nothing else. Returns how many went.
+int SweepTemporaryFiles(const std::string& folder = ".");
 
 }  // namespace tesvo

@@ -44,8 +44,11 @@ std::optional<std::string> RecordProblem(const ImageRecord& r) {
   for (const RGB& c : r.controlColours)
     for (const std::int32_t component : {c.red, c.green, c.blue})
       if (component < 0 || component > 255) return "los colores no están entre 0 y 255";
-  // A zoom can make an image no column or no row wide; it stores nothing.
-  if (r.Width() < 0 || r.Height() < 0 || !CanGenerate(r))
+  // Every image the program makes lies in the big picture; a zoom can make
+  // one no column or no row wide, which stores nothing.
+  const ImageRecord& big = BuiltInPresets()[0][kMandelbrotPreset];
+  if (r.pixelLeft < big.pixelLeft || r.pixelTop < big.pixelTop || r.pixelRight > big.pixelRight ||
+      r.pixelBottom > big.pixelBottom || r.Width() < 0 || r.Height() < 0 || !CanGenerate(r))
     return "el rectángulo de la imagen no cabe en la imagen grande";
   return std::nullopt;
 }
@@ -62,7 +65,8 @@ void ReadImage(const std::string& name, Window& window) {
   // current image as it was.
   const std::size_t count = static_cast<std::size_t>(record.Width()) * record.Height();
   std::vector<std::int16_t> counts(count);
-  const bool stored = ReadPixelFile(name, counts.data(), count) && ValidCounts(counts);
+  const PixelFileState pixelFile = ReadPixelFile(name, counts.data(), count);
+  const bool stored = pixelFile == PixelFileState::kRead && ValidCounts(counts);
 
   // The formula index in the file is not trusted; the letter decides.
   state.formulaIndex = FormulaRow(record.formulaLetter);
@@ -81,9 +85,12 @@ void ReadImage(const std::string& name, Window& window) {
     std::copy(counts.begin(), counts.end(), state.countBuffer.begin());
     CopyCounts(state.countBuffer, record, window);
   } else {
-    window.ShowMessage("No encuentro el fichero " + PixelFileName(name) +
-                           ". \nLo tendré que reconstruir. Un momento, por favor.",
-                       kProgramName);
+    const std::string why =
+        pixelFile == PixelFileState::kMissing ? "No encuentro el fichero " + PixelFileName(name)
+        : pixelFile == PixelFileState::kShort
+            ? "El fichero " + PixelFileName(name) + " está incompleto"
+            : "El fichero " + PixelFileName(name) + " tiene valores que no son de ninguna imagen";
+    window.ShowMessage(why + ". \nLo tendré que reconstruir. Un momento, por favor.", kProgramName);
     GenerateImage(state.currentImage, window);
     // Only the pixel file is written: the user's parameter file stays as it
     // is, and the entry keeps its place in the list.

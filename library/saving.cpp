@@ -1,6 +1,7 @@
 #include "library/saving.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "engine/program_state.h"
@@ -8,6 +9,7 @@
 #include "library/image_files.h"
 #include "library/image_list.h"
 #include "library/picture_file.h"
+#include "library/reading.h"
 
 namespace tesvo {
 namespace {
@@ -15,9 +17,22 @@ namespace {
 // The author's signature: typed as the save name, it shows his note instead.
 constexpr const char* kAuthorTrigger = "d i d i d e z u z u";
 
+// How many counts of the CountBuffer belong to the image: W x H.
+std::size_t StoredCountCount(const ImageRecord& image) {
+  const std::int64_t w = image.Width();
+  const std::int64_t h = image.Height();
+  return w > 0 && h > 0 ? static_cast<std::size_t>(std::min<std::int64_t>(w * h, kCountBufferSize)) : 0;
+}
+
 }  // namespace
 
 void SaveImageAs(Window& window) {
+  // Only what reading takes back is written: before the first image the
+  // record describes none.
+  if (RecordProblem(state.currentImage)) {
+    window.ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
+    return;
+  }
   const std::optional<std::string> name = window.AskSaveName();
   if (!name) return;
   if (*name == kAuthorTrigger) {
@@ -69,10 +84,7 @@ void SaveImage(const std::string& name, Window& window) {
     return;
   }
   const ImageRecord& image = state.currentImage;
-  const long long w = image.Width();
-  const long long h = image.Height();
-  const long long stored = w > 0 && h > 0 ? std::min<long long>(w * h, kCountBufferSize) : 0;
-  WritePair(name, image, state.countBuffer.data(), static_cast<std::size_t>(stored));
+  WritePair(name, image, state.countBuffer.data(), StoredCountCount(image));
   if (quiet) return;
   // An entry sorted in at or before the one read last moves it down a place:
   // readIndex follows it, so Borrar and the reading buttons still start from
@@ -84,15 +96,25 @@ void SaveImage(const std::string& name, Window& window) {
   window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
 }
 
-void RotateLastImages(Window& window) {
+void RotateLastImages(Window&) {
+  // Ordered so that a kill or an error at any point leaves each reserved name
+  // with a whole parameter file of its old or its new image, and its pixel
+  // file either the one of that image or missing (a read rebuilds it). The
+  // new pixel file, the large one, is complete before anything moves; the
+  // small parameter file is staged only once "penultimo" has taken the old
+  // "ultimo", so that no more than two temporary files ever exist.
   const std::string last = kLastName;
   const std::string secondLast = kSecondLastName;
-  RemoveIfPresent(ParameterFileName(secondLast));
+  const ImageRecord& image = state.currentImage;
+  StagedFile pixels = StagePixelFile(last, state.countBuffer.data(), StoredCountCount(image));
   RemoveIfPresent(PixelFileName(secondLast));
-  RenameIfPresent(ParameterFileName(last), ParameterFileName(secondLast));
-  RenameIfPresent(PixelFileName(last), PixelFileName(secondLast));
-  state.quietSave = true;
-  SaveImage(last, window);
+  if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
+    ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
+  StagedFile parameters = StageParameterFile(last, image);
+  RemoveIfPresent(PixelFileName(last));
+  parameters.Commit();
+  pixels.Commit();
+  SyncFolderOf(ParameterFileName(last));
 }
 
 void EnsureLastImages(Window& window) {

@@ -13,6 +13,7 @@ inline constexpr const char* kSecondLastName = "penultimo";
 
 // "Grabar imagen": asks for a name and saves the current image under it. An
 // empty name is refused with a message; the author's trigger shows his note.
+// Before there is an image that reading would take back, it only says so.
 void SaveImageAs(Window& window);
 
 // "<- Borrar": after confirmation, deletes the pair and the picture of the
@@ -28,8 +29,9 @@ void DeleteReadImage(Window& window);
 // Throws FileError.
 void SaveImage(const std::string& name, Window& window);
 
-// "ultimo" becomes "penultimo" and currentImage is written as "ultimo". Files
-// of the reserved pairs that are missing are no error. Throws FileError.
+// "ultimo" becomes "penultimo" and currentImage is written as "ultimo",
+// without losing either image when interrupted at any point. Files of the
+// reserved pairs that are missing are no error. Throws FileError.
 void RotateLastImages(Window& window);
 
 // Start-up: a placeholder pair for each reserved name whose .dat is missing.

@@ -326,15 +326,20 @@ void ExplorerDialog::SelectMode(int index) { m_modeCombo->setCurrentIndex(index)
 
 int ExplorerDialog::ReadListCount() const { return m_readCombo->count(); }
 
+// Each entry keeps its name's bytes beside the text shown: a file name that is
+// not UTF-8 shows with replacement characters but is still read and deleted
+// under its own name.
 std::string ExplorerDialog::ReadListText(int index) const {
-  return m_readCombo->itemText(index).toStdString();
+  const QByteArray name = m_readCombo->itemData(index).toByteArray();
+  return std::string(name.constData(), static_cast<std::size_t>(name.size()));
 }
 
 // A combo box selects the first entry put into it, and a neighbour of a removed
 // selected one; the list shows a selection only where a command made one.
 void ExplorerDialog::ReadListInsert(int index, const std::string& text) {
   const bool noSelection = m_readCombo->currentIndex() == -1;
-  m_readCombo->insertItem(index, FromUtf8(text));
+  m_readCombo->insertItem(index, FromUtf8(text),
+                          QByteArray(text.data(), static_cast<qsizetype>(text.size())));
   if (noSelection) m_readCombo->setCurrentIndex(-1);
 }
 

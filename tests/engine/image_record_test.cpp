@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -169,6 +170,18 @@ TEST(PresetTable, EveryRecordOfEveryRow) {
       for (std::size_t at = 180; at < 200; ++at) EXPECT_EQ(b[at], 0) << at;
     }
   }
+}
+
+// A record read from a file can hold any coordinates: width and height never
+// overflow.
+TEST(ImageRecordTest, WidthAndHeightHoldAnyCoordinates) {
+  ImageRecord r{};
+  r.pixelLeft = INT32_MIN;
+  r.pixelRight = INT32_MAX;
+  r.pixelTop = INT32_MAX;
+  r.pixelBottom = INT32_MIN;
+  EXPECT_EQ(r.Width(), std::int64_t{UINT32_MAX});
+  EXPECT_EQ(r.Height(), -std::int64_t{UINT32_MAX});
 }
 
 }  // namespace

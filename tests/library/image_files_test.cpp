@@ -1,8 +1,13 @@
 #include "library/image_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -96,12 +101,12 @@ TEST_F(ImageFilesTest, ReadsTakeOnlyFilesOfTheRightSize) {
   WriteFileBytes("largo.dat", longer);
   EXPECT_TRUE(SameBytes(ReadParameterFile("largo"), BuiltInPresets()[3][0]));
   std::vector<std::int16_t> counts(4, 77);
-  EXPECT_FALSE(ReadPixelFile("nada", counts.data(), counts.size()));
+  EXPECT_EQ(ReadPixelFile("nada", counts.data(), counts.size()), PixelFileState::kMissing);
   WriteFileBytes("corto.pix", {1, 0, 2, 0, 3});
-  EXPECT_FALSE(ReadPixelFile("corto", counts.data(), counts.size()));
+  EXPECT_EQ(ReadPixelFile("corto", counts.data(), counts.size()), PixelFileState::kShort);
   EXPECT_EQ(counts, std::vector<std::int16_t>(4, 77));
   WriteFileBytes("justo.pix", {1, 0, 0xFF, 0xFF, 0x88, 0x13, 0x00, 0x80});
-  EXPECT_TRUE(ReadPixelFile("justo", counts.data(), counts.size()));
+  EXPECT_EQ(ReadPixelFile("justo", counts.data(), counts.size()), PixelFileState::kRead);
   EXPECT_EQ(counts, std::vector<std::int16_t>({1, -1, 5000, -32768}));
 }
 
@@ -191,9 +196,10 @@ TEST_F(ImageFilesTest, WriteThatRunsOutOfSpaceKeepsTheOldFile) {
 }
 
 // A file that is already gone is no error; any other failure is.
-TEST_F(ImageFilesTest, RemoveAndRenameReportAllButMissingFiles) {
+TEST_F(ImageFilesTest, RemoveAndReplaceReportAllButMissingFiles) {
   EXPECT_NO_THROW(RemoveIfPresent("nada.dat"));
-  EXPECT_NO_THROW(RenameIfPresent("nada.dat", "otra.dat"));
+  EXPECT_FALSE(ReplaceWithCopyOf("nada.dat", "otra.dat"));
+  EXPECT_FALSE(fs::exists("otra.dat"));
   fs::create_directories("carpeta.dat/dentro");
   try {
     RemoveIfPresent("carpeta.dat");
@@ -204,13 +210,88 @@ TEST_F(ImageFilesTest, RemoveAndRenameReportAllButMissingFiles) {
   }
   WriteFileBytes("a.dat", {1});
   try {
-    RenameIfPresent("a.dat", "carpeta.dat");
-    ADD_FAILURE() << "renamed";
+    ReplaceWithCopyOf("a.dat", "carpeta.dat");
+    ADD_FAILURE() << "replaced";
   } catch (const FileError& error) {
     EXPECT_EQ(error.step(), FileStep::kRename);
     EXPECT_NE(std::string(error.what()).find("a.dat a carpeta.dat"), std::string::npos);
   }
-  EXPECT_TRUE(fs::exists("a.dat"));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.dat", "carpeta.dat"}));
+}
+
+// The copy keeps the source in place and replaces the target whole: by a hard
+// link, or by copying where the two names lie on different file systems.
+TEST_F(ImageFilesTest, ReplaceWithCopyOfKeepsTheSource) {
+  WriteFileBytes("a.pix", {1, 2, 3});
+  WriteFileBytes("b.pix", {9});
+  EXPECT_TRUE(ReplaceWithCopyOf("a.pix", "b.pix"));
+  EXPECT_EQ(FileBytes("a.pix"), std::vector<std::uint8_t>({1, 2, 3}));
+  EXPECT_EQ(FileBytes("b.pix"), std::vector<std::uint8_t>({1, 2, 3}));
+  EXPECT_EQ(fs::hard_link_count("a.pix"), 2u);
+  // Already the same file: nothing changes and no temporary name is left.
+  EXPECT_TRUE(ReplaceWithCopyOf("a.pix", "b.pix"));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.pix", "b.pix"}));
+  EXPECT_EQ(fs::hard_link_count("a.pix"), 2u);
+
+  const fs::path elsewhere = "/dev/shm";
+  struct stat here, there;
+  if (::stat(".", &here) != 0 || ::stat(elsewhere.c_str(), &there) != 0 || here.st_dev == there.st_dev)
+    GTEST_SKIP() << "no second file system to copy across";
+  const fs::path source = elsewhere / ("tesvo-copia-" + std::to_string(::getpid()) + ".pix");
+  WriteFileBytes(source, {4, 5});
+  EXPECT_TRUE(ReplaceWithCopyOf(source, "b.pix"));
+  fs::remove(source);
+  EXPECT_EQ(FileBytes("b.pix"), std::vector<std::uint8_t>({4, 5}));
+  EXPECT_EQ(fs::hard_link_count("b.pix"), 1u);
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.pix", "b.pix"}));
+}
+
+// A named pipe under the name of a parameter or pixel file is refused at
+// once: opening it for reading would wait for a writer for ever.
+TEST_F(ImageFilesTest, SpecialFilesAreRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo("tubo.dat", 0644), 0);
+  ASSERT_EQ(::mkfifo("tubo.pix", 0644), 0);
+  fs::create_directory("carpeta.pix");
+  std::vector<std::int16_t> counts(4);
+  const auto reason = [](auto read) {
+    try {
+      read();
+    } catch (const FileError& error) {
+      return error.systemError();
+    }
+    return 1;
+  };
+  EXPECT_EQ(reason([] { ReadParameterFile("tubo"); }), kNotRegularFile);
+  EXPECT_EQ(reason([&] { ReadPixelFile("tubo", counts.data(), counts.size()); }), kNotRegularFile);
+  EXPECT_EQ(reason([&] { ReadPixelFile("carpeta", counts.data(), counts.size()); }), EISDIR);
+  EXPECT_NE(FileError(FileStep::kRead, "tubo.pix", kNotRegularFile).what(), std::string());
+}
+
+// Only this program's temporaries of processes that are gone are swept.
+TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string gone = std::to_string(child);
+  const std::string self = std::to_string(::getpid());
+  for (const std::string& file : std::vector<std::string>{
+           ".tesvo-" + gone + ".pix.tmp", ".tesvo-" + gone + ".link.tmp", ".tesvo-" + self + ".dat.tmp",
+           ".tesvo-1.dat.tmp", ".tesvo-" + gone + ".pix", "tesvo-" + gone + ".pix.tmp",
+           ".tesvo-x" + gone + ".tmp", ".tesvo-.tmp", "foto.dat"})
+    WriteFileBytes(file, {1});
+  fs::create_directory(".tesvo-" + gone + ".dat.tmp");
+  EXPECT_EQ(SweepTemporaryFiles(), 2);
+  std::vector<std::string> kept = {".tesvo-" + gone + ".dat.tmp",
+                                   ".tesvo-" + gone + ".pix",
+                                   ".tesvo-" + self + ".dat.tmp",
+                                   ".tesvo-.tmp",
+                                   ".tesvo-1.dat.tmp",
+                                   ".tesvo-x" + gone + ".tmp",
+                                   "foto.dat",
+                                   "tesvo-" + gone + ".pix.tmp"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(dir.Entries(), kept);
 }
 
 }  // namespace

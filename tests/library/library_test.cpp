@@ -2,9 +2,12 @@
 // the reading commands, reading from a pixel file or rebuilding it, saving by
 // name, deleting, and files that were not written by the program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -157,11 +160,18 @@ TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
   EXPECT_EQ(window_.title, "Conjunto de Mandelbrot");
   EXPECT_EQ(window_.Pixel(saved.pixelLeft + 3, saved.pixelTop + 5), state.palette[counts[3 * 18 + 5]]);
 
-  // Missing, short, or holding counts beyond 5000: computed again and stored.
+  // Missing, short, or holding counts beyond 5000: computed again and stored,
+  // the message saying which.
   std::string outOfRange = Contents("uno.pix");
   outOfRange[0] = '\x71';
   outOfRange[1] = '\x17';  // 6001
-  for (const std::string& pix : {std::string(), std::string("ab"), outOfRange}) {
+  const std::string rebuild = ". \nLo tendré que reconstruir. Un momento, por favor.";
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(), "No encuentro el fichero uno.pix" + rebuild},
+      {"ab", "El fichero uno.pix está incompleto" + rebuild},
+      {outOfRange, "El fichero uno.pix tiene valores que no son de ninguna imagen" + rebuild},
+  };
+  for (const auto& [pix, message] : cases) {
     if (pix.empty())
       fs::remove("uno.pix");
     else
@@ -170,8 +180,7 @@ TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
     window_.messages.clear();
     ReadSelectedImage(window_, 1);
     ASSERT_EQ(window_.messages.size(), 2u);
-    EXPECT_EQ(window_.messages[0].text,
-              "No encuentro el fichero uno.pix. \nLo tendré que reconstruir. Un momento, por favor.");
+    EXPECT_EQ(window_.messages[0].text, message);
     EXPECT_EQ(window_.messages[1].text, "El fichero uno ha sido grabado");
     EXPECT_EQ(Counts(saved), counts);
     EXPECT_EQ(Contents("uno.dat"), datBefore);  // the user's file is never rewritten
@@ -205,6 +214,16 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
       {"limite", hostile([](ImageRecord& r) { r.iterationLimit = 6000; })},
       {"gradado", hostile([](ImageRecord& r) { r.gradation = 0; })},
       {"color", hostile([](ImageRecord& r) { r.controlColours[1].green = 300; })},
+      {"arriba", hostile([](ImageRecord& r) { r.pixelTop = INT32_MIN; })},
+      {"fuera", hostile([](ImageRecord& r) {
+         r.pixelLeft -= 200;
+         r.pixelRight -= 200;
+       })},
+      {"una_fila", hostile([](ImageRecord& r) {
+         r.pixelLeft = -65000;
+         r.pixelRight = 65000;
+         r.pixelBottom = r.pixelTop;
+       })},
   };
   StartMandelbrot(window_);
   const std::string current = RecordText(state.currentImage);
@@ -371,6 +390,81 @@ TEST_F(Library, ReadIndexFollowsTheEntryReadWhenASaveSortsInBeforeIt) {
   EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tc");
   ReadNextImage(window_);
   EXPECT_EQ(window_.readList[state.readIndex], "penultimo");
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// A named pipe where the pixel file should be: the read ends at once with a
+// message and changes nothing.
+TEST_F(Library, PipeForAPixelFileIsRefusedAtOnce) {
+  SaveSmallImage("tubo");
+  fs::remove("tubo.pix");
+  ASSERT_EQ(::mkfifo("tubo.pix", 0644), 0);
+  StartMandelbrot(window_);
+  const std::string current = RecordText(state.currentImage);
+  window_.messages.clear();
+  window_.readList = {"tubo"};
+  ReadSelectedImage(window_, 0);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text,
+            "No se ha podido leer el fichero tubo.pix.\nNo es un fichero de datos sino una tubería, un "
+            "dispositivo o un socket.");
+  EXPECT_EQ(RecordText(state.currentImage), current);
+}
+
+// A name that is not UTF-8 is listed, read and deleted by its bytes.
+TEST_F(Library, NameThatIsNotUtf8KeepsItsBytes) {
+  const std::string latin1 = "caf\xe9";
+  const ImageRecord saved = SaveSmallImage(latin1);
+  FakeWindow fresh;
+  InitialiseExplorer(fresh, 1);
+  ASSERT_EQ(fresh.readList, (std::vector<std::string>{latin1, "penultimo", "ultimo"}));
+  ReadSelectedImage(fresh, 0);
+  EXPECT_TRUE(fresh.messages.empty());
+  EXPECT_TRUE(SameBytes(state.currentImage, saved));
+  fresh.answers = {true};
+  DeleteReadImage(fresh);
+  EXPECT_FALSE(fs::exists(latin1 + ".dat"));
+  EXPECT_FALSE(fs::exists(latin1 + ".pix"));
+}
+
+// Only what reading takes back is written: no image, no save; halving the
+// limit stops short of 0.
+TEST_F(Library, EveryImageWrittenReadsBack) {
+  state.Reset();
+  InitialiseExplorer(window_, 1);  // both reserved pairs are there: no image at all
+  window_.saveAnswers = {std::string("nada")};
+  SaveImageAs(window_);
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, "Todavía no hay ninguna imagen que grabar.");
+  EXPECT_EQ(window_.saveQuestions, 0);
+  EXPECT_FALSE(fs::exists("nada.dat"));
+
+  StartMandelbrot(window_);
+  ImageRecord small = state.currentImage;
+  small.pixelRight = small.pixelLeft + 2;
+  small.pixelBottom = small.pixelTop + 2;
+  state.currentImage = small;
+  for (int i = 0; i < 1100; ++i) DecreasePrecision(window_);
+  EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
+  IncreasePrecision(window_);
+  DecreasePrecision(window_);
+  EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
+  ChangeMode(window_, kDecomposition);
+  window_.messages.clear();
+  window_.saveAnswers = {std::string("minimo")};
+  SaveImageAs(window_);
+  window_.readList = {"minimo", "penultimo", "ultimo"};
+  for (int entry : {0, 2}) {
+    window_.messages.clear();
+    ReadSelectedImage(window_, entry);
+    EXPECT_TRUE(window_.messages.empty()) << entry << ": " << window_.messages[0].text;
+    EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
+  }
 }
 
 }  // namespace

@@ -1,13 +1,19 @@
 #include "library/saving.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/commands.h"
 #include "engine/program_state.h"
 #include "fake_window.h"
 #include "file_helpers.h"
@@ -114,29 +120,41 @@ TEST_F(SavingTest, FailedQuietSaveLeavesTheNextSaveAudible) {
 }
 
 // Reserved files deleted outside the program or never written: the new
-// "ultimo" is written all the same, without a message.
+// "ultimo" is written all the same, without a message. "penultimo" takes the
+// old "ultimo" where there was one, its pixel file only beside its own
+// parameter file, and otherwise keeps its own parameter file.
 TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
-  const std::vector<std::vector<std::string>> present = {
-      {},
-      {"ultimo.dat"},
-      {"ultimo.pix"},
-      {"penultimo.dat", "ultimo.dat"},
-      {"penultimo.pix", "ultimo.pix"},
-      {"penultimo.dat", "penultimo.pix"},
+  struct Case {
+    std::vector<std::string> present;
+    std::vector<std::uint8_t> secondLastDat;  // empty: no file
+    bool secondLastPix;                       // the old ultimo.pix
   };
-  for (const std::vector<std::string>& files : present) {
-    SCOPED_TRACE(::testing::Message() << files.size() << " files, first " << (files.empty() ? "" : files[0]));
+  const std::vector<std::uint8_t> none;
+  const Case cases[] = {
+      {{}, none, false},
+      {{"ultimo.dat"}, {1}, false},
+      {{"ultimo.pix"}, none, false},
+      {{"ultimo.dat", "ultimo.pix"}, {1}, true},
+      {{"penultimo.dat", "ultimo.dat"}, {1}, false},
+      {{"penultimo.pix", "ultimo.pix"}, none, false},
+      {{"penultimo.dat", "penultimo.pix"}, {3}, false},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << t.present.size() << " files, first " << (t.present.empty() ? "" : t.present[0]));
     for (const char* name : {"ultimo.dat", "ultimo.pix", "penultimo.dat", "penultimo.pix"}) fs::remove(name);
-    for (const std::string& file : files) WriteFileBytes(file, {7});
+    const std::vector<std::string> files = {"ultimo.dat", "ultimo.pix", "penultimo.dat", "penultimo.pix"};
+    for (const std::string& file : t.present)
+      WriteFileBytes(
+          file,
+          {static_cast<std::uint8_t>(1 + (std::find(files.begin(), files.end(), file) - files.begin()))});
     state.currentImage = SmallImage(kEscapeTime, 40);
     RotateLastImages(window);
     EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
     EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(40));
-    for (const char* name : {"penultimo.dat", "penultimo.pix"}) {
-      const std::string from = std::string(name).substr(3);  // "ultimo..."
-      const bool moved = std::find(files.begin(), files.end(), from) != files.end();
-      EXPECT_EQ(fs::exists(name), moved) << name;
-    }
+    EXPECT_EQ(fs::exists("penultimo.dat") ? FileBytes("penultimo.dat") : none, t.secondLastDat);
+    EXPECT_EQ(fs::exists("penultimo.pix") ? FileBytes("penultimo.pix") : none,
+              t.secondLastPix ? std::vector<std::uint8_t>{2} : none);
     EXPECT_TRUE(window.messages.empty());
     EXPECT_FALSE(state.quietSave);
   }
@@ -178,6 +196,84 @@ TEST_F(SavingTest, StartUpWritesOnlyWhatIsMissing) {
   EnsureLastImages(window);
   EXPECT_TRUE(SameBytes(state.currentImage, before));
   EXPECT_EQ(FileBytes("penultimo.dat"), std::vector<std::uint8_t>{2});
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// A full-size image numbered by its first count.
+ImageRecord FullImage(std::int16_t firstCount) {
+  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
+  r.juliaRe = firstCount;
+  for (int i = 0; i < 531 * 531; ++i)
+    state.countBuffer[i] = static_cast<std::int16_t>((firstCount + i) % 5001);
+  return r;
+}
+
+std::vector<std::vector<std::uint8_t>> ReservedFiles() {
+  std::vector<std::vector<std::uint8_t>> files;
+  for (const char* name : {"ultimo.dat", "ultimo.pix", "penultimo.dat", "penultimo.pix"})
+    files.push_back(FileBytes(name));
+  return files;
+}
+
+// In a folder that cannot be written the rotation fails with a message that
+// says so, and the start-up says why it cannot write its placeholders.
+TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
+  for (std::int16_t first : {1, 2}) {
+    state.currentImage = FullImage(first);
+    RotateLastImages(window);
+  }
+  const auto before = ReservedFiles();
+  fs::create_directory("vacia");
+  ASSERT_EQ(::chmod(".", 0555), 0);
+  ASSERT_EQ(::chmod("vacia", 0555), 0);
+  // Root writes anywhere: the child gives that up first.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+    int failures = 0;
+    state.currentImage = FullImage(3);
+    try {
+      RotateLastImages(window);
+      ++failures;
+    } catch (const FileError& error) {
+      if (error.systemError() != EACCES) ++failures;
+    }
+    if (ReservedFiles() != before) ++failures;
+    if (::chdir("vacia") != 0) ::_exit(4);
+    testing::FakeWindow fresh;
+    state.Reset();
+    InitialiseExplorer(fresh, 1);
+    if (fresh.messages.size() != 1 ||
+        fresh.messages[0].text !=
+            "No se ha podido grabar el fichero ultimo.pix.\nNo hay permiso para hacerlo.") {
+      for (const auto& message : fresh.messages) std::fprintf(stderr, "%s\n", message.text.c_str());
+      ++failures;
+    }
+    ::_exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ::chmod(".", 0755);
+  ::chmod("vacia", 0755);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ReservedFiles(), before);
+}
+
+// A working folder removed under the program: the message says it is gone.
+TEST_F(SavingTest, RemovedWorkingFolderIsReportedAsMissing) {
+  fs::create_directory("borrada");
+  ASSERT_EQ(::chdir("borrada"), 0);
+  ASSERT_EQ(::rmdir("../borrada"), 0);
+  InitialiseExplorer(window, 1);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].text, "No se ha podido grabar el fichero ultimo.pix.\nLa carpeta no existe.");
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -397,6 +398,33 @@ class LibraryCommandsTest : public QObject {
     // places after the deleted one.
     Click("readNextButton");
     QCOMPARE(m_read->currentText(), QStringLiteral("ultimo"));
+  }
+
+  // A name from an old copy in Latin-1: shown readably, read and deleted
+  // under its own bytes.
+  void nameThatIsNotUtf8IsReadAndDeletedUnderItsBytes() {
+    Click("startMandelbrotButton");
+    const std::string latin1 = "caf\xe9";
+    // Qt would decode the name; the file system takes the bytes.
+    std::filesystem::copy_file("ultimo.dat", latin1 + ".dat");
+    std::filesystem::copy_file("ultimo.pix", latin1 + ".pix");
+    ExplorerDialog again;
+    auto* read = again.findChild<QComboBox*>("readCombo");
+    QCOMPARE(Entries(read), QStringList({QStringLiteral("caf\uFFFD"), "penultimo", "ultimo"}));
+    QCOMPARE(again.ReadListText(0), latin1);
+
+    again.show();
+    Box question;
+    ModalSteps steps;
+    steps.ThenBox(&question, QMessageBox::YesRole);
+    read->setCurrentIndex(0);
+    emit read->activated(0);
+    QCOMPARE(state.readIndex, 0);
+    QTest::mouseClick(again.findChild<QPushButton*>("deleteButton"), Qt::LeftButton);
+    QCOMPARE(steps.Problems(), QString());
+    QVERIFY(question.text.endsWith(QStringLiteral("\t\tcaf\uFFFD")));
+    QCOMPARE(m_folder->Entries(),
+             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
   }
 
   // Each "?" stands beside its group and opens that group's topic, over the
