@@ -23,6 +23,10 @@ std::string Reason(int error) {
       return "Hay un fichero con ese nombre.";
     case ENAMETOOLONG:
       return "El nombre es demasiado largo.";
+    case ENOTDIR:
+      return "Una parte de la ruta no es una carpeta.";
+    case ENOMEM:
+      return "No queda memoria.";
     case kWrongSize:
       return "El fichero es más corto de lo que debe ser.";
     default:
