@@ -26,6 +26,10 @@ std::string Reason(FileStep step, int error) {
       return "El nombre es demasiado largo.";
     case kNotRegularFile:
       return "No es un fichero de datos sino una tubería, un dispositivo o un socket.";
+    case ENOTDIR:
+      return "Una parte de la ruta no es una carpeta.";
+    case ENOMEM:
+      return "No queda memoria.";
     case kWrongSize:
       return "El fichero es más corto de lo que debe ser.";
     default:

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <span>
 
 #include "colour/recolour.h"
 #include "library/file_error.h"
@@ -29,7 +32,7 @@ std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::strin
   return chunk;
 }
 
-std::string Hexadecimal(const RecordBytes& bytes) {
+std::string Hexadecimal(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   for (std::uint8_t byte : bytes) {
@@ -38,6 +41,21 @@ std::string Hexadecimal(const RecordBytes& bytes) {
   }
   return text;
 }
+
+// At most the first size bytes of file; none when it is no plain file (a
+// pipe would block) or cannot be read.
+std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) {
+  struct stat info;
+  if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  std::vector<std::uint8_t> bytes(size);
+  std::ifstream in(file, std::ios::binary);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+// The PNG signature and the header chunk, 33 bytes, precede the record chunk.
+constexpr std::size_t kRecordChunkOffset = 33;
 
 }  // namespace
 
@@ -70,9 +88,9 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
   }
   png.resize(size);
   // The simplified writer has no text chunks: the record goes in right after
-  // the header chunk (8-byte signature, then 25 bytes of IHDR).
+  // the header chunk.
   const std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
-  png.insert(png.begin() + 33, text.begin(), text.end());
+  png.insert(png.begin() + kRecordChunkOffset, text.begin(), text.end());
   return png;
 }
 
@@ -83,6 +101,16 @@ void WritePictureFile(const std::string& base, const ImageRecord& record, const 
   const std::vector<std::uint8_t> png = EncodePicture(colours, record.Width(), record.Height(), record);
   if (png.empty()) throw FileError(FileStep::kWrite, file, ENOMEM);
   WriteFileAtomically(file, png);
+}
+
+bool IsPictureOfParameterFile(const std::string& base) {
+  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize + 1);
+  if (record.size() != kRecordSize) return false;
+  const std::vector<std::uint8_t> chunk = TextChunk(kRecordKeyword, Hexadecimal(record));
+  const std::vector<std::uint8_t> start =
+      FirstBytes(PictureFileName(base), kRecordChunkOffset + chunk.size());
+  return start.size() == kRecordChunkOffset + chunk.size() && png_sig_cmp(start.data(), 0, 8) == 0 &&
+         std::equal(chunk.begin(), chunk.end(), start.begin() + kRecordChunkOffset);
 }
 
 }  // namespace tesvo

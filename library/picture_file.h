@@ -30,4 +30,9 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
 // and writes nothing. Throws FileError.
 void WritePictureFile(const std::string& base, const ImageRecord& record, const CountBuffer& counts);
 
+// Whether base + ".png" is the picture a save wrote of base + ".dat": its
+// record chunk, right after the header, holds that file's bytes. Only the
+// first few hundred bytes of each file are read; any failure answers false.
+bool IsPictureOfParameterFile(const std::string& base);
+
 }  // namespace tesvo

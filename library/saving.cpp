@@ -59,12 +59,15 @@ void DeleteReadImage(Window& window) {
     window.ShowMessage("Pues haces bien en no borrarla", kProgramName);
     return;
   }
+  // A picture of that name goes only when a save wrote it of this image: a
+  // user's own picture or another program's file stays.
+  const bool ownPicture = IsPictureOfParameterFile(name);
   // The entry goes once the parameter file is gone, since only that file
   // makes a name readable; a failed removal leaves both in place.
   RemoveIfPresent(ParameterFileName(name));
   window.ReadListRemove(state.readIndex);
   RemoveIfPresent(PixelFileName(name));
-  RemoveIfPresent(PictureFileName(name));
+  if (ownPicture) RemoveIfPresent(PictureFileName(name));
 }
 
 void SaveImage(const std::string& name, Window& window) {

@@ -1,5 +1,6 @@
 #include "library/working_folder.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,7 +61,10 @@ fs::path MenuImageFolder(const fs::path& home, const fs::path& configHome) {
 }
 
 std::optional<fs::path> MenuImageFolderFromEnvironment() {
-  const std::optional<fs::path> home = AbsoluteFromEnvironment("HOME");
+  std::optional<fs::path> home = AbsoluteFromEnvironment("HOME");
+  // A session without HOME still has the account's home folder.
+  const passwd* account = home ? nullptr : ::getpwuid(::getuid());
+  if (account != nullptr && account->pw_dir != nullptr && account->pw_dir[0] == '/') home = account->pw_dir;
   if (!home) return std::nullopt;
   return MenuImageFolder(*home, AbsoluteFromEnvironment("XDG_CONFIG_HOME").value_or(*home / ".config"));
 }

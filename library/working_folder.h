@@ -15,7 +15,8 @@ std::filesystem::path MenuImageFolder(const std::filesystem::path& home,
                                       const std::filesystem::path& configHome);
 
 // The same from HOME and XDG_CONFIG_HOME (~/.config when unset or relative);
-// nothing when HOME is unset or relative.
+// where HOME is unset or relative, from the account's home folder; nothing
+// when neither is absolute.
 std::optional<std::filesystem::path> MenuImageFolderFromEnvironment();
 
 // Creates folder with its parents where missing and makes it the current

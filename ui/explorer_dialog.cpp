@@ -14,7 +14,6 @@
 #include <ctime>
 
 #include "colour/colour_commands.h"
-#include "colour/recolour.h"
 #include "engine/commands.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"
@@ -239,23 +238,17 @@ void ExplorerDialog::mouseReleaseEvent(QMouseEvent* event) {
 void ExplorerDialog::CopyPicture() {
   if (m_busy || !HasImage()) return;
   const ImageRecord& image = state.currentImage;
-  const std::vector<Colour> colours = ComposeCounts(state.countBuffer, image);
-  if (colours.empty()) return;
-  QImage picture(image.Width(), image.Height(), QImage::Format_RGB32);
-  for (int y = 0; y < picture.height(); ++y) {
-    QRgb* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = 0; x < picture.width(); ++x)
-      line[x] = PictureSurface::ToRgb(colours[y * picture.width() + x]);
-  }
-  QGuiApplication::clipboard()->setImage(picture);
+  const QRect shown(image.pixelLeft, image.pixelTop, image.Width(), image.Height());
+  QGuiApplication::clipboard()->setImage(
+      m_surface->image().copy(shown).convertToFormat(QImage::Format_RGB32));
 }
 
 QPushButton* ExplorerDialog::Button(const char* name) const { return findChild<QPushButton*>(name); }
 
-// A press that a child ignores comes on to the dialog, and push buttons and
-// lists ignore the right button, disabled or not. The right click is the
-// dialog's only on its background, a text, a frame or a picture, which take
-// no clicks of their own.
+// A right press that an enabled child ignores, as push buttons and lists do,
+// comes on to the dialog; one on a disabled child never reaches it. The right
+// click is the dialog's only on its background, a text, a frame or a picture,
+// which take no clicks of their own.
 bool ExplorerDialog::PassesRightClicks(const QWidget* widget) const {
   return widget == nullptr || widget == m_surface || qobject_cast<const QLabel*>(widget) != nullptr ||
          qobject_cast<const QGroupBox*>(widget) != nullptr;

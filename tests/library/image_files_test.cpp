@@ -144,12 +144,13 @@ TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
   struct Case {
     std::string base;
     std::string file;  // named in the error
+    const char* reason;
   };
   const Case cases[] = {
-      {"foto", "foto.pix"},                                     // a folder holds the name
-      {"plano/foto", "plano/foto.pix"},                         // through a file, not a folder
-      {std::string(300, 'n'), std::string(300, 'n') + ".pix"},  // too long
-      {"falta/foto", "falta/foto.pix"},                         // no such folder
+      {"foto", "foto.pix", "Hay una carpeta con ese nombre."},
+      {"plano/foto", "plano/foto.pix", "Una parte de la ruta no es una carpeta."},
+      {std::string(300, 'n'), std::string(300, 'n') + ".pix", "El nombre es demasiado largo."},
+      {"falta/foto", "falta/foto.pix", "El fichero o su carpeta no existe."},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.file.substr(0, 40));
@@ -159,7 +160,7 @@ TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
     } catch (const FileError& error) {
       EXPECT_EQ(error.step(), FileStep::kWrite);
       EXPECT_EQ(error.file(), t.file);
-      EXPECT_NE(std::string(error.what()).find(t.file), std::string::npos);
+      EXPECT_EQ(error.what(), "No se ha podido grabar el fichero " + t.file + ".\n" + t.reason);
     }
     EXPECT_EQ(dir.Entries(), before);
   }

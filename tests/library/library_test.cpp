@@ -291,17 +291,18 @@ TEST_F(Library, DeletingGoesByTheEntryReadLast) {
 
   window_.messages.clear();
   window_.answers = {true, true};
-  fs::remove("penultimo.pix");  // one half missing: no error
+  fs::remove("penultimo.pix");              // one half missing: no error
+  fs::copy_file("a.png", "penultimo.png");  // a picture, but of another image
   DeleteReadImage(window_);
   DeleteReadImage(window_);  // the entry that moved up
   EXPECT_EQ(window_.readList, (std::vector<std::string>{"a", "ultimo"}));
   EXPECT_EQ(window_.messages.size(), 2u);  // the two questions only
   EXPECT_EQ(window_.messages[1].text,
             "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tpenultimo");
-  // The picture goes with the pair; the reserved images never had one.
+  // The picture goes with the pair; one that is not of the pair stays.
   for (const char* file : {"b.dat", "b.pix", "b.png", "penultimo.dat"})
     EXPECT_FALSE(fs::exists(file)) << file;
-  EXPECT_TRUE(fs::exists("a.pix") && fs::exists("a.png"));
+  EXPECT_TRUE(fs::exists("a.pix") && fs::exists("a.png") && fs::exists("penultimo.png"));
 }
 
 }  // namespace

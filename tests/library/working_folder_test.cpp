@@ -3,10 +3,15 @@
 #include "library/working_folder.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "library/file_error.h"
 #include "tests/file_helpers.h"
@@ -15,6 +20,11 @@ namespace tesvo {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::optional<std::string> Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::optional<std::string>(value) : std::nullopt;
+}
 
 TEST(WorkingFolder, PicturesFolderOfTheUserDirectoriesPlusTesvo) {
   struct Case {
@@ -43,6 +53,19 @@ TEST(WorkingFolder, PicturesFolderOfTheUserDirectoriesPlusTesvo) {
     if (c.userDirs) std::ofstream(config / "user-dirs.dirs") << c.userDirs;
     EXPECT_EQ(MenuImageFolder(home, config), home / c.expected);
   }
+}
+
+// Some menus start programs without HOME: the account's home folder serves.
+TEST(WorkingFolder, AccountsHomeFolderWhereHomeIsUnset) {
+  const testing::TemporaryDirectory dir;  // XDG_CONFIG_HOME, with no user-dirs.dirs
+  const std::optional<std::string> home = Environment("HOME");
+  const std::optional<std::string> config = Environment("XDG_CONFIG_HOME");
+  ::unsetenv("HOME");
+  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  const std::optional<fs::path> folder = MenuImageFolderFromEnvironment();
+  for (const auto& [name, value] : {std::pair{"HOME", home}, std::pair{"XDG_CONFIG_HOME", config}})
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  EXPECT_EQ(folder, fs::path(::getpwuid(::getuid())->pw_dir) / "Tesvo");
 }
 
 TEST(WorkingFolder, EnteringCreatesTheFolderOrChangesNothing) {
