@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -101,7 +102,10 @@ std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed)
 std::string WriteTemporary(const std::string& file, const std::string& tag,
                            const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = TemporaryName(file, tag);
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  // Left by an earlier process with the same id, or put there by someone
+  // else: a named pipe would block the open, so the name is made new.
+  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kWrite, file, errno);
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileStep::kWrite, file, errno);
   if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 ||
       ::close(fd.Release()) != 0) {
@@ -210,16 +214,23 @@ void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t
   SyncFolderOf(file);
 }
 
-ImageRecord ReadParameterFile(const std::string& base) {
-  const std::string file = ParameterFileName(base);
+std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size) {
   Descriptor fd(OpenRegularFile(file));
   if (fd.get() < 0) throw FileError(FileStep::kRead, file, ENOENT);
-  RecordBytes bytes{};
+  std::vector<std::uint8_t> bytes(size);
   bool failed = false;
-  const std::size_t got = ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed);
+  bytes.resize(ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed));
   if (failed) throw FileError(FileStep::kRead, file, errno);
+  return bytes;
+}
+
+ImageRecord ReadParameterFile(const std::string& base) {
+  const std::string file = ParameterFileName(base);
   // Whatever follows the record is not read, as it never was.
-  if (got != bytes.size()) throw FileError(FileStep::kRead, file, kWrongSize);
+  const std::vector<std::uint8_t> start = ReadFileStart(file, kRecordSize);
+  if (start.size() != kRecordSize) throw FileError(FileStep::kRead, file, kWrongSize);
+  RecordBytes bytes{};
+  std::copy(start.begin(), start.end(), bytes.begin());
   return FromBytes(bytes);
 }
 

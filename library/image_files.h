@@ -53,6 +53,10 @@ void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t
 // Only regular files are read: a named pipe, a device or a socket under the
 // name is refused at once with FileError, never waited on.
 
+// At most the first size bytes of file. Throws FileError when it is missing
+// or cannot be read.
+std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size);
+
 // The record of base + ".dat", its first 200 bytes. Throws FileError when it
 // cannot be opened or holds fewer.
 ImageRecord ReadParameterFile(const std::string& base);

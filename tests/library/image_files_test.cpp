@@ -16,6 +16,7 @@
 #include "engine/program_state.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
+#include "library/picture_file.h"
 
 namespace tesvo {
 namespace {
@@ -247,25 +248,51 @@ TEST_F(ImageFilesTest, ReplaceWithCopyOfKeepsTheSource) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.pix", "b.pix"}));
 }
 
-// A named pipe under the name of a parameter or pixel file is refused at
-// once: opening it for reading would wait for a writer for ever.
+// A named pipe under the name of a parameter, pixel or picture file is
+// refused at once: opening it for reading would wait for a writer for ever.
 TEST_F(ImageFilesTest, SpecialFilesAreRefusedWithoutWaiting) {
-  ASSERT_EQ(::mkfifo("tubo.dat", 0644), 0);
-  ASSERT_EQ(::mkfifo("tubo.pix", 0644), 0);
+  ::alarm(30);  // a hang ends the test instead of the run
+  for (const char* file : {"tubo.dat", "tubo.pix", "pipa.png"}) ASSERT_EQ(::mkfifo(file, 0644), 0);
+  WriteFileBytes("pipa.dat", std::vector<std::uint8_t>(kRecordSize));
   fs::create_directory("carpeta.pix");
   std::vector<std::int16_t> counts(4);
-  const auto reason = [](auto read) {
+  const auto message = [](auto read) {
     try {
       read();
     } catch (const FileError& error) {
-      return error.systemError();
+      return std::string(error.what());
     }
-    return 1;
+    return std::string("read");
   };
-  EXPECT_EQ(reason([] { ReadParameterFile("tubo"); }), kNotRegularFile);
-  EXPECT_EQ(reason([&] { ReadPixelFile("tubo", counts.data(), counts.size()); }), kNotRegularFile);
-  EXPECT_EQ(reason([&] { ReadPixelFile("carpeta", counts.data(), counts.size()); }), EISDIR);
-  EXPECT_NE(FileError(FileStep::kRead, "tubo.pix", kNotRegularFile).what(), std::string());
+  const std::string pipe = ".\nNo es un fichero de datos sino una tubería, un dispositivo o un socket.";
+  EXPECT_EQ(message([] { ReadParameterFile("tubo"); }), "No se ha podido leer el fichero tubo.dat" + pipe);
+  EXPECT_EQ(message([&] { ReadPixelFile("tubo", counts.data(), counts.size()); }),
+            "No se ha podido leer el fichero tubo.pix" + pipe);
+  EXPECT_EQ(message([&] { ReadPixelFile("carpeta", counts.data(), counts.size()); }),
+            "No se ha podido leer el fichero carpeta.pix.\nHay una carpeta con ese nombre.");
+  EXPECT_FALSE(IsPictureOfParameterFile("pipa"));
+  ::alarm(0);
+}
+
+// The name of a temporary file this process writes for target with tag.
+std::string TemporaryOf(const std::string& target, const std::string& tag) {
+  const StagedFile staged(target, tag, {1});
+  for (const auto& entry : fs::directory_iterator("."))
+    if (entry.path().filename().string().starts_with(".tesvo-")) return entry.path().filename().string();
+  return {};
+}
+
+// Whatever waits at the temporary name, a named pipe above all, is replaced
+// by a new file: the write neither blocks nor goes into something else.
+TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
+  ::alarm(30);
+  const std::string temporary = TemporaryOf("foto.pix", ".pix");
+  ASSERT_EQ(::mkfifo(temporary.c_str(), 0644), 0);
+  const std::int16_t count = 7;
+  WritePixelFile("foto", &count, 1);
+  EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
+  ::alarm(0);
 }
 
 // Only this program's temporaries of processes that are gone are swept.
