@@ -35,14 +35,36 @@ class Descriptor {
 
 constexpr const char* kTemporaryPrefix = ".tesvo-";
 constexpr const char* kTemporarySuffix = ".tmp";
+// Every tag a temporary name is given: the sweep removes these alone.
+constexpr const char* kTemporaryTags[] = {".dat", ".pix", ".link", ".png"};
+
+// This machine's name as it goes into temporary names: letters, digits and
+// '-' only, at most 32 of them. A folder shared over the network may hold the
+// temporaries of processes on other machines, which this one cannot see.
+const std::string& HostTag() {
+  static const std::string tag = [] {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return std::string("unknown");
+    std::string host;
+    for (const char* c = name; *c != '\0' && host.size() < 32; ++c) {
+      const bool kept = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+      host += kept ? *c : '-';
+    }
+    return host;
+  }();
+  return tag;
+}
+
+// The start of the temporary names of this machine, up to the process id.
+std::string TemporaryStart() { return kTemporaryPrefix + HostTag() + "-"; }
 
 // In the target's folder, so that the rename stays on one file system, but
 // under a short name of its own: a target whose name is near the file
 // system's length limit leaves no room for a suffix on that name. The
-// process id in it tells the start-up sweep whose file it is.
+// machine and process in it tell the start-up sweep whose file it is.
 std::string TemporaryName(const std::string& file, const std::string& tag) {
   const std::filesystem::path path(file);
-  const std::string leaf = kTemporaryPrefix + std::to_string(::getpid()) + tag + kTemporarySuffix;
+  const std::string leaf = TemporaryStart() + std::to_string(::getpid()) + tag + kTemporarySuffix;
   return (path.parent_path() / leaf).string();
 }
 
@@ -138,18 +160,20 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
   }
 }
 
-// The process of a temporary file's name, or 0 when the name is not one of ours.
+// The process of a temporary name of this machine, or 0 when the name is not
+// one of these.
 pid_t TemporaryOwner(const std::string& leaf) {
-  const std::string prefix = kTemporaryPrefix;
-  const std::string suffix = kTemporarySuffix;
-  if (leaf.size() <= prefix.size() + suffix.size() || leaf.compare(0, prefix.size(), prefix) != 0 ||
-      leaf.compare(leaf.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return 0;
+  const std::string start = TemporaryStart();
+  if (!leaf.starts_with(start)) return 0;
   pid_t pid = 0;
-  std::size_t i = prefix.size();
+  std::size_t i = start.size();
   for (; i < leaf.size() && leaf[i] >= '0' && leaf[i] <= '9' && pid < 100000000; ++i)
     pid = pid * 10 + (leaf[i] - '0');
-  return i > prefix.size() && leaf[i] == '.' ? pid : 0;
+  if (i == start.size()) return 0;
+  const std::string rest = leaf.substr(i);
+  for (const char* tag : kTemporaryTags)
+    if (rest == tag + std::string(kTemporarySuffix)) return pid;
+  return 0;
 }
 
 std::vector<std::uint8_t> PixelBytes(const std::int16_t* counts, std::size_t countCount) {

@@ -80,8 +80,9 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to);
 // Makes the renames in the folder of `file` durable.
 void SyncFolderOf(const std::string& file);
 
-// Start-up: removes the temporary files that processes no longer running left
-// in folder, and nothing else. Returns how many went.
+// Start-up: removes the temporary files that processes of this machine no
+// longer running left in folder, and nothing else: a folder shared with other
+// machines keeps theirs. Returns how many went.
 int SweepTemporaryFiles(const std::string& folder = ".");
 
 }  // namespace tesvo

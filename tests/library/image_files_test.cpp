@@ -295,29 +295,40 @@ TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
   ::alarm(0);
 }
 
-// Only this program's temporaries of processes that are gone are swept.
+// Only this machine's temporaries of this program, of processes that are
+// gone, are swept; a folder shared with other machines keeps theirs.
 TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ASSERT_GT(child, 0);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-  const std::string gone = std::to_string(child);
+  const auto endedProcess = [] {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return std::to_string(child);
+  };
+  // .tesvo-HOST-PID.pix.tmp of this process, taken apart.
   const std::string self = std::to_string(::getpid());
-  for (const std::string& file : std::vector<std::string>{
-           ".tesvo-" + gone + ".pix.tmp", ".tesvo-" + gone + ".link.tmp", ".tesvo-" + self + ".dat.tmp",
-           ".tesvo-1.dat.tmp", ".tesvo-" + gone + ".pix", "tesvo-" + gone + ".pix.tmp",
-           ".tesvo-x" + gone + ".tmp", ".tesvo-.tmp", "foto.dat"})
-    WriteFileBytes(file, {1});
-  fs::create_directory(".tesvo-" + gone + ".dat.tmp");
-  EXPECT_EQ(SweepTemporaryFiles(), 2);
-  std::vector<std::string> kept = {".tesvo-" + gone + ".dat.tmp",
-                                   ".tesvo-" + gone + ".pix",
-                                   ".tesvo-" + self + ".dat.tmp",
-                                   ".tesvo-.tmp",
-                                   ".tesvo-1.dat.tmp",
-                                   ".tesvo-x" + gone + ".tmp",
-                                   "foto.dat",
-                                   "tesvo-" + gone + ".pix.tmp"};
+  const std::string own = TemporaryOf("foto.pix", ".pix");
+  ASSERT_TRUE(own.ends_with("-" + self + ".pix.tmp")) << own;
+  const std::string host = own.substr(7, own.size() - 7 - self.size() - 9);
+  const auto name = [&](const std::string& host, const std::string& pid, const std::string& tag) {
+    return ".tesvo-" + host + "-" + pid + tag + ".tmp";
+  };
+  const std::string gone = endedProcess();
+  const std::vector<std::string> swept = {name(host, gone, ".dat"), name(host, gone, ".pix"),
+                                          name(host, gone, ".link"), name(host, gone, ".png")};
+  std::vector<std::string> kept = {name(host, self, ".dat"),
+                                   name(host, "1", ".pix"),
+                                   name("x" + host, gone, ".pix"),
+                                   name(host, gone, ".txt"),
+                                   name(host, gone, ""),
+                                   name(host, "x" + gone, ".pix"),
+                                   name(host, gone, ".pix") + "~",
+                                   "tesvo-" + host + "-" + gone + ".pix.tmp",
+                                   "foto.dat"};
+  for (const std::vector<std::string>& files : {swept, kept})
+    for (const std::string& file : files) WriteFileBytes(file, {1});
+  kept.push_back(name(host, endedProcess(), ".dat"));  // a folder, which nothing of ours is
+  fs::create_directory(kept.back());
+  EXPECT_EQ(SweepTemporaryFiles(), 4);
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(dir.Entries(), kept);
 }
