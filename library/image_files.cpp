@@ -142,7 +142,7 @@ void MoveIntoPlace(const std::string& temporary, const std::string& file) {
   if (::rename(temporary.c_str(), file.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
-    throw FileError(FileStep::kWrite, file, error);
+    throw FileError(FileStep::kWrite, file, error == ENOENT ? kTemporaryGone : error);
   }
 }
 
@@ -280,7 +280,7 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
   struct stat info;
   if (::lstat(from.c_str(), &info) != 0) {
     if (errno == ENOENT) return false;
-    throw FileError(FileStep::kRename, from, errno, to);
+    throw FileError(FileStep::kCopy, from, errno, to);
   }
   std::string temporary = TemporaryName(to, ".link");
   ::unlink(temporary.c_str());  // left by a process of ours with the same id
@@ -288,14 +288,14 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
     const int error = errno;
     // File systems without hard links get a copy.
     if (error != EPERM && error != EOPNOTSUPP && error != EXDEV && error != EMLINK && error != ENOSYS)
-      throw FileError(FileStep::kRename, from, error, to);
+      throw FileError(FileStep::kCopy, from, error, to);
     temporary = WriteTemporary(to, ".link", ReadWholeFile(from));
   }
   const bool renamed = ::rename(temporary.c_str(), to.c_str()) == 0;
   const int error = errno;
   // Where `to` was already a link of `from`, rename leaves both names.
   ::unlink(temporary.c_str());
-  if (!renamed) throw FileError(FileStep::kRename, from, error, to);
+  if (!renamed) throw FileError(FileStep::kCopy, from, error, to);
   return true;
 }
 

@@ -151,7 +151,7 @@ TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
       {"foto", "foto.pix", "Hay una carpeta con ese nombre."},
       {"plano/foto", "plano/foto.pix", "Una parte de la ruta no es una carpeta."},
       {std::string(300, 'n'), std::string(300, 'n') + ".pix", "El nombre es demasiado largo."},
-      {"falta/foto", "falta/foto.pix", "El fichero o su carpeta no existe."},
+      {"falta/foto", "falta/foto.pix", "La carpeta no existe."},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.file.substr(0, 40));
@@ -215,8 +215,9 @@ TEST_F(ImageFilesTest, RemoveAndReplaceReportAllButMissingFiles) {
     ReplaceWithCopyOf("a.dat", "carpeta.dat");
     ADD_FAILURE() << "replaced";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.step(), FileStep::kRename);
-    EXPECT_NE(std::string(error.what()).find("a.dat a carpeta.dat"), std::string::npos);
+    EXPECT_EQ(error.step(), FileStep::kCopy);
+    EXPECT_STREQ(error.what(),
+                 "No se ha podido copiar el fichero a.dat a carpeta.dat.\nHay una carpeta con ese nombre.");
   }
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.dat", "carpeta.dat"}));
 }
@@ -293,6 +294,20 @@ TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
   EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
   ::alarm(0);
+}
+
+// A temporary file that another process swept away before its rename.
+TEST_F(ImageFilesTest, VanishedTemporaryIsReportedAsSuch) {
+  StagedFile staged("foto.pix", ".pix", {1});
+  for (const std::string& entry : dir.Entries()) fs::remove(entry);
+  try {
+    staged.Commit();
+    ADD_FAILURE() << "committed";
+  } catch (const FileError& error) {
+    EXPECT_STREQ(error.what(),
+                 "No se ha podido grabar el fichero foto.pix.\n"
+                 "El fichero provisional o su carpeta ha desaparecido mientras se grababa.");
+  }
 }
 
 // Only this machine's temporaries of this program, of processes that are
