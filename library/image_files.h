@@ -37,8 +37,10 @@ StagedFile StageParameterFile(const std::string& base, const ImageRecord& record
 StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 
 // Writes both files under temporary names in the target folder and renames
-// them into place, the pixel file first: a failure at any step leaves the
-// files that were there before untouched. Throws FileError.
+// them into place, the pixel file first. Meant for a name without a .dat: a
+// failure before the first rename leaves the folder as it was, one between
+// the renames leaves the new .pix and no .dat. Where a .dat exists, that
+// second failure would leave it beside another image's .pix. Throws FileError.
 void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount);
 
