@@ -24,6 +24,8 @@ std::string Reason(FileStep step, int error) {
       return "Hay un fichero con ese nombre.";
     case ENAMETOOLONG:
       return "El nombre es demasiado largo.";
+    case kTemporaryGone:
+      return "El fichero provisional o su carpeta ha desaparecido mientras se grababa.";
     case kNotRegularFile:
       return "No es un fichero de datos sino una tubería, un dispositivo o un socket.";
     case ENOTDIR:
@@ -49,8 +51,8 @@ std::string Describe(FileStep step, const std::string& file, int error, const st
     case FileStep::kRemove:
       what = "No se ha podido borrar el fichero " + file + ".";
       break;
-    case FileStep::kRename:
-      what = "No se ha podido cambiar el nombre del fichero " + file + " a " + target + ".";
+    case FileStep::kCopy:
+      what = "No se ha podido copiar el fichero " + file + " a " + target + ".";
       break;
     case FileStep::kUseFolder:
       what = "No se ha podido crear o abrir la carpeta " + file + ".";

@@ -11,12 +11,15 @@ namespace tesvo {
 
 inline constexpr const char* kProgramName = "Tesvo";
 
-enum class FileStep { kRead, kWrite, kRemove, kRename, kUseFolder };
+enum class FileStep { kRead, kWrite, kRemove, kCopy, kUseFolder };
 
 // The reason of a FileError that no system call gave: the file is too short.
 inline constexpr int kWrongSize = 0;
 // A named pipe, a device or a socket where a file was expected.
 inline constexpr int kNotRegularFile = -1;
+// The temporary file of a write, or the folder it was in, went before the
+// rename that would have put it in place.
+inline constexpr int kTemporaryGone = -2;
 
 class FileError : public std::runtime_error {
  public:

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -34,14 +35,36 @@ class Descriptor {
 
 constexpr const char* kTemporaryPrefix = ".tesvo-";
 constexpr const char* kTemporarySuffix = ".tmp";
+// Every tag a temporary name is given: the sweep removes these alone.
+constexpr const char* kTemporaryTags[] = {".dat", ".pix", ".link", ".png"};
+
+// This machine's name as it goes into temporary names: letters, digits and
+// '-' only, at most 32 of them. A folder shared over the network may hold the
+// temporaries of processes on other machines, which this one cannot see.
+const std::string& HostTag() {
+  static const std::string tag = [] {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return std::string("unknown");
+    std::string host;
+    for (const char* c = name; *c != '\0' && host.size() < 32; ++c) {
+      const bool kept = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+      host += kept ? *c : '-';
+    }
+    return host;
+  }();
+  return tag;
+}
+
+// The start of the temporary names of this machine, up to the process id.
+std::string TemporaryStart() { return kTemporaryPrefix + HostTag() + "-"; }
 
 // In the target's folder, so that the rename stays on one file system, but
 // under a short name of its own: a target whose name is near the file
 // system's length limit leaves no room for a suffix on that name. The
-// process id in it tells the start-up sweep whose file it is.
+// machine and process in it tell the start-up sweep whose file it is.
 std::string TemporaryName(const std::string& file, const std::string& tag) {
   const std::filesystem::path path(file);
-  const std::string leaf = kTemporaryPrefix + std::to_string(::getpid()) + tag + kTemporarySuffix;
+  const std::string leaf = TemporaryStart() + std::to_string(::getpid()) + tag + kTemporarySuffix;
   return (path.parent_path() / leaf).string();
 }
 
@@ -101,7 +124,10 @@ std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed)
 std::string WriteTemporary(const std::string& file, const std::string& tag,
                            const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = TemporaryName(file, tag);
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
+  // Left by an earlier process with the same id, or put there by someone
+  // else: a named pipe would block the open, so the name is made new.
+  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kWrite, file, errno);
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
   if (fd.get() < 0) throw FileError(FileStep::kWrite, file, errno);
   if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 ||
       ::close(fd.Release()) != 0) {
@@ -116,7 +142,7 @@ void MoveIntoPlace(const std::string& temporary, const std::string& file) {
   if (::rename(temporary.c_str(), file.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
-    throw FileError(FileStep::kWrite, file, error);
+    throw FileError(FileStep::kWrite, file, error == ENOENT ? kTemporaryGone : error);
   }
 }
 
@@ -134,18 +160,20 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
   }
 }
 
-// The process of a temporary file's name, or 0 when the name is not one of ours.
+// The process of a temporary name of this machine, or 0 when the name is not
+// one of these.
 pid_t TemporaryOwner(const std::string& leaf) {
-  const std::string prefix = kTemporaryPrefix;
-  const std::string suffix = kTemporarySuffix;
-  if (leaf.size() <= prefix.size() + suffix.size() || leaf.compare(0, prefix.size(), prefix) != 0 ||
-      leaf.compare(leaf.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return 0;
+  const std::string start = TemporaryStart();
+  if (!leaf.starts_with(start)) return 0;
   pid_t pid = 0;
-  std::size_t i = prefix.size();
+  std::size_t i = start.size();
   for (; i < leaf.size() && leaf[i] >= '0' && leaf[i] <= '9' && pid < 100000000; ++i)
     pid = pid * 10 + (leaf[i] - '0');
-  return i > prefix.size() && leaf[i] == '.' ? pid : 0;
+  if (i == start.size()) return 0;
+  const std::string rest = leaf.substr(i);
+  for (const char* tag : kTemporaryTags)
+    if (rest == tag + std::string(kTemporarySuffix)) return pid;
+  return 0;
 }
 
 std::vector<std::uint8_t> PixelBytes(const std::int16_t* counts, std::size_t countCount) {
@@ -210,16 +238,23 @@ void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t
   SyncFolderOf(file);
 }
 
-ImageRecord ReadParameterFile(const std::string& base) {
-  const std::string file = ParameterFileName(base);
+std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size) {
   Descriptor fd(OpenRegularFile(file));
   if (fd.get() < 0) throw FileError(FileStep::kRead, file, ENOENT);
-  RecordBytes bytes{};
+  std::vector<std::uint8_t> bytes(size);
   bool failed = false;
-  const std::size_t got = ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed);
+  bytes.resize(ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed));
   if (failed) throw FileError(FileStep::kRead, file, errno);
+  return bytes;
+}
+
+ImageRecord ReadParameterFile(const std::string& base) {
+  const std::string file = ParameterFileName(base);
   // Whatever follows the record is not read, as it never was.
-  if (got != bytes.size()) throw FileError(FileStep::kRead, file, kWrongSize);
+  const std::vector<std::uint8_t> start = ReadFileStart(file, kRecordSize);
+  if (start.size() != kRecordSize) throw FileError(FileStep::kRead, file, kWrongSize);
+  RecordBytes bytes{};
+  std::copy(start.begin(), start.end(), bytes.begin());
   return FromBytes(bytes);
 }
 
@@ -245,7 +280,7 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
   struct stat info;
   if (::lstat(from.c_str(), &info) != 0) {
     if (errno == ENOENT) return false;
-    throw FileError(FileStep::kRename, from, errno, to);
+    throw FileError(FileStep::kCopy, from, errno, to);
   }
   std::string temporary = TemporaryName(to, ".link");
   ::unlink(temporary.c_str());  // left by a process of ours with the same id
@@ -253,14 +288,14 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
     const int error = errno;
     // File systems without hard links get a copy.
     if (error != EPERM && error != EOPNOTSUPP && error != EXDEV && error != EMLINK && error != ENOSYS)
-      throw FileError(FileStep::kRename, from, error, to);
+      throw FileError(FileStep::kCopy, from, error, to);
     temporary = WriteTemporary(to, ".link", ReadWholeFile(from));
   }
   const bool renamed = ::rename(temporary.c_str(), to.c_str()) == 0;
   const int error = errno;
   // Where `to` was already a link of `from`, rename leaves both names.
   ::unlink(temporary.c_str());
-  if (!renamed) throw FileError(FileStep::kRename, from, error, to);
+  if (!renamed) throw FileError(FileStep::kCopy, from, error, to);
   return true;
 }
 

@@ -37,8 +37,10 @@ StagedFile StageParameterFile(const std::string& base, const ImageRecord& record
 StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 
 // Writes both files under temporary names in the target folder and renames
-// them into place, the pixel file first: a failure at any step leaves the
-// files that were there before untouched. Throws FileError.
+// them into place, the pixel file first. Meant for a name without a .dat: a
+// failure before the first rename leaves the folder as it was, one between
+// the renames leaves the new .pix and no .dat. Where a .dat exists, that
+// second failure would leave it beside another image's .pix. Throws FileError.
 void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount);
 
@@ -52,6 +54,10 @@ void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t
 
 // Only regular files are read: a named pipe, a device or a socket under the
 // name is refused at once with FileError, never waited on.
+
+// At most the first size bytes of file. Throws FileError when it is missing
+// or cannot be read.
+std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size);
 
 // The record of base + ".dat", its first 200 bytes. Throws FileError when it
 // cannot be opened or holds fewer.
@@ -76,8 +82,9 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to);
 // Makes the renames in the folder of `file` durable.
 void SyncFolderOf(const std::string& file);
 
-// Start-up: removes the temporary files that processes no longer running left
-// in folder, and nothing else. Returns how many went.
+// Start-up: removes the temporary files that processes of this machine no
+// longer running left in folder, and nothing else: a folder shared with other
+// machines keeps theirs. Returns how many went.
 int SweepTemporaryFiles(const std::string& folder = ".");
 
 }  // namespace tesvo

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <span>
 
 #include "colour/recolour.h"
@@ -42,16 +41,14 @@ std::string Hexadecimal(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-// At most the first size bytes of file; none when it is no plain file (a
-// pipe would block) or cannot be read.
+// At most the first size bytes of file; none when it is no plain file or
+// cannot be read.
 std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) {
-  struct stat info;
-  if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  std::vector<std::uint8_t> bytes(size);
-  std::ifstream in(file, std::ios::binary);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
+  try {
+    return ReadFileStart(file, size);
+  } catch (const FileError&) {
+    return {};
+  }
 }
 
 // The PNG signature and the header chunk, 33 bytes, precede the record chunk.

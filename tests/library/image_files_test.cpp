@@ -16,6 +16,7 @@
 #include "engine/program_state.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
+#include "library/picture_file.h"
 
 namespace tesvo {
 namespace {
@@ -150,7 +151,7 @@ TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
       {"foto", "foto.pix", "Hay una carpeta con ese nombre."},
       {"plano/foto", "plano/foto.pix", "Una parte de la ruta no es una carpeta."},
       {std::string(300, 'n'), std::string(300, 'n') + ".pix", "El nombre es demasiado largo."},
-      {"falta/foto", "falta/foto.pix", "El fichero o su carpeta no existe."},
+      {"falta/foto", "falta/foto.pix", "La carpeta no existe."},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.file.substr(0, 40));
@@ -214,8 +215,9 @@ TEST_F(ImageFilesTest, RemoveAndReplaceReportAllButMissingFiles) {
     ReplaceWithCopyOf("a.dat", "carpeta.dat");
     ADD_FAILURE() << "replaced";
   } catch (const FileError& error) {
-    EXPECT_EQ(error.step(), FileStep::kRename);
-    EXPECT_NE(std::string(error.what()).find("a.dat a carpeta.dat"), std::string::npos);
+    EXPECT_EQ(error.step(), FileStep::kCopy);
+    EXPECT_STREQ(error.what(),
+                 "No se ha podido copiar el fichero a.dat a carpeta.dat.\nHay una carpeta con ese nombre.");
   }
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.dat", "carpeta.dat"}));
 }
@@ -247,50 +249,101 @@ TEST_F(ImageFilesTest, ReplaceWithCopyOfKeepsTheSource) {
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.pix", "b.pix"}));
 }
 
-// A named pipe under the name of a parameter or pixel file is refused at
-// once: opening it for reading would wait for a writer for ever.
+// A named pipe under the name of a parameter, pixel or picture file is
+// refused at once: opening it for reading would wait for a writer for ever.
 TEST_F(ImageFilesTest, SpecialFilesAreRefusedWithoutWaiting) {
-  ASSERT_EQ(::mkfifo("tubo.dat", 0644), 0);
-  ASSERT_EQ(::mkfifo("tubo.pix", 0644), 0);
+  ::alarm(30);  // a hang ends the test instead of the run
+  for (const char* file : {"tubo.dat", "tubo.pix", "pipa.png"}) ASSERT_EQ(::mkfifo(file, 0644), 0);
+  WriteFileBytes("pipa.dat", std::vector<std::uint8_t>(kRecordSize));
   fs::create_directory("carpeta.pix");
   std::vector<std::int16_t> counts(4);
-  const auto reason = [](auto read) {
+  const auto message = [](auto read) {
     try {
       read();
     } catch (const FileError& error) {
-      return error.systemError();
+      return std::string(error.what());
     }
-    return 1;
+    return std::string("read");
   };
-  EXPECT_EQ(reason([] { ReadParameterFile("tubo"); }), kNotRegularFile);
-  EXPECT_EQ(reason([&] { ReadPixelFile("tubo", counts.data(), counts.size()); }), kNotRegularFile);
-  EXPECT_EQ(reason([&] { ReadPixelFile("carpeta", counts.data(), counts.size()); }), EISDIR);
-  EXPECT_NE(FileError(FileStep::kRead, "tubo.pix", kNotRegularFile).what(), std::string());
+  const std::string pipe = ".\nNo es un fichero de datos sino una tubería, un dispositivo o un socket.";
+  EXPECT_EQ(message([] { ReadParameterFile("tubo"); }), "No se ha podido leer el fichero tubo.dat" + pipe);
+  EXPECT_EQ(message([&] { ReadPixelFile("tubo", counts.data(), counts.size()); }),
+            "No se ha podido leer el fichero tubo.pix" + pipe);
+  EXPECT_EQ(message([&] { ReadPixelFile("carpeta", counts.data(), counts.size()); }),
+            "No se ha podido leer el fichero carpeta.pix.\nHay una carpeta con ese nombre.");
+  EXPECT_FALSE(IsPictureOfParameterFile("pipa"));
+  ::alarm(0);
 }
 
-// Only this program's temporaries of processes that are gone are swept.
+// The name of a temporary file this process writes for target with tag.
+std::string TemporaryOf(const std::string& target, const std::string& tag) {
+  const StagedFile staged(target, tag, {1});
+  for (const auto& entry : fs::directory_iterator("."))
+    if (entry.path().filename().string().starts_with(".tesvo-")) return entry.path().filename().string();
+  return {};
+}
+
+// Whatever waits at the temporary name, a named pipe above all, is replaced
+// by a new file: the write neither blocks nor goes into something else.
+TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
+  ::alarm(30);
+  const std::string temporary = TemporaryOf("foto.pix", ".pix");
+  ASSERT_EQ(::mkfifo(temporary.c_str(), 0644), 0);
+  const std::int16_t count = 7;
+  WritePixelFile("foto", &count, 1);
+  EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
+  ::alarm(0);
+}
+
+// A temporary file that another process swept away before its rename.
+TEST_F(ImageFilesTest, VanishedTemporaryIsReportedAsSuch) {
+  StagedFile staged("foto.pix", ".pix", {1});
+  for (const std::string& entry : dir.Entries()) fs::remove(entry);
+  try {
+    staged.Commit();
+    ADD_FAILURE() << "committed";
+  } catch (const FileError& error) {
+    EXPECT_STREQ(error.what(),
+                 "No se ha podido grabar el fichero foto.pix.\n"
+                 "El fichero provisional o su carpeta ha desaparecido mientras se grababa.");
+  }
+}
+
+// Only this machine's temporaries of this program, of processes that are
+// gone, are swept; a folder shared with other machines keeps theirs.
 TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ASSERT_GT(child, 0);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-  const std::string gone = std::to_string(child);
+  const auto endedProcess = [] {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return std::to_string(child);
+  };
+  // .tesvo-HOST-PID.pix.tmp of this process, taken apart.
   const std::string self = std::to_string(::getpid());
-  for (const std::string& file : std::vector<std::string>{
-           ".tesvo-" + gone + ".pix.tmp", ".tesvo-" + gone + ".link.tmp", ".tesvo-" + self + ".dat.tmp",
-           ".tesvo-1.dat.tmp", ".tesvo-" + gone + ".pix", "tesvo-" + gone + ".pix.tmp",
-           ".tesvo-x" + gone + ".tmp", ".tesvo-.tmp", "foto.dat"})
-    WriteFileBytes(file, {1});
-  fs::create_directory(".tesvo-" + gone + ".dat.tmp");
-  EXPECT_EQ(SweepTemporaryFiles(), 2);
-  std::vector<std::string> kept = {".tesvo-" + gone + ".dat.tmp",
-                                   ".tesvo-" + gone + ".pix",
-                                   ".tesvo-" + self + ".dat.tmp",
-                                   ".tesvo-.tmp",
-                                   ".tesvo-1.dat.tmp",
-                                   ".tesvo-x" + gone + ".tmp",
-                                   "foto.dat",
-                                   "tesvo-" + gone + ".pix.tmp"};
+  const std::string own = TemporaryOf("foto.pix", ".pix");
+  ASSERT_TRUE(own.ends_with("-" + self + ".pix.tmp")) << own;
+  const std::string host = own.substr(7, own.size() - 7 - self.size() - 9);
+  const auto name = [&](const std::string& host, const std::string& pid, const std::string& tag) {
+    return ".tesvo-" + host + "-" + pid + tag + ".tmp";
+  };
+  const std::string gone = endedProcess();
+  const std::vector<std::string> swept = {name(host, gone, ".dat"), name(host, gone, ".pix"),
+                                          name(host, gone, ".link"), name(host, gone, ".png")};
+  std::vector<std::string> kept = {name(host, self, ".dat"),
+                                   name(host, "1", ".pix"),
+                                   name("x" + host, gone, ".pix"),
+                                   name(host, gone, ".txt"),
+                                   name(host, gone, ""),
+                                   name(host, "x" + gone, ".pix"),
+                                   name(host, gone, ".pix") + "~",
+                                   "tesvo-" + host + "-" + gone + ".pix.tmp",
+                                   "foto.dat"};
+  for (const std::vector<std::string>& files : {swept, kept})
+    for (const std::string& file : files) WriteFileBytes(file, {1});
+  kept.push_back(name(host, endedProcess(), ".dat"));  // a folder, which nothing of ours is
+  fs::create_directory(kept.back());
+  EXPECT_EQ(SweepTemporaryFiles(), 4);
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(dir.Entries(), kept);
 }

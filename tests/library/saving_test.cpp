@@ -119,6 +119,37 @@ TEST_F(SavingTest, FailedQuietSaveLeavesTheNextSaveAudible) {
   EXPECT_EQ(window.messages[0].text, "El fichero foto ha sido grabado");
 }
 
+// An error once "penultimo" has taken the old "ultimo" (the new parameter
+// file cannot be written): each name keeps a whole record of a known image,
+// and a pixel file only when it is that image's.
+TEST_F(SavingTest, RotationFailingHalfwayLeavesWholeMatchingPairs) {
+  std::vector<ImageRecord> images;
+  for (std::int16_t first : {40, 50}) {
+    images.push_back(state.currentImage = SmallImage(first == 40 ? kEscapeTime : kConvergence, first));
+    RotateLastImages(window);
+  }
+  std::string failed;
+  try {
+    const testing::FileSizeLimit full(100);  // room for six counts, not for a record
+    state.currentImage = SmallImage(kEscapeTime, 60);
+    RotateLastImages(window);
+  } catch (const FileError& error) {
+    failed = error.file();
+  }
+  EXPECT_EQ(failed, "ultimo.dat");
+  for (const std::string name : {"ultimo", "penultimo"}) {
+    SCOPED_TRACE(name);
+    const std::vector<std::uint8_t> record = FileBytes(name + ".dat");
+    const std::size_t image = record == RecordFileBytes(images[0]) ? 0 : 1;
+    EXPECT_EQ(record, RecordFileBytes(images[image]));
+    if (fs::exists(name + ".pix")) {
+      EXPECT_EQ(FileBytes(name + ".pix"), PixelBytes(image == 0 ? 40 : 50));
+    }
+  }
+  EXPECT_EQ(FileBytes("penultimo.dat"), RecordFileBytes(images[1]));  // it did take "ultimo"
+  EXPECT_EQ(dir.Entries().size(), 4u);                                // no temporary left
+}
+
 // Reserved files deleted outside the program or never written: the new
 // "ultimo" is written all the same, without a message. "penultimo" takes the
 // old "ultimo" where there was one, its pixel file only beside its own
