@@ -229,8 +229,7 @@ void WritePair(const std::string& base, const ImageRecord& record, const std::in
 }
 
 void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
-  StagePixelFile(base, counts, countCount).Commit();
-  SyncFolderOf(PixelFileName(base));
+  WriteFileAtomically(PixelFileName(base), PixelBytes(counts, countCount));
 }
 
 void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes) {
