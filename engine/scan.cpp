@@ -142,9 +142,9 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) { return Itera
 
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous) {
+  if (escaped) return EscapedCount(method, n, z.im);
   switch (method) {
     case kConvergence: {
-      if (escaped) return 0;
       const double dre = previous.re - z.re;
       const double dim = previous.im - z.im;
       double m = (dre * dre + dim * dim) * convergenceFactor;
@@ -155,7 +155,7 @@ std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFac
     case kDecomposition:
       return z.im > 0 ? 0 : 100;
     default:
-      return escaped ? static_cast<std::int16_t>(n) : 0;
+      return 0;
   }
 }
 

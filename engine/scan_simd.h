@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "engine/image_record.h"
 #include "engine/scan.h"
@@ -104,6 +105,13 @@ class PixelCursor {
   int row_;
 };
 
+// A pixel still bounded after the opening steps, with what the lanes need
+// to go on from there: its last two iterates and its c.
+struct Survivor {
+  std::int64_t pixel;
+  double zr, zi, pr, pi, cr, ci;
+};
+
 // The lanes' bookkeeping, kept in memory while the iterates stay in
 // registers. Lane l of vector k is slot k * kLanes + l. A lane's step count
 // is the kernel's step number minus the number at which its pixel started, so
@@ -113,12 +121,17 @@ template <class T, bool kMandelbrot, int kSlots>
 struct Slots {
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
 
-  explicit Slots(const PixelJob& job)
-      : job(job), cursor(job), maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
+  // The survivors, each of which has taken `opened` steps.
+  Slots(const PixelJob& job, const std::vector<Survivor>& survivors, std::int64_t opened)
+      : job(job),
+        next(survivors.data()),
+        end(survivors.data() + survivors.size()),
+        opened(opened),
+        maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
 
-  // Puts the next pixel, if any, into the slot, before its first step.
+  // Puts the next survivor, if any, into the slot, before its next step.
   [[gnu::always_inline]] void Load(int slot, std::int64_t step) {
-    if (cursor.Done()) {
+    if (next == end) {
       constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
       pixel[slot] = -1;
       finish[slot] = kNever;
@@ -127,29 +140,18 @@ struct Slots {
       kr[slot] = ki[slot] = 0.0;
       return;
     }
-    double u = cursor.X();
-    double w = cursor.Y();
-    if (job.method == kInversion) {
-      const Complex inverted = InvertPoint(u, w);
-      u = inverted.re;
-      w = inverted.im;
-    }
-    if constexpr (kMandelbrot) {
-      zr[slot] = kMandelbrotStart;
-      zi[slot] = 0.0;
-      cr[slot] = u;
-      ci[slot] = w;
-    } else {
-      zr[slot] = u;
-      zi[slot] = w;
-    }
-    pr[slot] = kr[slot] = zr[slot];
-    pi[slot] = ki[slot] = zi[slot];
-    pixel[slot] = cursor.Index();
-    start[slot] = keptAt[slot] = step;
-    finish[slot] = step + maxSteps;
+    const Survivor& s = *next++;
+    kr[slot] = zr[slot] = s.zr;
+    ki[slot] = zi[slot] = s.zi;
+    pr[slot] = s.pr;
+    pi[slot] = s.pi;
+    cr[slot] = s.cr;
+    ci[slot] = s.ci;
+    pixel[slot] = s.pixel;
+    start[slot] = step - opened;
+    keptAt[slot] = step;
+    finish[slot] = start[slot] + maxSteps;
     keepFrom[slot] = KeepFrom(step + kFirstKeep);
-    cursor.Advance();
     ++busy;
   }
 
@@ -221,7 +223,9 @@ struct Slots {
   }
 
   const PixelJob& job;
-  PixelCursor<T> cursor;
+  const Survivor* next;
+  const Survivor* const end;
+  const std::int64_t opened;
   const std::int64_t maxSteps;
   std::int64_t nextCapture = kNever;
   std::int64_t steps = 0;  // over all finished pixels
@@ -241,6 +245,135 @@ struct Slots {
   std::int64_t keptAt[kSlots];
 };
 
+// Whether the formula's step calls sin, cos, exp or atan.
+constexpr bool Transcendental(char letter) { return letter != 'c' && letter != 'e' && letter != 'f'; }
+
+// The opening: the first `steps` steps of kVectors * kLanes consecutive
+// pixels at a time, all lanes in step and none handed a new pixel. Most
+// pixels of a wide view escape within a few steps; here they are counted
+// without any bookkeeping per lane, since a lane that escapes only records
+// its step and iterate and runs on with the others. The pixels still bounded
+// after `steps` steps are appended to `survivors`. Returns the steps of the
+// pixels counted.
+template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
+[[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, std::vector<Survivor>& survivors) {
+  using V = typename T::V;
+  constexpr int kLanes = T::kLanes;
+  constexpr int kBatch = kVectors * kLanes;
+  const V bound = T::Splat(job.bound);
+  const V zero = T::Splat(0.0);
+  const double allBits = std::bit_cast<double>(~std::uint64_t{0});
+  std::int64_t taken = 0;
+  std::size_t kept = 0;
+  survivors.resize(static_cast<std::size_t>(job.end - job.begin));
+  PixelCursor<T> cursor(job);
+  while (!cursor.Done()) {
+    const std::int64_t first = cursor.Index();
+    alignas(64) double x[kBatch];
+    alignas(64) double y[kBatch];
+    alignas(64) double used[kBatch];  // all bits set on lanes with a pixel
+    int count = 0;
+    for (; count < kBatch && !cursor.Done(); ++count, cursor.Advance()) {
+      x[count] = cursor.X();
+      y[count] = cursor.Y();
+      used[count] = allBits;
+    }
+    for (int i = count; i < kBatch; ++i) x[i] = y[i] = used[i] = 0.0;
+    if (job.method == kInversion) {
+      for (int i = 0; i < count; ++i) {
+        const Complex inverted = InvertPoint(x[i], y[i]);
+        x[i] = inverted.re;
+        y[i] = inverted.im;
+      }
+    }
+
+    V a[kVectors], b[kVectors], p[kVectors], q[kVectors], pa[kVectors], pb[kVectors];
+    V aa[kVectors], bb[kVectors], live[kVectors], escapedAt[kVectors], escapedIm[kVectors];
+#pragma GCC unroll 8
+    for (int k = 0; k < kVectors; ++k) {
+      if constexpr (kMandelbrot) {
+        a[k] = T::Splat(kMandelbrotStart);
+        b[k] = zero;
+        p[k] = T::Load(x + k * kLanes);
+        q[k] = T::Load(y + k * kLanes);
+      } else {
+        a[k] = T::Load(x + k * kLanes);
+        b[k] = T::Load(y + k * kLanes);
+        p[k] = T::Splat(job.cRe);
+        q[k] = T::Splat(job.cIm);
+      }
+      pa[k] = a[k];
+      pb[k] = b[k];
+      aa[k] = a[k] * a[k];
+      bb[k] = b[k] * b[k];
+      live[k] = T::Load(used + k * kLanes);
+      escapedAt[k] = escapedIm[k] = zero;
+    }
+    V anyLive = T::Load(used);
+    for (int n = 1; n <= steps; ++n) {
+      const V stepNumber = T::Splat(n);
+      anyLive = zero;
+#pragma GCC unroll 8
+      for (int k = 0; k < kVectors; ++k) {
+        if constexpr (kPrevious) {
+          pa[k] = a[k];
+          pb[k] = b[k];
+        }
+        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], p[k], q[k]);
+        aa[k] = a[k] * a[k];
+        bb[k] = b[k] * b[k];
+        const V escaped = T::And(live[k], T::Greater(bb[k] + aa[k], bound));
+        escapedAt[k] = T::Blend(escapedAt[k], stepNumber, escaped);
+        escapedIm[k] = T::Blend(escapedIm[k], b[k], escaped);
+        live[k] = T::AndNot(escaped, live[k]);
+        anyLive = T::Or(anyLive, live[k]);
+        if constexpr (Transcendental(kLetter)) {
+          // Escaped lanes run on from 0: sin, cos and exp are slowest on
+          // huge values and on values that are not numbers.
+          a[k] = T::And(a[k], live[k]);
+          b[k] = T::And(b[k], live[k]);
+        }
+      }
+      if (T::Mask(anyLive) == 0) break;
+    }
+
+    // Every pixel is counted as escaped; a survivor's count is written again
+    // when it finishes. A lane still live has escapedAt 0.
+    alignas(64) double at[kBatch];
+    alignas(64) double im[kBatch];
+#pragma GCC unroll 8
+    for (int k = 0; k < kVectors; ++k) {
+      T::Store(at + k * kLanes, escapedAt[k]);
+      T::Store(im + k * kLanes, escapedIm[k]);
+    }
+    for (int i = 0; i < count; ++i) {
+      const int n = static_cast<int>(at[i]);
+      job.out[first + i] = EscapedCount(job.method, n, im[i]);
+      taken += n;
+    }
+    if (T::Mask(anyLive) == 0) continue;
+    alignas(64) double lanes[5][kBatch];
+#pragma GCC unroll 8
+    for (int k = 0; k < kVectors; ++k) {
+      T::Store(lanes[0] + k * kLanes, live[k]);
+      T::Store(lanes[1] + k * kLanes, a[k]);
+      T::Store(lanes[2] + k * kLanes, b[k]);
+      T::Store(lanes[3] + k * kLanes, pa[k]);
+      T::Store(lanes[4] + k * kLanes, pb[k]);
+    }
+    for (int i = 0; i < count; ++i) {
+      if (std::bit_cast<std::uint64_t>(lanes[0][i]) == 0) continue;
+      const double cr = kMandelbrot ? x[i] : job.cRe;
+      const double ci = kMandelbrot ? y[i] : job.cIm;
+      survivors[kept++] = {first + i, lanes[1][i], lanes[2][i], lanes[3][i], lanes[4][i], cr, ci};
+    }
+  }
+  survivors.resize(kept);
+  return taken;
+}
+
+// Counts the job's pixels: first the opening, kOpening steps in lockstep
+// (fewer where the limit is lower), then the survivors lane by lane.
 // kVectors independent vectors per thread hide the latency of one step.
 // kPrevious: keep the iterate before the last one ("convergencia" needs it).
 // Lanes keep iterates only at step numbers that are multiples of kKeepEvery.
@@ -253,16 +386,23 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
 std::int64_t CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
-  constexpr bool kEveryStep = kLetter != 'c' && kLetter != 'e' && kLetter != 'f';
+  constexpr bool kEveryStep = Transcendental(kLetter);
   constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
+  constexpr std::int64_t kOpening = kEveryStep ? 8 : 16;
   if (job.begin >= job.end) return 0;
+  thread_local std::vector<Survivor> survivors;
+  survivors.clear();
+  const int opening =
+      static_cast<int>(std::min<std::int64_t>(kOpening, static_cast<std::int64_t>(job.limit)));
+  const std::int64_t opened = Open<T, kLetter, kMandelbrot, kPrevious, kVectors>(job, opening, survivors);
+  if (survivors.empty()) return opened;
+
   const V bound = T::Splat(job.bound);
   const V juliaRe = T::Splat(job.cRe);
   const V juliaIm = T::Splat(job.cIm);
-
-  Slots<T, kMandelbrot, kVectors * kLanes> slots(job);
+  Slots<T, kMandelbrot, kVectors * kLanes> slots(job, survivors, opening);
   for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
-  slots.nextCapture = slots.maxSteps;
+  slots.FindNextCapture();
   // The next step at which some lane is captured or iterates may be kept.
   std::int64_t nextEvent = std::min(slots.nextCapture, kKeepEvery);
 
@@ -340,7 +480,7 @@ std::int64_t CountPixels(const PixelJob& job) {
         pb[k] = T::Load(slots.pi + k * kLanes);
       }
     }
-    if (slots.busy == 0) return slots.steps;
+    if (slots.busy == 0) return opened + slots.steps;
     if (capture) slots.FindNextCapture();
     nextEvent = std::min(slots.nextCapture, (step / kKeepEvery + 1) * kKeepEvery);
   }
