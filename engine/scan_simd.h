@@ -122,10 +122,10 @@ struct Slots {
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
 
   // The survivors, each of which has taken `opened` steps.
-  Slots(const PixelJob& job, const std::vector<Survivor>& survivors, std::int64_t opened)
+  Slots(const PixelJob& job, const Survivor* first, const Survivor* last, std::int64_t opened)
       : job(job),
-        next(survivors.data()),
-        end(survivors.data() + survivors.size()),
+        next(first),
+        end(last),
         opened(opened),
         maxSteps(static_cast<std::int64_t>(job.limit) + 1) {}
 
@@ -253,10 +253,12 @@ constexpr bool Transcendental(char letter) { return letter != 'c' && letter != '
 // pixels of a wide view escape within a few steps; here they are counted
 // without any bookkeeping per lane, since a lane that escapes only records
 // its step and iterate and runs on with the others. The pixels still bounded
-// after `steps` steps are appended to `survivors`. Returns the steps of the
+// after `steps` steps are written to `survivors`, their number to
+// `survived`. Returns the steps of the
 // pixels counted.
 template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
-[[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, std::vector<Survivor>& survivors) {
+[[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor* survivors,
+                                    std::int64_t& survived) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
   constexpr int kBatch = kVectors * kLanes;
@@ -264,8 +266,7 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
   const V zero = T::Splat(0.0);
   const double allBits = std::bit_cast<double>(~std::uint64_t{0});
   std::int64_t taken = 0;
-  std::size_t kept = 0;
-  survivors.resize(static_cast<std::size_t>(job.end - job.begin));
+  survived = 0;
   PixelCursor<T> cursor(job);
   while (!cursor.Done()) {
     const std::int64_t first = cursor.Index();
@@ -365,10 +366,9 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
       if (std::bit_cast<std::uint64_t>(lanes[0][i]) == 0) continue;
       const double cr = kMandelbrot ? x[i] : job.cRe;
       const double ci = kMandelbrot ? y[i] : job.cIm;
-      survivors[kept++] = {first + i, lanes[1][i], lanes[2][i], lanes[3][i], lanes[4][i], cr, ci};
+      survivors[survived++] = {first + i, lanes[1][i], lanes[2][i], lanes[3][i], lanes[4][i], cr, ci};
     }
   }
-  survivors.resize(kept);
   return taken;
 }
 
@@ -390,17 +390,20 @@ std::int64_t CountPixels(const PixelJob& job) {
   constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
   constexpr std::int64_t kOpening = kEveryStep ? 8 : 16;
   if (job.begin >= job.end) return 0;
-  thread_local std::vector<Survivor> survivors;
-  survivors.clear();
+  // Room for the job's survivors, kept by each thread from job to job.
+  thread_local std::vector<Survivor> room;
+  if (room.size() < static_cast<std::size_t>(job.end - job.begin)) room.resize(job.end - job.begin);
+  std::int64_t survived = 0;
   const int opening =
       static_cast<int>(std::min<std::int64_t>(kOpening, static_cast<std::int64_t>(job.limit)));
-  const std::int64_t opened = Open<T, kLetter, kMandelbrot, kPrevious, kVectors>(job, opening, survivors);
-  if (survivors.empty()) return opened;
+  const std::int64_t opened =
+      Open<T, kLetter, kMandelbrot, kPrevious, kVectors>(job, opening, room.data(), survived);
+  if (survived == 0) return opened;
 
   const V bound = T::Splat(job.bound);
   const V juliaRe = T::Splat(job.cRe);
   const V juliaIm = T::Splat(job.cIm);
-  Slots<T, kMandelbrot, kVectors * kLanes> slots(job, survivors, opening);
+  Slots<T, kMandelbrot, kVectors * kLanes> slots(job, room.data(), room.data() + survived, opening);
   for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
   slots.FindNextCapture();
   // The next step at which some lane is captured or iterates may be kept.
