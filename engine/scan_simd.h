@@ -148,9 +148,9 @@ struct Slots {
     cr[slot] = s.cr;
     ci[slot] = s.ci;
     pixel[slot] = s.pixel;
-    start[slot] = step - opened;
-    keptAt[slot] = step;
-    finish[slot] = start[slot] + maxSteps;
+    start[slot] = static_cast<double>(step - opened);
+    keptAt[slot] = static_cast<double>(step);
+    finish[slot] = step - opened + maxSteps;
     keepFrom[slot] = KeepFrom(step + kFirstKeep);
     ++busy;
   }
@@ -163,7 +163,7 @@ struct Slots {
   // the order the plain rule tests, and gives the lane the next pixel.
   [[gnu::always_inline]] void Service(int slot, std::int64_t step) {
     if (pixel[slot] < 0) return;
-    const std::int64_t n = step - start[slot];
+    const std::int64_t n = step - static_cast<std::int64_t>(start[slot]);
     const bool captured = step == finish[slot];  // n > limit, or a cycle has come round to the limit
     const bool escaped = !captured && zi[slot] * zi[slot] + zr[slot] * zr[slot] > job.bound;
     if (!captured && !escaped && !Repeats(slot, step)) return;
@@ -179,8 +179,9 @@ struct Slots {
   // earlier phase, the lane is given the step at which the cycle comes round
   // to the limit and steps on until then.
   [[gnu::noinline]] bool Repeats(int slot, std::int64_t step) {
-    if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || step == keptAt[slot]) return false;
-    const std::int64_t rest = (finish[slot] - step) % (step - keptAt[slot]);
+    const std::int64_t span = step - static_cast<std::int64_t>(keptAt[slot]);
+    if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || span == 0) return false;
+    const std::int64_t rest = (finish[slot] - step) % span;
     keepFrom[slot] = std::numeric_limits<double>::infinity();
     if (rest == 0) return true;
     finish[slot] = step + rest;
@@ -193,19 +194,20 @@ struct Slots {
   // tells which lanes keep theirs.
   static double KeepFrom(std::int64_t step) { return static_cast<double>(step) - 0.5; }
 
-  // Keeps the lane's iterate when its steps have reached the next mark.
-  void Keep(int slot, std::int64_t step) {
-    if (!(static_cast<double>(step) > keepFrom[slot])) return;
-    kr[slot] = zr[slot];
-    ki[slot] = zi[slot];
-    keptAt[slot] = step;
-    keepFrom[slot] = KeepFrom(step + (step - start[slot]));
-  }
-
-  // Keep for the lanes of vector k in the mask; a lane just given a new pixel
-  // keeps nothing yet.
-  void KeepLanes(int k, int mask, std::int64_t step) {
-    for (int lanes = mask; lanes != 0; lanes &= lanes - 1) Keep(Slot<T>(k, lanes), step);
+  // The lanes of vector k whose steps have reached their next mark keep
+  // their iterate a + bi, all at once; a lane just given a new pixel keeps
+  // nothing yet. Step numbers and marks are whole numbers of doubles, exact
+  // far beyond any count.
+  void Keep(int k, typename T::V a, typename T::V b, typename T::V step) {
+    using V = typename T::V;
+    double* const from = keepFrom + k * T::kLanes;
+    const V keeps = T::Greater(step, T::Load(from));
+    if (T::Mask(keeps) == 0) return;
+    T::Store(kr + k * T::kLanes, T::Blend(T::Load(kr + k * T::kLanes), a, keeps));
+    T::Store(ki + k * T::kLanes, T::Blend(T::Load(ki + k * T::kLanes), b, keeps));
+    T::Store(keptAt + k * T::kLanes, T::Blend(T::Load(keptAt + k * T::kLanes), step, keeps));
+    const V next = step + (step - T::Load(start + k * T::kLanes)) - T::Splat(0.5);
+    T::Store(from, T::Blend(T::Load(from), next, keeps));
   }
 
   // The lanes of vector k whose pixel is finished by the count at this step.
@@ -239,10 +241,10 @@ struct Slots {
   alignas(64) double kr[kSlots];  // the kept iterate
   alignas(64) double ki[kSlots];
   std::int64_t pixel[kSlots];
-  std::int64_t start[kSlots];
-  std::int64_t finish[kSlots];  // the step at which the pixel is counted, unless it escapes first
+  alignas(64) double start[kSlots];  // the step at which the pixel's step 0 would have been
+  std::int64_t finish[kSlots];       // the step at which the pixel is counted, unless it escapes first
   alignas(64) double keepFrom[kSlots];
-  std::int64_t keptAt[kSlots];
+  alignas(64) double keptAt[kSlots];
 };
 
 // Whether the formula's step calls sin, cos, exp or atan.
@@ -376,18 +378,22 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
 // (fewer where the limit is lower), then the survivors lane by lane.
 // kVectors independent vectors per thread hide the latency of one step.
 // kPrevious: keep the iterate before the last one ("convergencia" needs it).
-// Lanes keep iterates only at step numbers that are multiples of kKeepEvery.
-// The transcendental formulas compare every iterate with the kept one and
-// keep every 16 steps. The polynomial ones, whose step costs little more than
-// the comparison, compare only where they keep, every 64 steps, so that orbits
-// which never repeat pay almost nothing for the test; a repeat found there
-// spans a multiple of the period, which serves as well.
+// Lanes keep iterates only at step numbers that are multiples of kKeepEvery,
+// and compare them with the kept one at multiples of kCompareEvery. The
+// transcendental formulas compare every iterate and keep every 16 steps. The
+// polynomial ones, whose step costs little more than the comparison, compare
+// every 8 steps and keep every 64, so that orbits which never repeat pay
+// little for the test; a repeat found there spans a multiple of the period,
+// which serves as well.
 template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
 std::int64_t CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
   constexpr bool kEveryStep = Transcendental(kLetter);
+  constexpr std::int64_t kCompareEvery = kEveryStep ? 1 : 8;
   constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
+  // Steps at which the lanes are looked at whatever the escape test says.
+  constexpr std::int64_t kLookEvery = kEveryStep ? kKeepEvery : kCompareEvery;
   constexpr std::int64_t kOpening = kEveryStep ? 8 : 16;
   if (job.begin >= job.end) return 0;
   // Room for the job's survivors, kept by each thread from job to job.
@@ -406,8 +412,8 @@ std::int64_t CountPixels(const PixelJob& job) {
   Slots<T, kMandelbrot, kVectors * kLanes> slots(job, room.data(), room.data() + survived, opening);
   for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
   slots.FindNextCapture();
-  // The next step at which some lane is captured or iterates may be kept.
-  std::int64_t nextEvent = std::min(slots.nextCapture, kKeepEvery);
+  // The next step at which some lane is captured or iterates are compared.
+  std::int64_t nextEvent = std::min(slots.nextCapture, kLookEvery);
 
   const auto repeated = [&](V a, V b, int k) {
     return T::And(T::SameBits(a, T::Load(slots.kr + k * kLanes)),
@@ -450,6 +456,7 @@ std::int64_t CountPixels(const PixelJob& job) {
     }
     if (T::Mask(any) == 0 && step != nextEvent) continue;
     const bool capture = step == slots.nextCapture;
+    const bool compare = step % kCompareEvery == 0;
     const bool keep = step % kKeepEvery == 0;
     const V stepNumber = T::Splat(static_cast<double>(step));
 
@@ -457,35 +464,31 @@ std::int64_t CountPixels(const PixelJob& job) {
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       V attention = T::Greater(bb[k] + aa[k], bound);
-      if (kEveryStep || keep) attention = T::Or(attention, repeated(a[k], b[k], k));
+      if (compare) attention = T::Or(attention, repeated(a[k], b[k], k));
       int mask = T::Mask(attention);
       if (capture) mask |= slots.Captures(k, step);
-      const int keeps = keep ? T::Mask(T::Greater(stepNumber, T::Load(slots.keepFrom + k * kLanes))) : 0;
-      if (mask == 0 && keeps == 0) continue;
-      T::Store(slots.zr + k * kLanes, a[k]);
-      T::Store(slots.zi + k * kLanes, b[k]);
-      if (mask == 0) {
-        slots.KeepLanes(k, keeps, step);
-        continue;
+      if (mask != 0) {
+        T::Store(slots.zr + k * kLanes, a[k]);
+        T::Store(slots.zi + k * kLanes, b[k]);
+        if constexpr (kPrevious) {
+          T::Store(slots.pr + k * kLanes, pa[k]);
+          T::Store(slots.pi + k * kLanes, pb[k]);
+        }
+        for (int lanes = mask; lanes != 0; lanes &= lanes - 1) slots.Service(Slot<T>(k, lanes), step);
+        a[k] = T::Load(slots.zr + k * kLanes);
+        b[k] = T::Load(slots.zi + k * kLanes);
+        aa[k] = a[k] * a[k];
+        bb[k] = b[k] * b[k];
+        if constexpr (kPrevious) {
+          pa[k] = T::Load(slots.pr + k * kLanes);
+          pb[k] = T::Load(slots.pi + k * kLanes);
+        }
       }
-      if constexpr (kPrevious) {
-        T::Store(slots.pr + k * kLanes, pa[k]);
-        T::Store(slots.pi + k * kLanes, pb[k]);
-      }
-      for (int lanes = mask; lanes != 0; lanes &= lanes - 1) slots.Service(Slot<T>(k, lanes), step);
-      slots.KeepLanes(k, keeps, step);
-      a[k] = T::Load(slots.zr + k * kLanes);
-      b[k] = T::Load(slots.zi + k * kLanes);
-      aa[k] = a[k] * a[k];
-      bb[k] = b[k] * b[k];
-      if constexpr (kPrevious) {
-        pa[k] = T::Load(slots.pr + k * kLanes);
-        pb[k] = T::Load(slots.pi + k * kLanes);
-      }
+      if (keep) slots.Keep(k, a[k], b[k], stepNumber);
     }
     if (slots.busy == 0) return opened + slots.steps;
     if (capture) slots.FindNextCapture();
-    nextEvent = std::min(slots.nextCapture, (step / kKeepEvery + 1) * kKeepEvery);
+    nextEvent = std::min(slots.nextCapture, (step / kLookEvery + 1) * kLookEvery);
   }
 }
 
