@@ -106,10 +106,11 @@ class PixelCursor {
 };
 
 // A pixel still bounded after the opening steps, with what the lanes need
-// to go on from there: its last two iterates and its c.
+// to go on from there: its last iterate and its c. The iterate before is not
+// needed: a lane is counted only after a step of its own.
 struct Survivor {
   std::int64_t pixel;
-  double zr, zi, pr, pi, cr, ci;
+  double zr, zi, cr, ci;
 };
 
 // The lanes' bookkeeping, kept in memory while the iterates stay in
@@ -143,8 +144,8 @@ struct Slots {
     const Survivor& s = *next++;
     kr[slot] = zr[slot] = s.zr;
     ki[slot] = zi[slot] = s.zi;
-    pr[slot] = s.pr;
-    pi[slot] = s.pi;
+    pr[slot] = s.zr;
+    pi[slot] = s.zi;
     cr[slot] = s.cr;
     ci[slot] = s.ci;
     pixel[slot] = s.pixel;
@@ -258,7 +259,7 @@ constexpr bool Transcendental(char letter) { return letter != 'c' && letter != '
 // after `steps` steps are written to `survivors`, their number to
 // `survived`. Returns the steps of the
 // pixels counted.
-template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
+template <class T, char kLetter, bool kMandelbrot, int kVectors>
 [[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor* survivors,
                                     std::int64_t& survived) {
   using V = typename T::V;
@@ -290,7 +291,7 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
       }
     }
 
-    V a[kVectors], b[kVectors], p[kVectors], q[kVectors], pa[kVectors], pb[kVectors];
+    V a[kVectors], b[kVectors], p[kVectors], q[kVectors];
     V aa[kVectors], bb[kVectors], live[kVectors], escapedAt[kVectors], escapedIm[kVectors];
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
@@ -305,8 +306,6 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
         p[k] = T::Splat(job.cRe);
         q[k] = T::Splat(job.cIm);
       }
-      pa[k] = a[k];
-      pb[k] = b[k];
       aa[k] = a[k] * a[k];
       bb[k] = b[k] * b[k];
       live[k] = T::Load(used + k * kLanes);
@@ -318,10 +317,6 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
       anyLive = zero;
 #pragma GCC unroll 8
       for (int k = 0; k < kVectors; ++k) {
-        if constexpr (kPrevious) {
-          pa[k] = a[k];
-          pb[k] = b[k];
-        }
         Step<T, kLetter>(a[k], b[k], aa[k], bb[k], p[k], q[k]);
         aa[k] = a[k] * a[k];
         bb[k] = b[k] * b[k];
@@ -355,20 +350,18 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
       taken += n;
     }
     if (T::Mask(anyLive) == 0) continue;
-    alignas(64) double lanes[5][kBatch];
+    alignas(64) double lanes[3][kBatch];
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       T::Store(lanes[0] + k * kLanes, live[k]);
       T::Store(lanes[1] + k * kLanes, a[k]);
       T::Store(lanes[2] + k * kLanes, b[k]);
-      T::Store(lanes[3] + k * kLanes, pa[k]);
-      T::Store(lanes[4] + k * kLanes, pb[k]);
     }
     for (int i = 0; i < count; ++i) {
       if (std::bit_cast<std::uint64_t>(lanes[0][i]) == 0) continue;
       const double cr = kMandelbrot ? x[i] : job.cRe;
       const double ci = kMandelbrot ? y[i] : job.cIm;
-      survivors[survived++] = {first + i, lanes[1][i], lanes[2][i], lanes[3][i], lanes[4][i], cr, ci};
+      survivors[survived++] = {first + i, lanes[1][i], lanes[2][i], cr, ci};
     }
   }
   return taken;
@@ -402,8 +395,7 @@ std::int64_t CountPixels(const PixelJob& job) {
   std::int64_t survived = 0;
   const int opening =
       static_cast<int>(std::min<std::int64_t>(kOpening, static_cast<std::int64_t>(job.limit)));
-  const std::int64_t opened =
-      Open<T, kLetter, kMandelbrot, kPrevious, kVectors>(job, opening, room.data(), survived);
+  const std::int64_t opened = Open<T, kLetter, kMandelbrot, kVectors>(job, opening, room.data(), survived);
   if (survived == 0) return opened;
 
   const V bound = T::Splat(job.bound);
