@@ -20,10 +20,10 @@ namespace tesvo::simd {
 
 // One iteration step of formula kLetter on every lane, in the same order of
 // operations as the scalar steps: each rounding must happen as it does there.
-// aa and bb are a * a and b * b, which the escape test has computed already.
+// g is a * a - b * b, from the squares the escape test has computed already;
+// carrying it rather than both squares leaves more vectors in registers.
 template <class T, char kLetter>
-inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename T::V bb, typename T::V p,
-                 typename T::V q) {
+inline void Step(typename T::V& a, typename T::V& b, typename T::V g, typename T::V p, typename T::V q) {
   using V = typename T::V;
   const V two = T::Splat(2.0);
   if constexpr (kLetter == 'a') {
@@ -40,7 +40,6 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V aa, typename 
     b = q + T::Sin(a) * (one / e - e) * half;
     a = re;
   } else {
-    const V g = aa - bb;
     const V h = (a + a) * b;  // 2 * a is exactly a + a
     if constexpr (kLetter == 'c') {
       a = g + p;
@@ -292,7 +291,7 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
     }
 
     V a[kVectors], b[kVectors], p[kVectors], q[kVectors];
-    V aa[kVectors], bb[kVectors], live[kVectors], escapedAt[kVectors], escapedIm[kVectors];
+    V g[kVectors], live[kVectors], escapedAt[kVectors], escapedIm[kVectors];
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
       if constexpr (kMandelbrot) {
@@ -306,8 +305,7 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
         p[k] = T::Splat(job.cRe);
         q[k] = T::Splat(job.cIm);
       }
-      aa[k] = a[k] * a[k];
-      bb[k] = b[k] * b[k];
+      g[k] = a[k] * a[k] - b[k] * b[k];
       live[k] = T::Load(used + k * kLanes);
       escapedAt[k] = escapedIm[k] = zero;
     }
@@ -317,10 +315,11 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
       anyLive = zero;
 #pragma GCC unroll 8
       for (int k = 0; k < kVectors; ++k) {
-        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], p[k], q[k]);
-        aa[k] = a[k] * a[k];
-        bb[k] = b[k] * b[k];
-        const V escaped = T::And(live[k], T::Greater(bb[k] + aa[k], bound));
+        Step<T, kLetter>(a[k], b[k], g[k], p[k], q[k]);
+        const V aa = a[k] * a[k];
+        const V bb = b[k] * b[k];
+        g[k] = aa - bb;
+        const V escaped = T::And(live[k], T::Greater(bb + aa, bound));
         escapedAt[k] = T::Blend(escapedAt[k], stepNumber, escaped);
         escapedIm[k] = T::Blend(escapedIm[k], b[k], escaped);
         live[k] = T::AndNot(escaped, live[k]);
@@ -412,13 +411,12 @@ std::int64_t CountPixels(const PixelJob& job) {
                   T::SameBits(b, T::Load(slots.ki + k * kLanes)));
   };
 
-  V a[kVectors], b[kVectors], aa[kVectors], bb[kVectors], pa[kVectors], pb[kVectors];
+  V a[kVectors], b[kVectors], g[kVectors], pa[kVectors], pb[kVectors];
 #pragma GCC unroll 8
   for (int k = 0; k < kVectors; ++k) {
     a[k] = T::Load(slots.zr + k * kLanes);
     b[k] = T::Load(slots.zi + k * kLanes);
-    aa[k] = a[k] * a[k];
-    bb[k] = b[k] * b[k];
+    g[k] = a[k] * a[k] - b[k] * b[k];
   }
   std::int64_t step = 0;
   for (;;) {
@@ -429,10 +427,9 @@ std::int64_t CountPixels(const PixelJob& job) {
         pb[k] = b[k];
       }
       if constexpr (kMandelbrot) {
-        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], T::Load(slots.cr + k * kLanes),
-                         T::Load(slots.ci + k * kLanes));
+        Step<T, kLetter>(a[k], b[k], g[k], T::Load(slots.cr + k * kLanes), T::Load(slots.ci + k * kLanes));
       } else {
-        Step<T, kLetter>(a[k], b[k], aa[k], bb[k], juliaRe, juliaIm);
+        Step<T, kLetter>(a[k], b[k], g[k], juliaRe, juliaIm);
       }
     }
     ++step;
@@ -441,9 +438,10 @@ std::int64_t CountPixels(const PixelJob& job) {
     V any = T::Splat(0.0);
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
-      aa[k] = a[k] * a[k];
-      bb[k] = b[k] * b[k];
-      any = T::Or(any, T::Greater(bb[k] + aa[k], bound));
+      const V aa = a[k] * a[k];
+      const V bb = b[k] * b[k];
+      g[k] = aa - bb;
+      any = T::Or(any, T::Greater(bb + aa, bound));
       if constexpr (kEveryStep) any = T::Or(any, repeated(a[k], b[k], k));
     }
     if (T::Mask(any) == 0 && step != nextEvent) continue;
@@ -455,7 +453,7 @@ std::int64_t CountPixels(const PixelJob& job) {
     // Unrolled like the loops above, so that the vectors stay in registers.
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
-      V attention = T::Greater(bb[k] + aa[k], bound);
+      V attention = T::Greater(b[k] * b[k] + a[k] * a[k], bound);
       if (compare) attention = T::Or(attention, repeated(a[k], b[k], k));
       int mask = T::Mask(attention);
       if (capture) mask |= slots.Captures(k, step);
@@ -469,8 +467,7 @@ std::int64_t CountPixels(const PixelJob& job) {
         for (int lanes = mask; lanes != 0; lanes &= lanes - 1) slots.Service(Slot<T>(k, lanes), step);
         a[k] = T::Load(slots.zr + k * kLanes);
         b[k] = T::Load(slots.zi + k * kLanes);
-        aa[k] = a[k] * a[k];
-        bb[k] = b[k] * b[k];
+        g[k] = a[k] * a[k] - b[k] * b[k];
         if constexpr (kPrevious) {
           pa[k] = T::Load(slots.pr + k * kLanes);
           pb[k] = T::Load(slots.pi + k * kLanes);
