@@ -107,6 +107,9 @@ class PixelCursor {
 // A pixel still bounded after the opening steps, with what the lanes need
 // to go on from there: its last iterate and its c. The iterate before is not
 // needed: a lane is counted only after a step of its own.
+// Made per T, like everything here, so that the code for the vectors of them
+// is never shared between instruction sets.
+template <class T>
 struct Survivor {
   std::int64_t pixel;
   double zr, zi, cr, ci;
@@ -122,7 +125,7 @@ struct Slots {
   static constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max() / 2;
 
   // The survivors, each of which has taken `opened` steps.
-  Slots(const PixelJob& job, const Survivor* first, const Survivor* last, std::int64_t opened)
+  Slots(const PixelJob& job, const Survivor<T>* first, const Survivor<T>* last, std::int64_t opened)
       : job(job),
         next(first),
         end(last),
@@ -134,13 +137,14 @@ struct Slots {
     if (next == end) {
       constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
       pixel[slot] = -1;
+      start[slot] = keptAt[slot] = 0.0;
       finish[slot] = kNever;
       keepFrom[slot] = std::numeric_limits<double>::infinity();
       zr[slot] = zi[slot] = pr[slot] = pi[slot] = cr[slot] = ci[slot] = kNaN;
       kr[slot] = ki[slot] = 0.0;
       return;
     }
-    const Survivor& s = *next++;
+    const Survivor<T>& s = *next++;
     kr[slot] = zr[slot] = s.zr;
     ki[slot] = zi[slot] = s.zi;
     pr[slot] = s.zr;
@@ -225,8 +229,8 @@ struct Slots {
   }
 
   const PixelJob& job;
-  const Survivor* next;
-  const Survivor* const end;
+  const Survivor<T>* next;
+  const Survivor<T>* const end;
   const std::int64_t opened;
   const std::int64_t maxSteps;
   std::int64_t nextCapture = kNever;
@@ -248,7 +252,7 @@ struct Slots {
 };
 
 // Whether the formula's step calls sin, cos, exp or atan.
-constexpr bool Transcendental(char letter) { return letter != 'c' && letter != 'e' && letter != 'f'; }
+consteval bool Transcendental(char letter) { return letter != 'c' && letter != 'e' && letter != 'f'; }
 
 // The opening: the first `steps` steps of kVectors * kLanes consecutive
 // pixels at a time, all lanes in step and none handed a new pixel. Most
@@ -256,10 +260,9 @@ constexpr bool Transcendental(char letter) { return letter != 'c' && letter != '
 // without any bookkeeping per lane, since a lane that escapes only records
 // its step and iterate and runs on with the others. The pixels still bounded
 // after `steps` steps are written to `survivors`, their number to
-// `survived`. Returns the steps of the
-// pixels counted.
+// `survived`. Returns the steps taken by the pixels that escaped.
 template <class T, char kLetter, bool kMandelbrot, int kVectors>
-[[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor* survivors,
+[[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor<T>* survivors,
                                     std::int64_t& survived) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
@@ -325,17 +328,19 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
         live[k] = T::AndNot(escaped, live[k]);
         anyLive = T::Or(anyLive, live[k]);
         if constexpr (Transcendental(kLetter)) {
-          // Escaped lanes run on from 0: sin, cos and exp are slowest on
-          // huge values and on values that are not numbers.
-          a[k] = T::And(a[k], live[k]);
+          // Escaped lanes run on from 1 + 0i, where every sin, cos, exp and
+          // atan of the step is of a small finite value: those functions are
+          // slowest on huge values and on values that are not numbers.
+          const V one = T::Splat(1.0);
+          a[k] = T::Blend(one, a[k], live[k]);
           b[k] = T::And(b[k], live[k]);
+          g[k] = T::Blend(one, g[k], live[k]);
         }
       }
       if (T::Mask(anyLive) == 0) break;
     }
 
-    // Every pixel is counted as escaped; a survivor's count is written again
-    // when it finishes. A lane still live has escapedAt 0.
+    // The escaped pixels' counts; a lane still live has escapedAt 0.
     alignas(64) double at[kBatch];
     alignas(64) double im[kBatch];
 #pragma GCC unroll 8
@@ -344,6 +349,7 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
       T::Store(im + k * kLanes, escapedIm[k]);
     }
     for (int i = 0; i < count; ++i) {
+      if (at[i] == 0) continue;
       const int n = static_cast<int>(at[i]);
       job.out[first + i] = EscapedCount(job.method, n, im[i]);
       taken += n;
@@ -389,13 +395,14 @@ std::int64_t CountPixels(const PixelJob& job) {
   constexpr std::int64_t kOpening = kEveryStep ? 8 : 16;
   if (job.begin >= job.end) return 0;
   // Room for the job's survivors, kept by each thread from job to job.
-  thread_local std::vector<Survivor> room;
+  thread_local std::vector<Survivor<T>> room;
   if (room.size() < static_cast<std::size_t>(job.end - job.begin)) room.resize(job.end - job.begin);
   std::int64_t survived = 0;
   const int opening =
       static_cast<int>(std::min<std::int64_t>(kOpening, static_cast<std::int64_t>(job.limit)));
-  const std::int64_t opened = Open<T, kLetter, kMandelbrot, kVectors>(job, opening, room.data(), survived);
-  if (survived == 0) return opened;
+  const std::int64_t escapedSteps =
+      Open<T, kLetter, kMandelbrot, kVectors>(job, opening, room.data(), survived);
+  if (survived == 0) return escapedSteps;
 
   const V bound = T::Splat(job.bound);
   const V juliaRe = T::Splat(job.cRe);
@@ -403,7 +410,8 @@ std::int64_t CountPixels(const PixelJob& job) {
   Slots<T, kMandelbrot, kVectors * kLanes> slots(job, room.data(), room.data() + survived, opening);
   for (int slot = 0; slot < kVectors * kLanes; ++slot) slots.Load(slot, 0);
   slots.FindNextCapture();
-  // The next step at which some lane is captured or iterates are compared.
+  // The next step at which some lane is captured, or iterates are compared
+  // or kept.
   std::int64_t nextEvent = std::min(slots.nextCapture, kLookEvery);
 
   const auto repeated = [&](V a, V b, int k) {
@@ -475,7 +483,7 @@ std::int64_t CountPixels(const PixelJob& job) {
       }
       if (keep) slots.Keep(k, a[k], b[k], stepNumber);
     }
-    if (slots.busy == 0) return opened + slots.steps;
+    if (slots.busy == 0) return escapedSteps + slots.steps;
     if (capture) slots.FindNextCapture();
     nextEvent = std::min(slots.nextCapture, (step / kLookEvery + 1) * kLookEvery);
   }
