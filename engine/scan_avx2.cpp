@@ -11,6 +11,7 @@ namespace {
 struct Avx2 {
   using V = __m256d;
   static constexpr int kLanes = 4;
+  static constexpr int kRegisters = 16;
   static V Splat(double x) { return _mm256_set1_pd(x); }
   static V Load(const double* p) { return _mm256_load_pd(p); }
   static void Store(double* p, V x) { _mm256_store_pd(p, x); }

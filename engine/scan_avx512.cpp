@@ -12,6 +12,7 @@ namespace {
 struct Avx512 {
   using V = __m512d;
   static constexpr int kLanes = 8;
+  static constexpr int kRegisters = 32;
   static V Splat(double x) { return _mm512_set1_pd(x); }
   static V Load(const double* p) { return _mm512_load_pd(p); }
   static void Store(double* p, V x) { _mm512_store_pd(p, x); }

@@ -72,6 +72,13 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V g, typename T
   }
 }
 
+// v, through a register the compiler must assume was changed.
+template <class V>
+[[gnu::always_inline]] inline V Opaque(V v) {
+  asm("" : "+x"(v));
+  return v;
+}
+
 // The slot of the lowest lane of vector k in the mask.
 template <class T>
 int Slot(int k, int mask) {
@@ -419,6 +426,12 @@ std::int64_t CountPixels(const PixelJob& job) {
                   T::SameBits(b, T::Load(slots.ki + k * kLanes)));
   };
 
+  // Where 32 registers hold them, a * a - b * b is carried from the escape
+  // test to the next step. With 16, carrying it for every vector would spill
+  // it to memory, on the step's critical path; the step squares a and b
+  // again instead, from copies the compiler cannot see are the same values,
+  // so that it does not carry the squares itself.
+  constexpr bool kCarrySquares = T::kRegisters >= 32;
   V a[kVectors], b[kVectors], g[kVectors], pa[kVectors], pb[kVectors];
 #pragma GCC unroll 8
   for (int k = 0; k < kVectors; ++k) {
@@ -434,6 +447,11 @@ std::int64_t CountPixels(const PixelJob& job) {
         pa[k] = a[k];
         pb[k] = b[k];
       }
+      if constexpr (!kCarrySquares) {
+        const V ao = Opaque(a[k]);
+        const V bo = Opaque(b[k]);
+        g[k] = ao * ao - bo * bo;
+      }
       if constexpr (kMandelbrot) {
         Step<T, kLetter>(a[k], b[k], g[k], T::Load(slots.cr + k * kLanes), T::Load(slots.ci + k * kLanes));
       } else {
@@ -448,7 +466,7 @@ std::int64_t CountPixels(const PixelJob& job) {
     for (int k = 0; k < kVectors; ++k) {
       const V aa = a[k] * a[k];
       const V bb = b[k] * b[k];
-      g[k] = aa - bb;
+      if constexpr (kCarrySquares) g[k] = aa - bb;
       any = T::Or(any, T::Greater(bb + aa, bound));
       if constexpr (kEveryStep) any = T::Or(any, repeated(a[k], b[k], k));
     }

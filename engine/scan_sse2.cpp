@@ -10,6 +10,7 @@ namespace {
 struct Sse2 {
   using V = __m128d;
   static constexpr int kLanes = 2;
+  static constexpr int kRegisters = 16;
   static V Splat(double x) { return _mm_set1_pd(x); }
   static V Load(const double* p) { return _mm_load_pd(p); }
   static void Store(double* p, V x) { _mm_store_pd(p, x); }
