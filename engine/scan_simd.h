@@ -72,11 +72,21 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V g, typename T
   }
 }
 
-// v, through a register the compiler must assume was changed.
+// Where 32 registers hold them, a * a - b * b is carried from the escape
+// test to the next step. With 16, carrying it for every vector would spill it
+// to memory, on the step's critical path; the step squares a and b again
+// instead (SquareDifference).
+template <class T>
+consteval bool CarriesSquares() {
+  return T::kRegisters >= 32;
+}
+
+// a * a - b * b, from copies of a and b that the compiler cannot see are the
+// values it has squared already, so that it does not carry the squares itself.
 template <class V>
-[[gnu::always_inline]] inline V Opaque(V v) {
-  asm("" : "+x"(v));
-  return v;
+[[gnu::always_inline]] inline V SquareDifference(V a, V b) {
+  asm("" : "+x"(a), "+x"(b));
+  return a * a - b * b;
 }
 
 // The slot of the lowest lane of vector k in the mask.
@@ -325,10 +335,11 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
       anyLive = zero;
 #pragma GCC unroll 8
       for (int k = 0; k < kVectors; ++k) {
+        if constexpr (!CarriesSquares<T>()) g[k] = SquareDifference(a[k], b[k]);
         Step<T, kLetter>(a[k], b[k], g[k], p[k], q[k]);
         const V aa = a[k] * a[k];
         const V bb = b[k] * b[k];
-        g[k] = aa - bb;
+        if constexpr (CarriesSquares<T>()) g[k] = aa - bb;
         const V escaped = T::And(live[k], T::Greater(bb + aa, bound));
         escapedAt[k] = T::Blend(escapedAt[k], stepNumber, escaped);
         escapedIm[k] = T::Blend(escapedIm[k], b[k], escaped);
@@ -426,12 +437,6 @@ std::int64_t CountPixels(const PixelJob& job) {
                   T::SameBits(b, T::Load(slots.ki + k * kLanes)));
   };
 
-  // Where 32 registers hold them, a * a - b * b is carried from the escape
-  // test to the next step. With 16, carrying it for every vector would spill
-  // it to memory, on the step's critical path; the step squares a and b
-  // again instead, from copies the compiler cannot see are the same values,
-  // so that it does not carry the squares itself.
-  constexpr bool kCarrySquares = T::kRegisters >= 32;
   V a[kVectors], b[kVectors], g[kVectors], pa[kVectors], pb[kVectors];
 #pragma GCC unroll 8
   for (int k = 0; k < kVectors; ++k) {
@@ -447,11 +452,7 @@ std::int64_t CountPixels(const PixelJob& job) {
         pa[k] = a[k];
         pb[k] = b[k];
       }
-      if constexpr (!kCarrySquares) {
-        const V ao = Opaque(a[k]);
-        const V bo = Opaque(b[k]);
-        g[k] = ao * ao - bo * bo;
-      }
+      if constexpr (!CarriesSquares<T>()) g[k] = SquareDifference(a[k], b[k]);
       if constexpr (kMandelbrot) {
         Step<T, kLetter>(a[k], b[k], g[k], T::Load(slots.cr + k * kLanes), T::Load(slots.ci + k * kLanes));
       } else {
@@ -466,7 +467,7 @@ std::int64_t CountPixels(const PixelJob& job) {
     for (int k = 0; k < kVectors; ++k) {
       const V aa = a[k] * a[k];
       const V bb = b[k] * b[k];
-      if constexpr (kCarrySquares) g[k] = aa - bb;
+      if constexpr (CarriesSquares<T>()) g[k] = aa - bb;
       any = T::Or(any, T::Greater(bb + aa, bound));
       if constexpr (kEveryStep) any = T::Or(any, repeated(a[k], b[k], k));
     }
