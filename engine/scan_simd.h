@@ -77,9 +77,7 @@ inline void Step(typename T::V& a, typename T::V& b, typename T::V g, typename T
 // to memory, on the step's critical path; the step squares a and b again
 // instead (SquareDifference).
 template <class T>
-consteval bool CarriesSquares() {
-  return T::kRegisters >= 32;
-}
+inline constexpr bool kCarriesSquares = T::kRegisters >= 32;
 
 // a * a - b * b, from copies of a and b that the compiler cannot see are the
 // values it has squared already, so that it does not carry the squares itself.
@@ -269,7 +267,8 @@ struct Slots {
 };
 
 // Whether the formula's step calls sin, cos, exp or atan.
-consteval bool Transcendental(char letter) { return letter != 'c' && letter != 'e' && letter != 'f'; }
+template <char kLetter>
+inline constexpr bool kTranscendental = kLetter != 'c' && kLetter != 'e' && kLetter != 'f';
 
 // The opening: the first `steps` steps of kVectors * kLanes consecutive
 // pixels at a time, all lanes in step and none handed a new pixel. Most
@@ -335,17 +334,17 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
       anyLive = zero;
 #pragma GCC unroll 8
       for (int k = 0; k < kVectors; ++k) {
-        if constexpr (!CarriesSquares<T>()) g[k] = SquareDifference(a[k], b[k]);
+        if constexpr (!kCarriesSquares<T>) g[k] = SquareDifference(a[k], b[k]);
         Step<T, kLetter>(a[k], b[k], g[k], p[k], q[k]);
         const V aa = a[k] * a[k];
         const V bb = b[k] * b[k];
-        if constexpr (CarriesSquares<T>()) g[k] = aa - bb;
+        if constexpr (kCarriesSquares<T>) g[k] = aa - bb;
         const V escaped = T::And(live[k], T::Greater(bb + aa, bound));
         escapedAt[k] = T::Blend(escapedAt[k], stepNumber, escaped);
         escapedIm[k] = T::Blend(escapedIm[k], b[k], escaped);
         live[k] = T::AndNot(escaped, live[k]);
         anyLive = T::Or(anyLive, live[k]);
-        if constexpr (Transcendental(kLetter)) {
+        if constexpr (kTranscendental<kLetter>) {
           // Escaped lanes run on from 1 + 0i, where every sin, cos, exp and
           // atan of the step is of a small finite value: those functions are
           // slowest on huge values and on values that are not numbers.
@@ -405,7 +404,7 @@ template <class T, char kLetter, bool kMandelbrot, bool kPrevious, int kVectors>
 std::int64_t CountPixels(const PixelJob& job) {
   using V = typename T::V;
   constexpr int kLanes = T::kLanes;
-  constexpr bool kEveryStep = Transcendental(kLetter);
+  constexpr bool kEveryStep = kTranscendental<kLetter>;
   constexpr std::int64_t kCompareEvery = kEveryStep ? 1 : 8;
   constexpr std::int64_t kKeepEvery = kEveryStep ? 16 : 64;
   // Steps at which the lanes are looked at whatever the escape test says.
@@ -452,7 +451,7 @@ std::int64_t CountPixels(const PixelJob& job) {
         pa[k] = a[k];
         pb[k] = b[k];
       }
-      if constexpr (!CarriesSquares<T>()) g[k] = SquareDifference(a[k], b[k]);
+      if constexpr (!kCarriesSquares<T>) g[k] = SquareDifference(a[k], b[k]);
       if constexpr (kMandelbrot) {
         Step<T, kLetter>(a[k], b[k], g[k], T::Load(slots.cr + k * kLanes), T::Load(slots.ci + k * kLanes));
       } else {
@@ -467,7 +466,7 @@ std::int64_t CountPixels(const PixelJob& job) {
     for (int k = 0; k < kVectors; ++k) {
       const V aa = a[k] * a[k];
       const V bb = b[k] * b[k];
-      if constexpr (CarriesSquares<T>()) g[k] = aa - bb;
+      if constexpr (kCarriesSquares<T>) g[k] = aa - bb;
       any = T::Or(any, T::Greater(bb + aa, bound));
       if constexpr (kEveryStep) any = T::Or(any, repeated(a[k], b[k], k));
     }
