@@ -277,6 +277,10 @@ inline constexpr bool kTranscendental = kLetter != 'c' && kLetter != 'e' && kLet
 // its step and iterate and runs on with the others. The pixels still bounded
 // after `steps` steps are written to `survivors`, their number to
 // `survived`. Returns the steps taken by the pixels that escaped.
+// The opening keeps escape records beside each vector's iterate, and takes
+// at most this many vectors at once.
+inline constexpr int kMostOpeningVectors = 4;
+
 template <class T, char kLetter, bool kMandelbrot, int kVectors>
 [[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor<T>* survivors,
                                     std::int64_t& survived) {
@@ -417,8 +421,8 @@ std::int64_t CountPixels(const PixelJob& job) {
   std::int64_t survived = 0;
   const int opening =
       static_cast<int>(std::min<std::int64_t>(kOpening, static_cast<std::int64_t>(job.limit)));
-  const std::int64_t escapedSteps =
-      Open<T, kLetter, kMandelbrot, kVectors>(job, opening, room.data(), survived);
+  const std::int64_t escapedSteps = Open<T, kLetter, kMandelbrot, std::min(kVectors, kMostOpeningVectors)>(
+      job, opening, room.data(), survived);
   if (survived == 0) return escapedSteps;
 
   const V bound = T::Splat(job.bound);
