@@ -1,8 +1,9 @@
 // tesvo-bench: the time of the fast scan against the literal one, formula by
 // formula, and the share of the literal scan's iterations the fast one saves.
 // Usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N]
-//                    [--path avx512|avx2|sse2|reference] [--quick]
-// --quick scans a third of the pixels of each window.
+//                    [--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]
+// --quick scans a third of the pixels of each window; --only runs just the
+// cases whose name, with the limit after it, contains TEXT ("z^2 100").
 #include <omp.h>
 
 #include <algorithm>
@@ -39,6 +40,7 @@ struct Options {
   int threads = 0;
   ScanPath path = ScanPath::kFastest;
   bool quick = false;
+  std::string only;
 };
 
 struct Case {
@@ -118,6 +120,8 @@ int Run(const Options& options) {
   std::printf("%-16s %5s %8s %11s %9s %7s %7s %12s %5s\n", "case", "limit", "pixels", "literal ms", "fast ms",
               "ratio", "saved", "Giter/s/core", "same");
   for (const Case& c : Cases(options)) {
+    const std::string label = c.name + " " + std::to_string(static_cast<int>(c.record.iterationLimit));
+    if (label.find(options.only) == std::string::npos) continue;
     const ScanPlan plan = MakeScanPlan(c.record, true);
     LiteralResult literal;
     const double literalSeconds = Fastest(options.literalRepeat, [&] { literal = LiteralScan(c.record); });
@@ -187,10 +191,12 @@ int main(int argc, char** argv) {
                                       : tesvo::ScanPath::kReference;
     } else if (arg == "--quick") {
       options.quick = true;
+    } else if (arg == "--only" && i + 1 < argc) {
+      options.only = argv[++i];
     } else {
       std::fprintf(stderr,
                    "usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N] "
-                   "[--path avx512|avx2|sse2|reference] [--quick]\n");
+                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]\n");
       return 2;
     }
   }

@@ -142,9 +142,9 @@ std::int16_t CountPoint(const ScanPlan& plan, double x, double y) { return Itera
 
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous) {
+  if (escaped) return EscapedCount(method, n, z.im);
   switch (method) {
     case kConvergence: {
-      if (escaped) return 0;
       const double dre = previous.re - z.re;
       const double dim = previous.im - z.im;
       double m = (dre * dre + dim * dim) * convergenceFactor;
@@ -155,7 +155,7 @@ std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFac
     case kDecomposition:
       return z.im > 0 ? 0 : 100;
     default:
-      return escaped ? static_cast<std::int16_t>(n) : 0;
+      return 0;
   }
 }
 
@@ -241,9 +241,10 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
   // The kernels take the first step whatever the bound, which is right only
   // for a bound of 0 or more; below that every point escapes before its first
   // step, which costs nothing on the plain rule. They also assume a known
-  // formula and a limit of 0 or more, which is all CanGenerate lets through.
-  const bool kernelsApply =
-      SelectFormula(plan.formulaLetter) == plan.step && plan.limit >= 0 && !(0 > plan.bound);
+  // formula and a limit from 0 to the highest a record may hold, which is all
+  // CanGenerate lets through.
+  const bool kernelsApply = SelectFormula(plan.formulaLetter) == plan.step && plan.limit >= 0 &&
+                            plan.limit <= kMaxIterationLimit && !(0 > plan.bound);
   const ScanPath path = kernelsApply ? Resolve(settings.path) : ScanPath::kReference;
   // Unless told otherwise, small jobs stay on the calling thread: waking a
   // worker costs more than it saves on a few thousand pixels.

@@ -12,6 +12,7 @@ namespace {
 struct Avx512 {
   using V = __m512d;
   static constexpr int kLanes = 8;
+  static constexpr int kRegisters = 32;
   static V Splat(double x) { return _mm512_set1_pd(x); }
   static V Load(const double* p) { return _mm512_load_pd(p); }
   static void Store(double* p, V x) { _mm512_store_pd(p, x); }
@@ -21,11 +22,15 @@ struct Avx512 {
   }
   static V Or(V a, V b) { return _mm512_or_pd(a, b); }
   static V And(V a, V b) { return _mm512_and_pd(a, b); }
+  // a where the mask m is clear, 0 where it is set.
+  static V AndNot(V m, V a) { return _mm512_andnot_pd(m, a); }
   static V SameBits(V a, V b) {
     return _mm512_castsi512_pd(
         _mm512_movm_epi64(_mm512_cmpeq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b))));
   }
   static int Mask(V m) { return _mm512_movepi64_mask(_mm512_castpd_si512(m)); }
+  // b where the mask m is set, a elsewhere.
+  static V Blend(V a, V b, V m) { return _mm512_mask_blend_pd(static_cast<__mmask8>(Mask(m)), a, b); }
   // All lanes kept; the plain form trips GCC 12's uninitialised-value warning
   // in its own header.
   static V Sqrt(V x) { return _mm512_maskz_sqrt_pd(0xFF, x); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/formulas.h"
+#include "engine/image_record.h"
 
 namespace tesvo {
 
@@ -39,6 +40,15 @@ inline constexpr double kMandelbrotStart = 1e-19;
 // kept. The vector kernels replace kept iterates only every few steps, where
 // they look at all lanes at once.
 inline constexpr std::int64_t kFirstKeep = 16;
+
+// The count of an orbit that escaped after n steps, im being the imaginary
+// part of its last iterate. Static: each file built for a wider instruction
+// set keeps a copy of its own, which the linker never takes for another's.
+static constexpr std::int16_t EscapedCount(std::int32_t method, int n, double im) {
+  if (method == kDecomposition) return im > 0 ? 0 : 100;
+  if (method == kConvergence) return 0;
+  return static_cast<std::int16_t>(n);
+}
 
 // The count of a finished orbit: n steps taken, z the last iterate and
 // previous the one before it.

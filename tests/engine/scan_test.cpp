@@ -135,7 +135,9 @@ TEST(CountColumns, DeepZoomsAtHighLimits) {
 
 TEST(CountColumns, FractionalAndSmallLimits) {
   const Window w{-2.1, 1.3, 0.9, -1.4};
-  for (double limit : {0.0, 0.5, 2.5, 99.5}) {
+  // The vector paths take their first 8 or 16 steps in lockstep: limits on
+  // both sides of those.
+  for (double limit : {0.0, 0.5, 2.5, 8.0, 8.5, 16.0, 17.0, 99.5}) {
     ExpectSameCounts({"limit " + std::to_string(limit), 9, 8, limit, 1000, false, w});
   }
 }
@@ -192,6 +194,31 @@ std::int64_t LiteralSteps(ImageRecord r, const ScanPlan& plan) {
 std::string Describe(const ImageRecord& r) {
   return std::string("formula ") + r.formulaLetter + ", kind " + r.kind + ", method " +
          std::to_string(r.coloringMethod) + ", limit " + std::to_string(r.iterationLimit);
+}
+
+// Within three steps no orbit of these windows comes back to its start, so
+// every path takes exactly the literal scan's steps: an opening step counted
+// twice, or a survivor's lost, shows here. Above, no path takes more.
+TEST(CountColumns, StepsTakenAtLowLimits) {
+  for (int row = 0; row < kFormulaCount; ++row) {
+    for (char kind : {kMandelbrotKind, kJuliaKind}) {
+      for (double limit : {0.0, 2.5, 8.0, 9.0, 16.0, 17.0, 40.0}) {
+        const ImageRecord r = MakeRecord(row, kind, kEscapeTime, {"", 20, 17, limit, 1000, true, {}});
+        const ScanPlan plan = MakeScanPlan(r, kind == kMandelbrotKind);
+        const std::int64_t literal = LiteralSteps(r, plan);
+        for (ScanSettings s : EverySetting({1, 2})) {
+          std::int64_t steps = -1;
+          s.steps = &steps;
+          CountAll(plan, s);
+          if (limit < 3) {
+            EXPECT_EQ(steps, literal) << Describe(r) << ", " << Describe(s);
+          } else {
+            EXPECT_LE(steps, literal) << Describe(r) << ", " << Describe(s);
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(CycleTest, InteriorHeavyViewsAtTheHighestLimit) {
