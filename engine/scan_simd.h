@@ -270,6 +270,10 @@ struct Slots {
 template <char kLetter>
 inline constexpr bool kTranscendental = kLetter != 'c' && kLetter != 'e' && kLetter != 'f';
 
+// The opening keeps escape records beside each vector's iterate, and takes
+// at most this many vectors at once.
+inline constexpr int kMostOpeningVectors = 4;
+
 // The opening: the first `steps` steps of kVectors * kLanes consecutive
 // pixels at a time, all lanes in step and none handed a new pixel. Most
 // pixels of a wide view escape within a few steps; here they are counted
@@ -277,10 +281,6 @@ inline constexpr bool kTranscendental = kLetter != 'c' && kLetter != 'e' && kLet
 // its step and iterate and runs on with the others. The pixels still bounded
 // after `steps` steps are written to `survivors`, their number to
 // `survived`. Returns the steps taken by the pixels that escaped.
-// The opening keeps escape records beside each vector's iterate, and takes
-// at most this many vectors at once.
-inline constexpr int kMostOpeningVectors = 4;
-
 template <class T, char kLetter, bool kMandelbrot, int kVectors>
 [[gnu::noinline]] std::int64_t Open(const PixelJob& job, int steps, Survivor<T>* survivors,
                                     std::int64_t& survived) {
@@ -463,8 +463,7 @@ std::int64_t CountPixels(const PixelJob& job) {
       }
     }
     ++step;
-    // The escape test of the next step, s = Im(z)^2 + Re(z)^2 > bound, on
-    // squares that the next step reuses.
+    // The escape test of the next step, s = Im(z)^2 + Re(z)^2 > bound.
     V any = T::Splat(0.0);
 #pragma GCC unroll 8
     for (int k = 0; k < kVectors; ++k) {
