@@ -33,18 +33,21 @@ void SaveImageAs(Window& window) {
     window.ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
     return;
   }
-  const std::optional<std::string> name = window.AskSaveName();
-  if (!name) return;
-  if (*name == kAuthorTrigger) {
+  const ImageRecord& image = state.currentImage;
+  const std::optional<SaveChoice> choice =
+      window.AskSaveChoice(static_cast<int>(image.Width()), static_cast<int>(image.Height()));
+  if (!choice) return;
+  const std::string& name = choice->name;
+  if (name == kAuthorTrigger) {
     window.ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
                        kProgramName);
     return;
   }
-  if (name->empty()) {
+  if (name.empty()) {
     window.ShowMessage("Hay que teclear un nombre de fichero \n(sin extensión)", kProgramName);
     return;
   }
-  SaveImage(*name, window);
+  SaveImage(name, window, {choice->scale, choice->antialias});
 }
 
 void DeleteReadImage(Window& window) {
@@ -70,7 +73,7 @@ void DeleteReadImage(Window& window) {
   if (ownPicture) RemoveIfPresent(PictureFileName(name));
 }
 
-void SaveImage(const std::string& name, Window& window) {
+void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
@@ -95,8 +98,24 @@ void SaveImage(const std::string& name, Window& window) {
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success.
-  WritePictureFile(name, image, state.countBuffer);
-  window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
+  const std::string saved = "El fichero " + name + " ha sido grabado";
+  if (size == PictureSize{} || !CanRenderPicture(image, size)) {
+    WritePictureFile(name, image, state.countBuffer);
+    window.ShowMessage(saved, kProgramName);
+    return;
+  }
+  // The work runs beside the window's event loop: it takes its own copies.
+  const ImageRecord record = image;
+  const Palette palette = state.palette;
+  const std::string file = PictureFileName(name);
+  const std::string text = "Grabando el dibujo " + file + ", de " +
+                           std::to_string(PictureWidth(record, size)) + " x " +
+                           std::to_string(PictureHeight(record, size)) + " píxeles...";
+  const bool written = window.RunCancellable(text, [&](const ProgressReport& report) {
+    return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report});
+  });
+  window.ShowMessage(written ? saved : saved + ", sin el dibujo " + file + ", que se ha cancelado.",
+                     kProgramName);
 }
 
 void RotateLastImages(Window&) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/scaled_picture.h"
 #include "engine/window.h"
 
 namespace tesvo {
@@ -11,9 +12,10 @@ namespace tesvo {
 inline constexpr const char* kLastName = "ultimo";
 inline constexpr const char* kSecondLastName = "penultimo";
 
-// "Grabar imagen": asks for a name and saves the current image under it. An
-// empty name is refused with a message; the author's trigger shows his note.
-// Before there is an image that reading would take back, it only says so.
+// "Grabar imagen": asks for a name and a picture size and saves the current
+// image under it. An empty name is refused with a message; the author's
+// trigger shows his note. Before there is an image that reading would take
+// back, it only says so.
 void SaveImageAs(Window& window);
 
 // "<- Borrar": after confirmation, deletes the pair and the picture of the
@@ -23,11 +25,13 @@ void SaveImageAs(Window& window);
 void DeleteReadImage(Window& window);
 
 // Writes currentImage and its counts as the pair `name`, then its picture
-// name + ".png", unless name + ".dat" or name + ".png" exists. A quiet save
-// (state.quietSave: the reserved pairs) writes no picture, adds no list entry
-// and shows no message; the flag is spent by this call whatever its outcome.
-// Throws FileError.
-void SaveImage(const std::string& name, Window& window);
+// name + ".png", unless name + ".dat" or name + ".png" exists. The picture is
+// the one shown, taken from the counts, or at a larger size computed again
+// under the window's progress, where cancelling leaves the pair saved and no
+// picture. A quiet save (state.quietSave: the reserved pairs) writes no
+// picture, adds no list entry and shows no message; the flag is spent by
+// this call whatever its outcome. Throws FileError.
+void SaveImage(const std::string& name, Window& window, PictureSize size = {});
 
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo",
 // without losing either image when interrupted at any point. Files of the

@@ -1,5 +1,11 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFont>
+#include <iostream>
+#include <string_view>
+
+#include "library/render_command.h"
 
 #include "ui/program_font.h"
 #include "ui/program_icon.h"
@@ -7,6 +13,10 @@
 #include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
+  // "tesvo render IN.dat OUT.png ...": before any window exists, so that it
+  // runs where there is no display.
+  if (argc > 1 && std::string_view(argv[1]) == "render")
+    return tesvo::RenderCommand({argv + 2, argv + argc}, std::cerr, ::isatty(STDERR_FILENO) == 1);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tesvo"));
   QApplication::setApplicationVersion(QStringLiteral(TESVO_VERSION));

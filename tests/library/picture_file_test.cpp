@@ -4,9 +4,7 @@
 #include "library/picture_file.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,54 +15,16 @@
 #include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
+#include "tests/library/decoded_png.h"
 
 namespace tesvo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Decode;
+using testing::DecodedPng;
 using testing::FileBytes;
 using testing::WriteFileBytes;
-
-struct DecodedPng {
-  bool ok = false;
-  int width = 0;
-  int height = 0;
-  std::vector<Colour> pixels;  // row by row, as 0x00BBGGRR
-  std::string record;          // the text under kRecordKeyword
-};
-
-// libpng's own reading: checks the signature, every chunk's CRC and the
-// compressed data.
-DecodedPng Decode(const std::string& file) {
-  DecodedPng decoded;
-  FILE* in = std::fopen(file.c_str(), "rb");
-  if (in == nullptr) return decoded;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, in);
-    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
-      decoded.width = static_cast<int>(png_get_image_width(png, info));
-      decoded.height = static_cast<int>(png_get_image_height(png, info));
-      png_bytepp rows = png_get_rows(png, info);
-      for (int y = 0; y < decoded.height; ++y)
-        for (int x = 0; x < decoded.width; ++x) {
-          const png_bytep p = rows[y] + 3 * x;
-          decoded.pixels.push_back(p[0] | p[1] << 8 | p[2] << 16);
-        }
-      png_textp texts = nullptr;
-      const int count = png_get_text(png, info, &texts, nullptr);
-      for (int i = 0; i < count; ++i)
-        if (std::string(texts[i].key) == kRecordKeyword)
-          decoded.record.assign(texts[i].text, texts[i].text_length);
-      decoded.ok = true;
-    }
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(in);
-  return decoded;
-}
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
   std::string text;

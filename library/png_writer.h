@@ -1,0 +1,46 @@
+// A PNG file written row by row: 8-bit RGB, each row filtered and deflated as
+// it comes, so that a picture of any size needs memory for one row only. The
+// bytes go to a sink in pieces of at most a few tens of kilobytes.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tesvo {
+
+class PngWriter {
+ public:
+  using Sink = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
+
+  // Writes the signature, the header and the text chunk keyword = text, which
+  // thus lies right after the header.
+  PngWriter(int width, int height, const std::string& keyword, const std::string& text, Sink sink);
+  PngWriter(const PngWriter&) = delete;
+  PngWriter& operator=(const PngWriter&) = delete;
+  ~PngWriter();
+
+  // The next row from the top: width pixels, 3 bytes each (red, green, blue).
+  void Row(const std::uint8_t* rgb);
+  // After the last row: the rest of the compressed data and the end chunk.
+  void Finish();
+
+ private:
+  void Deflate(const std::uint8_t* data, std::size_t size, int flush);
+  void Chunk(const char* type, const std::uint8_t* data, std::size_t size);
+
+  int width_;
+  Sink sink_;
+  z_stream stream_{};
+  std::vector<std::uint8_t> filtered_;  // the filter byte and the filtered row
+  std::vector<std::uint8_t> compressed_;
+};
+
+// A tEXt chunk, whole: length, type, keyword, a zero byte, the text, CRC.
+std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::string& text);
+
+}  // namespace tesvo
