@@ -43,9 +43,11 @@ std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::strin
 }
 
 PngWriter::PngWriter(int width, int height, const std::string& keyword, const std::string& text, Sink sink)
-    : width_(width), sink_(std::move(sink)), filtered_(1 + 3 * static_cast<std::size_t>(width)) {
+    : width_(width),
+      sink_(std::move(sink)),
+      filtered_(1 + 3 * static_cast<std::size_t>(width)),
+      compressed_(kChunkData) {
   if (deflateInit2(&stream_, kLevel, Z_DEFLATED, 15, 8, kStrategy) != Z_OK) throw std::bad_alloc();
-  compressed_.reserve(kChunkData);
   sink_(kSignature, sizeof kSignature);
   std::vector<std::uint8_t> header;
   AppendBigEndian(header, static_cast<std::uint32_t>(width));
@@ -69,8 +71,8 @@ void PngWriter::Row(const std::uint8_t* rgb) {
 
 void PngWriter::Finish() {
   Deflate(nullptr, 0, Z_FINISH);
-  if (!compressed_.empty()) Chunk("IDAT", compressed_.data(), compressed_.size());
-  compressed_.clear();
+  if (used_ > 0) Chunk("IDAT", compressed_.data(), used_);
+  used_ = 0;
   Chunk("IEND", nullptr, 0);
 }
 
@@ -78,15 +80,13 @@ void PngWriter::Deflate(const std::uint8_t* data, std::size_t size, int flush) {
   stream_.next_in = const_cast<Bytef*>(data);
   stream_.avail_in = static_cast<uInt>(size);
   for (;;) {
-    const std::size_t used = compressed_.size();
-    compressed_.resize(kChunkData);
-    stream_.next_out = compressed_.data() + used;
-    stream_.avail_out = static_cast<uInt>(kChunkData - used);
+    stream_.next_out = compressed_.data() + used_;
+    stream_.avail_out = static_cast<uInt>(compressed_.size() - used_);
     const int result = deflate(&stream_, flush);
-    compressed_.resize(kChunkData - stream_.avail_out);
-    if (compressed_.size() == kChunkData) {
-      Chunk("IDAT", compressed_.data(), compressed_.size());
-      compressed_.clear();
+    used_ = compressed_.size() - stream_.avail_out;
+    if (used_ == compressed_.size()) {
+      Chunk("IDAT", compressed_.data(), used_);
+      used_ = 0;
     }
     if (flush == Z_FINISH ? result == Z_STREAM_END : stream_.avail_in == 0 && stream_.avail_out != 0) break;
     if (result == Z_STREAM_ERROR) throw std::logic_error("deflate");

@@ -36,8 +36,9 @@ class PngWriter {
   int width_;
   Sink sink_;
   z_stream stream_{};
-  std::vector<std::uint8_t> filtered_;  // the filter byte and the filtered row
-  std::vector<std::uint8_t> compressed_;
+  std::vector<std::uint8_t> filtered_;    // the filter byte and the filtered row
+  std::vector<std::uint8_t> compressed_;  // the next data chunk, used_ bytes of it so far
+  std::size_t used_ = 0;
 };
 
 // A tEXt chunk, whole: length, type, keyword, a zero byte, the text, CRC.

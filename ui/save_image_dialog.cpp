@@ -36,13 +36,13 @@ SaveImageDialog::SaveImageDialog(QWidget* parent, int width, int height)
   m_nameEdit->setGeometry(DialogRect(69, 22, 79, 14));
 
   AddText(this, "sizeLabel", QStringLiteral("Tamaño del dibujo:"), DialogRect(10, 46, 64, 8));
-  m_sizeCombo = AddCombo(this, "sizeCombo", DialogRect(76, 44, 50, 13));
+  m_sizeCombo = AddCombo(this, "sizeCombo", DialogRect(76, 44, 56, 13));
   m_sizeCombo->addItem(QStringLiteral("como se ve"));
   for (int scale : kScales)
     if (scale > 1) m_sizeCombo->addItem(QStringLiteral("x%1").arg(scale));
-  m_pixelsLabel = AddText(this, "pixelsLabel", QString(), DialogRect(131, 46, 84, 8));
+  m_pixelsLabel = AddText(this, "pixelsLabel", QString(), DialogRect(136, 46, 80, 8));
   AddText(this, "antialiasLabel", QStringLiteral("Suavizado:"), DialogRect(10, 63, 64, 8));
-  m_antialiasCombo = AddCombo(this, "antialiasCombo", DialogRect(76, 61, 50, 13));
+  m_antialiasCombo = AddCombo(this, "antialiasCombo", DialogRect(76, 61, 74, 13));
   m_antialiasCombo->addItem(QStringLiteral("ninguno"));
   for (int samples = 2; samples <= 4; ++samples)
     m_antialiasCombo->addItem(QStringLiteral("%1 x %1 muestras").arg(samples));
