@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/program_state.h"
+#include "engine/reference_picture.h"
 #include "library/file_error.h"
 #include "library/saving.h"
 #include "tests/fake_window.h"
@@ -103,6 +104,32 @@ TEST_F(PictureFile, ExistingPictureRefusesTheName) {
             "tendrás que borrarlo previamente");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.png"});
   EXPECT_EQ(FileBytes("foto.png"), std::vector<std::uint8_t>({1, 2, 3}));
+}
+
+// A larger picture is computed again from the record under the window's
+// progress, through the Palette shown; cancelling it leaves the pair saved
+// and listed, and neither a picture nor a temporary file.
+TEST_F(PictureFile, LargerPictureIsComputedAgainAndCancellingLeavesThePair) {
+  SaveImage("grande", window, {3, 2});
+  const DecodedPng png = Decode("grande.png");
+  ASSERT_TRUE(png.ok);
+  EXPECT_EQ(png.width, 3 * kWidth);
+  EXPECT_EQ(png.height, 3 * kHeight);
+  EXPECT_TRUE(testing::RgbBytes(png) == testing::ReferencePicture(state.currentImage, state.palette, 3, 2));
+  EXPECT_EQ(png.record, Hex(FileBytes("grande.dat")));
+  EXPECT_EQ(window.progressTexts,
+            std::vector<std::string>{"Grabando el dibujo grande.png, de 21 x 15 píxeles..."});
+  ASSERT_FALSE(window.reports.empty());
+  EXPECT_EQ(window.reports.back(), 1.0);
+  EXPECT_EQ(window.messages.back().text, "El fichero grande ha sido grabado");
+
+  window.cancelAt = 0;
+  SaveImage("cancelada", window, {2, 1});
+  EXPECT_EQ(window.messages.back().text,
+            "El fichero cancelada ha sido grabado, sin el dibujo cancelada.png, que se ha cancelado.");
+  EXPECT_EQ(window.readList, std::vector<std::string>({"cancelada", "grande"}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>(
+                               {"cancelada.dat", "cancelada.pix", "grande.dat", "grande.pix", "grande.png"}));
 }
 
 }  // namespace
