@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <csignal>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iomanip>
 #include <optional>
 
 #include "colour/palette.h"
@@ -161,20 +163,15 @@ class ProgressBar {
     shown_ = percent;
     drawn_ = now;
     constexpr int kWidth = 30;
-    const int filled = static_cast<int>(done * kWidth);
+    const int filled = std::clamp(static_cast<int>(done * kWidth), 0, kWidth);
     const double elapsed = std::chrono::duration<double>(now - start_).count();
-    std::string line = "\r" +
-                       std::string(percent < 10    ? 2
-                                   : percent < 100 ? 1
-                                                   : 0,
-                                   ' ') +
-                       std::to_string(percent) + "% [" + std::string(filled, '#') +
-                       std::string(kWidth - filled, '.') + "]";
+    out_ << '\r' << std::setw(3) << percent << "% [" << std::string(filled, '#')
+         << std::string(kWidth - filled, '.') << ']';
     if (done >= 1)
-      line += " " + Duration(elapsed) + " en total   \n";
+      out_ << ' ' << Duration(elapsed) << " en total   \n";
     else if (done > 0 && elapsed > 1)
-      line += " quedan " + Duration(elapsed * (1 - done) / done) + "   ";
-    out_ << line << std::flush;
+      out_ << " quedan " << Duration(elapsed * (1 - done) / done) << "   ";
+    out_ << std::flush;
   }
   // Ends the bar's line before a message.
   void Break() {
