@@ -48,14 +48,21 @@ PngWriter::PngWriter(int width, int height, const std::string& keyword, const st
       filtered_(1 + 3 * static_cast<std::size_t>(width)),
       compressed_(kChunkData) {
   if (deflateInit2(&stream_, kLevel, Z_DEFLATED, 15, 8, kStrategy) != Z_OK) throw std::bad_alloc();
-  sink_(kSignature, sizeof kSignature);
-  std::vector<std::uint8_t> header;
-  AppendBigEndian(header, static_cast<std::uint32_t>(width));
-  AppendBigEndian(header, static_cast<std::uint32_t>(height));
-  header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filters, no interlace
-  Chunk("IHDR", header.data(), header.size());
-  const std::vector<std::uint8_t> textChunk = TextChunk(keyword, text);
-  sink_(textChunk.data(), textChunk.size());
+  // A sink that fails (a full disk) ends the constructor: the stream is
+  // released here, as no destructor will run.
+  try {
+    sink_(kSignature, sizeof kSignature);
+    std::vector<std::uint8_t> header;
+    AppendBigEndian(header, static_cast<std::uint32_t>(width));
+    AppendBigEndian(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, filters, no interlace
+    Chunk("IHDR", header.data(), header.size());
+    const std::vector<std::uint8_t> textChunk = TextChunk(keyword, text);
+    sink_(textChunk.data(), textChunk.size());
+  } catch (...) {
+    deflateEnd(&stream_);
+    throw;
+  }
 }
 
 PngWriter::~PngWriter() { deflateEnd(&stream_); }
