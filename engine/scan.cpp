@@ -193,9 +193,9 @@ std::int64_t CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
   return steps;
 }
 
-// Pixels per block of columns: big enough that the lanes stay busy and the
-// hand-out costs nothing, small enough that a block left to the last thread,
-// or counted twice for a late helper, is short.
+// Columns per block, for blocks of about as many pixels as keep the lanes busy
+// and make the hand-out cost nothing, and few enough that a block left to the
+// last thread, or counted twice for a late helper, is short.
 int BlockColumns(std::int64_t pixels, int rows, int threads) {
   const std::int64_t target = std::clamp<std::int64_t>(pixels / (8 * threads), 64, 2048);
   return static_cast<int>(std::max<std::int64_t>(1, (target + rows / 2) / rows));
