@@ -246,6 +246,11 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(state.currentMethod, kDecomposition) << name;
     EXPECT_EQ(window_.selectedMode, kDecomposition) << name;
     EXPECT_FALSE(fs::exists(name + ".pix")) << name;
+    if (name == "vista_previa") {
+      EXPECT_EQ(window_.messages[0].text,
+                "El fichero vista_previa.dat es una vista previa de un conjunto de Julia, que no se puede "
+                "leer.\nNo se ha leído.");
+    }
   }
 }
 
