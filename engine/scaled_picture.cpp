@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 namespace tesvo {
@@ -111,7 +112,17 @@ bool RenderPicture(const ImageRecord& record, const Palette& palette, PictureSiz
     const int rows = std::min(bandRows, height - first);
     plan.ys.assign(ys.begin() + std::ptrdiff_t{first} * antialias,
                    ys.begin() + std::ptrdiff_t{first + rows} * antialias);
-    CountColumnsWhile(plan, 0, columns, counting.data(), settings.scan, deliver);
+    // The columns come back on the calling thread, which takes the band
+    // before into rows at the first of them while the other threads count on.
+    bool delivered = false;
+    const std::size_t perColumn = static_cast<std::size_t>(plan.Rows());
+    CountColumnsInOrder(plan, 0, columns, settings.scan,
+                        [&](int from, int count, const std::int16_t* counts) {
+                          std::copy(counts, counts + count * perColumn,
+                                    counting.begin() + static_cast<std::ptrdiff_t>(from * perColumn));
+                          if (!std::exchange(delivered, true)) deliver();
+                        });
+    if (!delivered) deliver();
     if (failure) std::rethrow_exception(failure);
     std::swap(counting, delivering);
     pending = rows;

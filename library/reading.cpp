@@ -55,6 +55,15 @@ std::optional<std::string> RecordProblem(const ImageRecord& r) {
 
 void ReadImage(const std::string& name, Window& window) {
   ImageRecord record = ReadParameterFile(name);
+  // The small picture's image is never saved by the program, and the big
+  // picture has no place for it.
+  if (record.kind == kPreviewKind) {
+    window.ShowMessage(
+        "El fichero " + ParameterFileName(name) +
+            " es una vista previa de un conjunto de Julia, que no se puede leer.\nNo se ha leído.",
+        kProgramName);
+    return;
+  }
   if (const std::optional<std::string> problem = RecordProblem(record)) {
     window.ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " + *problem +
                            ".\nNo se ha leído.",

@@ -77,14 +77,9 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
-  // A picture of that name, left over or the user's own, is never replaced
-  // by a save either; the reserved pairs have no picture.
-  const std::string taken = ParameterFileExists(name)           ? ParameterFileName(name)
-                            : !quiet && PictureFileExists(name) ? PictureFileName(name)
-                                                                : std::string();
-  if (!taken.empty()) {
+  if (ParameterFileExists(name)) {
     window.ShowMessage(
-        "El fichero " + taken +
+        "El fichero " + ParameterFileName(name) +
             " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
         kProgramName);
     return;
@@ -97,8 +92,17 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // the image the user read.
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
   // The pair is saved and listed whatever becomes of the picture; a failed
-  // picture is reported instead of the success.
-  const std::string saved = "El fichero " + name + " ha sido grabado";
+  // picture is reported instead of the success. A file already under the
+  // picture's name is never replaced: in a pictures folder it is likely the
+  // user's own.
+  std::string saved = "El fichero " + name + " ha sido grabado";
+  if (PictureFileExists(name)) {
+    if (!IsPictureOfParameterFile(name))
+      saved += "\nYa había un fichero " + PictureFileName(name) +
+               ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";
+    window.ShowMessage(saved, kProgramName);
+    return;
+  }
   if (size == PictureSize{} || !CanRenderPicture(image, size)) {
     WritePictureFile(name, image, state.countBuffer);
     window.ShowMessage(saved, kProgramName);
