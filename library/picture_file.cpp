@@ -54,6 +54,10 @@ std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) 
 // The PNG signature and the header chunk, 33 bytes, precede the record chunk.
 constexpr std::size_t kRecordChunkOffset = 33;
 
+// The largest picture that ownership is judged of: a full image is about
+// half a megabyte.
+constexpr std::size_t kLargestPicture = std::size_t{16} << 20;
+
 }  // namespace
 
 std::string PictureFileName(const std::string& base) { return base + ".png"; }
@@ -91,23 +95,36 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
   return png;
 }
 
-void WritePictureFile(const std::string& base, const ImageRecord& record, const CountBuffer& counts) {
+std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
+                                           const CountBuffer& counts) {
   const std::vector<Colour> colours = ComposeCounts(counts, record);
-  if (colours.empty()) return;
+  if (colours.empty()) return std::nullopt;
   const std::string file = PictureFileName(base);
   const std::vector<std::uint8_t> png = EncodePicture(colours, record.Width(), record.Height(), record);
   if (png.empty()) throw FileError(FileStep::kWrite, file, ENOMEM);
-  WriteFileAtomically(file, png);
+  return StagedFile(file, ".png", png);
 }
 
 bool IsPictureOfParameterFile(const std::string& base) {
-  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize + 1);
+  // The record as reading takes it: whatever follows its 200 bytes is not
+  // part of the image.
+  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize);
   if (record.size() != kRecordSize) return false;
-  const std::vector<std::uint8_t> chunk = TextChunk(kRecordKeyword, Hexadecimal(record));
-  const std::vector<std::uint8_t> start =
-      FirstBytes(PictureFileName(base), kRecordChunkOffset + chunk.size());
-  return start.size() == kRecordChunkOffset + chunk.size() && png_sig_cmp(start.data(), 0, 8) == 0 &&
-         std::equal(chunk.begin(), chunk.end(), start.begin() + kRecordChunkOffset);
+  const std::vector<std::uint8_t> wanted = TextChunk(kRecordKeyword, Hexadecimal(record));
+  // A picture Tesvo wrote is well under a megabyte; a program that keeps
+  // text chunks may have moved the record's elsewhere among the chunks.
+  const std::vector<std::uint8_t> png = FirstBytes(PictureFileName(base), kLargestPicture + 1);
+  if (png.size() > kLargestPicture || png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return false;
+  for (std::size_t at = 8; png.size() - at >= 12;) {
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+    if (length > png.size() - at - 12) return false;
+    const std::size_t size = 12 + static_cast<std::size_t>(length);
+    if (size == wanted.size() && std::equal(wanted.begin(), wanted.end(), png.begin() + at)) return true;
+    if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IEND")) return false;
+    at += size;
+  }
+  return false;
 }
 
 }  // namespace tesvo

@@ -1,11 +1,14 @@
 #include "library/saving.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "engine/program_state.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/image_list.h"
 #include "library/picture_file.h"
@@ -59,43 +62,92 @@ void DeleteReadImage(Window& window) {
     window.ShowMessage("Pues haces bien en no borrarla", kProgramName);
     return;
   }
-  // A picture of that name goes only when a save wrote it of this image: a
-  // user's own picture or another program's file stays.
-  const bool ownPicture = IsPictureOfParameterFile(name);
-  // The entry goes once the parameter file is gone, since only that file
-  // makes a name readable; a failed removal leaves both in place.
-  RemoveIfPresent(ParameterFileName(name));
+  {
+    const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
+    // A picture of that name goes only when a save wrote it of this image: a
+    // user's own picture or another program's file stays. The picture goes
+    // first and the parameter file last, since only that file makes a name
+    // readable and listed: an interruption leaves a pair that can be read
+    // and deleted again, never a picture alone that would keep the name.
+    if (IsPictureOfParameterFile(name)) RemoveIfPresent(PictureFileName(name));
+    RemoveIfPresent(PixelFileName(name));
+    RemoveIfPresent(ParameterFileName(name));
+  }
   window.ReadListRemove(state.readIndex);
-  RemoveIfPresent(PixelFileName(name));
-  if (ownPicture) RemoveIfPresent(PictureFileName(name));
+  SyncFolderOf(ParameterFileName(name));
 }
+
+namespace {
+
+void RefuseTakenName(const std::string& file, Window& window) {
+  window.ShowMessage(
+      "El fichero " + file +
+          " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
+      kProgramName);
+}
+
+}  // namespace
 
 void SaveImage(const std::string& name, Window& window) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
   // A picture of that name, left over or the user's own, is never replaced
-  // by a save either; the reserved pairs have no picture.
-  const std::string taken = ParameterFileExists(name)           ? ParameterFileName(name)
-                            : !quiet && PictureFileExists(name) ? PictureFileName(name)
-                                                                : std::string();
-  if (!taken.empty()) {
-    window.ShowMessage(
-        "El fichero " + taken +
-            " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
-        kProgramName);
+  // by a save either; the reserved pairs have no picture. A quiet save finds
+  // its name taken only when another process wrote that reserved pair first.
+  const auto taken = [&] {
+    return ParameterFileExists(name)           ? ParameterFileName(name)
+           : !quiet && PictureFileExists(name) ? PictureFileName(name)
+                                               : std::string();
+  };
+  // Looked at first without the lock, so that a taken name costs no writing.
+  if (const std::string file = taken(); !file.empty()) {
+    if (!quiet) RefuseTakenName(file, window);
     return;
   }
   const ImageRecord& image = state.currentImage;
-  WritePair(name, image, state.countBuffer.data(), StoredCountCount(image));
+  StagedFile pixels = StagePixelFile(name, state.countBuffer.data(), StoredCountCount(image));
+  StagedFile parameters = StageParameterFile(name, image);
+  // The pair is saved and listed whatever becomes of the picture; a failed
+  // picture is reported instead of the success.
+  std::optional<FileError> pictureError;
+  std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
+    if (quiet) return std::nullopt;
+    try {
+      return StagePictureFile(name, image, state.countBuffer);
+    } catch (const FileError& error) {
+      pictureError = error;
+      return std::nullopt;
+    }
+  }();
+  std::string takenFile;
+  {
+    // Another process may have taken the name since the first look: the
+    // second look, and the parameter file's step that never replaces a file,
+    // decide which of the two saves it.
+    const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
+    takenFile = taken();
+    if (takenFile.empty() && !CommitNewPair(name, parameters, pixels)) takenFile = ParameterFileName(name);
+    if (takenFile.empty() && picture) {
+      try {
+        if (!picture->CommitIfFree())
+          pictureError = FileError(FileStep::kWrite, PictureFileName(name), EEXIST);
+      } catch (const FileError& error) {
+        pictureError = error;
+      }
+    }
+  }
+  if (!takenFile.empty()) {
+    if (!quiet) RefuseTakenName(takenFile, window);
+    return;
+  }
+  SyncFolderOf(ParameterFileName(name));
   if (quiet) return;
   // An entry sorted in at or before the one read last moves it down a place:
   // readIndex follows it, so Borrar and the reading buttons still start from
   // the image the user read.
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
-  // The pair is saved and listed whatever becomes of the picture; a failed
-  // picture is reported instead of the success.
-  WritePictureFile(name, image, state.countBuffer);
+  if (pictureError) throw *pictureError;
   window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
 }
 
@@ -110,13 +162,18 @@ void RotateLastImages(Window&) {
   const std::string secondLast = kSecondLastName;
   const ImageRecord& image = state.currentImage;
   StagedFile pixels = StagePixelFile(last, state.countBuffer.data(), StoredCountCount(image));
-  RemoveIfPresent(PixelFileName(secondLast));
-  if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
-    ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
-  StagedFile parameters = StageParameterFile(last, image);
-  RemoveIfPresent(PixelFileName(last));
-  parameters.Commit();
-  pixels.Commit();
+  {
+    // Another process's rotation, save or deletion of these names runs
+    // wholly before or after this one.
+    const FolderLock lock(ParameterFileName(last), FolderLock::Mode::kExclusive);
+    RemoveIfPresent(PixelFileName(secondLast));
+    if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
+      ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
+    StagedFile parameters = StageParameterFile(last, image);
+    RemoveIfPresent(PixelFileName(last));
+    parameters.Commit();
+    pixels.Commit();
+  }
   SyncFolderOf(ParameterFileName(last));
 }
 

@@ -290,9 +290,9 @@ TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
   const std::string temporary = TemporaryOf("foto.pix", ".pix");
   ASSERT_EQ(::mkfifo(temporary.c_str(), 0644), 0);
   const std::int16_t count = 7;
-  WritePixelFile("foto", &count, 1);
+  EXPECT_TRUE(WritePair("foto", BuiltInPresets()[2][0], &count, 1));
   EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
   ::alarm(0);
 }
 
