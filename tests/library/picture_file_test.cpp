@@ -147,3 +147,56 @@ TEST_F(PictureFile, ExistingPictureRefusesTheName) {
 
 }  // namespace
 }  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Tesvo's picture is told by its record chunk, found wherever it stands and
+// compared whole with the record the parameter file holds.
+TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
+  SaveImage("foto", window);
+  const Bytes png = FileBytes("foto.png");
+  const Bytes dat = FileBytes("foto.dat");
+  constexpr std::size_t kAt = 33;
+  constexpr std::size_t kChunk = 12 + 10 + 400;
+  const Bytes chunk(png.begin() + kAt, png.begin() + kAt + kChunk);
+  Bytes without = png;
+  without.erase(without.begin() + kAt, without.begin() + kAt + kChunk);
+
+  struct Case {
+    const char* what;
+    Bytes png;
+    Bytes dat;
+    bool own;
+  };
+  Bytes moved = without;
+  moved.insert(moved.end() - 12, chunk.begin(), chunk.end());  // before IEND
+  Bytes digit = png;
+  digit[kAt + 8 + 10 + 5] ^= 1;  // one hexadecimal digit of the record
+  Bytes longer = dat;
+  longer.push_back(0);
+  Bytes otherRecord = dat;
+  otherRecord[0] ^= 1;
+  Bytes shortened(png.begin(), png.begin() + kAt + kChunk - 1);
+  const Case cases[] = {
+      {"as written", png, dat, true},
+      {"chunk after the image data", moved, dat, true},
+      {"parameter file with bytes after the record", png, longer, true},
+      {"no record chunk", without, dat, false},
+      {"one digit changed", digit, dat, false},
+      {"record of another image", png, otherRecord, false},
+      {"cut inside the chunk", shortened, dat, false},
+      {"parameter file too short", png, Bytes(dat.begin(), dat.end() - 1), false},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    WriteFileBytes("foto.png", t.png);
+    WriteFileBytes("foto.dat", t.dat);
+    EXPECT_EQ(IsPictureOfParameterFile("foto"), t.own);
+  }
+}
+
+}  // namespace
+}  // namespace tesvo

@@ -5,12 +5,14 @@
 // First they run to the end: every name is saved by exactly one of them,
 // which alone is told so while the other is told that the name exists; the
 // pair and the picture under it are all of the winner's image; no other
-// message appears. Then both are killed at random moments, again and again:
+// message appears. Then both rotate small images in quick succession while
+// a third process reads "ultimo" and "penultimo": every read shows one image
+// whole. Then both are killed at random moments, again and again:
 // after every round each pair in the folder, "ultimo" and "penultimo"
 // included, is a whole parameter file with a pixel file and a picture of
 // that same image or none, and no name was reported saved by both.
 //
-// Usage: tesvo_two_processes_test [names] [kill rounds] [seed]
+// Usage: tesvo_two_processes_test [names] [rotations] [kill rounds] [seed]
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +34,7 @@
 #include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
+#include "library/reading.h"
 #include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
@@ -44,29 +47,38 @@ namespace fs = std::filesystem;
 // Image i of process p (1 or 2) is number p * kProcessStep + i: the record
 // carries it as its Julia parameter, every count is derived from it.
 constexpr std::int32_t kProcessStep = 1'000'000;
-constexpr std::size_t kCounts = 531 * 531;
 
-ImageRecord MakeImage(std::int32_t id) {
+std::int16_t Count(std::int32_t id, std::size_t i) {
+  return static_cast<std::int16_t>((id * 7 + static_cast<std::int64_t>(i)) % 5001);
+}
+
+// A full-size image, or a small one of side x side pixels.
+ImageRecord MakeImage(std::int32_t id, int side = 0) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.juliaRe = id;
-  for (std::size_t i = 0; i < kCounts; ++i)
-    state.countBuffer[i] = static_cast<std::int16_t>((id * 7 + static_cast<std::int64_t>(i)) % 5001);
+  if (side > 0) {
+    r.pixelRight = r.pixelLeft + side;
+    r.pixelBottom = r.pixelTop + side;
+  }
+  for (std::int64_t i = 0; i < r.Width() * r.Height(); ++i) state.countBuffer[i] = Count(id, i);
   return r;
 }
 
-std::optional<std::int32_t> ParameterImage(const fs::path& dat) {
+std::optional<ImageRecord> ParameterImage(const fs::path& dat) {
   const std::vector<std::uint8_t> bytes = testing::FileBytes(dat);
   if (bytes.size() != kRecordSize) return std::nullopt;
   RecordBytes record;
   std::copy(bytes.begin(), bytes.end(), record.begin());
-  return static_cast<std::int32_t>(FromBytes(record).juliaRe);
+  return FromBytes(record);
 }
 
-bool PixelFileOf(const fs::path& pix, std::int32_t id) {
+bool PixelFileOf(const fs::path& pix, const ImageRecord& image) {
+  const auto id = static_cast<std::int32_t>(image.juliaRe);
+  const auto counts = static_cast<std::size_t>(image.Width() * image.Height());
   const std::vector<std::uint8_t> bytes = testing::FileBytes(pix);
-  if (bytes.size() != 2 * kCounts) return false;
-  for (std::size_t i = 0; i < kCounts; ++i)
-    if ((bytes[2 * i] | bytes[2 * i + 1] << 8) != (id * 7 + static_cast<std::int64_t>(i)) % 5001) return false;
+  if (bytes.size() != 2 * counts) return false;
+  for (std::size_t i = 0; i < counts; ++i)
+    if ((bytes[2 * i] | bytes[2 * i + 1] << 8) != Count(id, i)) return false;
   return true;
 }
 
@@ -89,7 +101,9 @@ struct Report {
   std::int32_t outcome;
 };
 
-std::string SharedName(int round, std::int32_t i) { return "r" + std::to_string(round) + "_" + std::to_string(i); }
+std::string SharedName(int round, std::int32_t i) {
+  return "r" + std::to_string(round) + "_" + std::to_string(i);
+}
 
 // A process as the program runs one: it starts in the folder, then makes
 // images, rotates each in and saves it under the shared name of its number,
@@ -122,6 +136,40 @@ std::string SharedName(int round, std::int32_t i) { return "r" + std::to_string(
       }
   }
   ::_exit(0);
+}
+
+// Rotates small images in quick succession, without saving.
+[[noreturn]] void Rotate(int process, int rotations) {
+  testing::FakeWindow window;
+  for (int i = 0; i < rotations; ++i) {
+    state.currentImage = MakeImage(process * kProcessStep + i, 16);
+    ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  }
+  for (const auto& message : window.messages)
+    std::fprintf(stderr, "process %d: %s\n", process, message.text.c_str());
+  ::_exit(window.messages.empty() ? 0 : 1);
+}
+
+// Reads "ultimo" and "penultimo" in turn, as the reading buttons do, until
+// killed, and reports every read that shows anything but one image whole.
+[[noreturn]] void Read(int reports) {
+  testing::FakeWindow window;
+  for (int read = 0;; ++read) {
+    const std::string name = read % 2 == 0 ? kLastName : kSecondLastName;
+    window.messages.clear();
+    ReportingFileErrors(window, [&] { ReadImage(name, window); });
+    const ImageRecord& image = state.currentImage;
+    const auto id = static_cast<std::int32_t>(image.juliaRe);
+    bool whole = window.messages.empty();
+    for (std::int64_t i = 0; whole && i < image.Width() * image.Height(); ++i)
+      whole = state.countBuffer[i] == Count(id, i);
+    if (!whole) {
+      const Report r{id, kOtherMessage};
+      if (::write(reports, &r, sizeof r) != sizeof r) ::_exit(2);
+      std::fprintf(stderr, "read %s: image %d %s\n", name.c_str(), id,
+                   window.messages.empty() ? "with the counts of another" : window.messages[0].text.c_str());
+    }
+  }
 }
 
 struct Child {
@@ -173,21 +221,22 @@ class Checker {
       const fs::path file = entry.path().filename();
       if (file.extension() != ".dat") continue;
       const std::string base = file.stem().string();
-      const std::optional<std::int32_t> id = ParameterImage(file);
-      if (!id) {
+      const std::optional<ImageRecord> image = ParameterImage(file);
+      if (!image) {
         Fail(base + ".dat is not whole");
         continue;
       }
-      images[base] = *id;
+      const auto id = static_cast<std::int32_t>(image->juliaRe);
+      images[base] = id;
       const std::size_t cut = base.find('_');
-      if (cut != std::string::npos && *id % kProcessStep != std::stoi(base.substr(cut + 1)))
-        Fail(base + " holds image " + std::to_string(*id));
+      if (cut != std::string::npos && id % kProcessStep != std::stoi(base.substr(cut + 1)))
+        Fail(base + " holds image " + std::to_string(id));
       const fs::path pix = base + ".pix";
-      if (fs::exists(pix) ? !PixelFileOf(pix, *id) : pixelFilesRequired)
-        Fail(base + ".pix is not of image " + std::to_string(*id));
+      if (fs::exists(pix) ? !PixelFileOf(pix, *image) : pixelFilesRequired)
+        Fail(base + ".pix is not of image " + std::to_string(id));
       const fs::path png = base + ".png";
       if (fs::exists(png) && !PictureOf(png, testing::FileBytes(file)))
-        Fail(base + ".png is not of image " + std::to_string(*id));
+        Fail(base + ".png is not of image " + std::to_string(id));
     }
     for (const auto& entry : fs::directory_iterator(".")) {
       const fs::path file = entry.path().filename();
@@ -217,7 +266,7 @@ class Checker {
   int failures_ = 0;
 };
 
-int Main(int names, int rounds, unsigned seed) {
+int Main(int names, int rotations, int rounds, unsigned seed) {
   testing::TemporaryDirectory folder;
   Checker check;
   const auto startTime = std::chrono::steady_clock::now();
@@ -243,16 +292,45 @@ int Main(int names, int rounds, unsigned seed) {
       }
       const auto image = images.find(name);
       const std::int32_t expected = *saver->second.begin() * kProcessStep + i;
-      if (image == images.end() || image->second != expected) check.Fail(name + " is not the image of its saver");
+      if (image == images.end() || image->second != expected)
+        check.Fail(name + " is not the image of its saver");
       for (int process = 1; process <= 2; ++process) {
-        const bool refused = std::any_of(reports[process - 1].begin(), reports[process - 1].end(),
-                                         [&](const Report& r) { return r.name == i && r.outcome == kRefused; });
-        if (!saver->second.contains(process) && !refused) check.Fail(name + ": the other process was not told");
+        const bool refused =
+            std::any_of(reports[process - 1].begin(), reports[process - 1].end(),
+                        [&](const Report& r) { return r.name == i && r.outcome == kRefused; });
+        if (!saver->second.contains(process) && !refused)
+          check.Fail(name + ": the other process was not told");
       }
     }
     if (TemporaryFiles() != 0) check.Fail("temporary files left behind");
   }
   const auto firstStage = std::chrono::steady_clock::now() - startTime;
+
+  // Rotations of both processes in quick succession while a third reads
+  // the reserved pairs.
+  check.Stage("rotating while reading");
+  {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return 2;
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+      ::close(pipe[0]);
+      Read(pipe[1]);
+    }
+    ::close(pipe[1]);
+    pid_t rotators[2];
+    for (int process = 1; process <= 2; ++process)
+      if ((rotators[process - 1] = ::fork()) == 0) Rotate(process, rotations);
+    for (pid_t rotator : rotators) {
+      int status = 0;
+      ::waitpid(rotator, &status, 0);
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) check.Fail("a rotation failed");
+    }
+    ::kill(reader, SIGKILL);
+    ::waitpid(reader, nullptr, 0);
+    std::vector<Report> reports = Collect({reader, pipe[0]});
+    if (!reports.empty()) check.Fail(std::to_string(reports.size()) + " reads were not of one image");
+  }
 
   // Each process lives up to about as long as two images and saves of the
   // run above, whatever the build's and the disk's speed.
@@ -301,7 +379,8 @@ int Main(int names, int rounds, unsigned seed) {
 
 int main(int argc, char* argv[]) {
   const int names = argc > 1 ? std::atoi(argv[1]) : 40;
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 60;
-  const unsigned seed = argc > 3 ? static_cast<unsigned>(std::atoi(argv[3])) : 20261208;
-  return tesvo::Main(names, rounds, seed);
+  const int rotations = argc > 2 ? std::atoi(argv[2]) : 1000;
+  const int rounds = argc > 3 ? std::atoi(argv[3]) : 60;
+  const unsigned seed = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 20261208;
+  return tesvo::Main(names, rotations, rounds, seed);
 }
