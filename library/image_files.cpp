@@ -401,8 +401,8 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
 }
 
 void SyncFolderOf(const std::string& file) {
-  std::string folder = std::filesystem::path(file).parent_path().string();
-  if (folder.empty()) folder = ".";
+  const std::string parent = std::filesystem::path(file).parent_path().string();
+  const std::string folder = parent.empty() ? std::string(".") : parent;
   // What was written is already safe in its files; a folder that cannot be
   // synchronised (some file systems refuse) only loses the renames' order on
   // a power cut, so it is no error.

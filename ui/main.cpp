@@ -1,23 +1,45 @@
 #include <QApplication>
 #include <QFont>
+#include <cstdio>
+#include <optional>
 
+#include "ui/command_line.h"
 #include "ui/program_font.h"
 #include "ui/program_icon.h"
 #include "ui/start_dialog.h"
 #include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
-  QApplication application(argc, argv);
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const tesvo::ui::CommandLine line = tesvo::ui::ParseCommandLine(arguments);
+  switch (line.action) {
+    case tesvo::ui::CommandLine::Action::kPrintHelp:
+    case tesvo::ui::CommandLine::Action::kPrintVersion:
+      std::fputs(line.text.toLocal8Bit().constData(), stdout);
+      return std::fflush(stdout) == 0 ? tesvo::ui::kExitSuccess : tesvo::ui::kExitFailure;
+    case tesvo::ui::CommandLine::Action::kRefuse:
+      std::fprintf(stderr, "%s\n", line.text.toLocal8Bit().constData());
+      return tesvo::ui::kExitUsage;
+    case tesvo::ui::CommandLine::Action::kStart:
+      break;
+  }
+
+  // Set before the application exists: on X11 the windows' class (WM_CLASS)
+  // is the application's name, which the desktop entry's StartupWMClass names.
   QApplication::setApplicationName(QStringLiteral("Tesvo"));
   QApplication::setApplicationVersion(QStringLiteral(TESVO_VERSION));
   QApplication::setOrganizationName(QStringLiteral("Orvanel"));
   QGuiApplication::setDesktopFileName(QStringLiteral(TESVO_APP_ID));
+  std::optional<tesvo::ui::DisplayGuard> guard(std::in_place);
+  QApplication application(argc, argv);
+  guard.reset();
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setFont(tesvo::ui::ProgramFont());
   QApplication::setWindowIcon(tesvo::ui::ProgramIcon());
   tesvo::ui::LoadQtSpanish(application);
-  if (!tesvo::ui::EnterWorkingFolder(QApplication::arguments())) return 1;
+  if (!tesvo::ui::EnterWorkingFolder(line.picturesFolder)) return tesvo::ui::kExitFailure;
   tesvo::ui::StartDialog start;
   start.exec();
-  return 0;
+  return tesvo::ui::kExitSuccess;
 }

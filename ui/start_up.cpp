@@ -2,9 +2,12 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
-#include <QStringList>
+#include <QList>
 #include <QTranslator>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
 
 #include "library/file_error.h"
 #include "library/working_folder.h"
@@ -21,8 +24,8 @@ bool LoadQtSpanish(QCoreApplication& application) {
   return QCoreApplication::installTranslator(translator);
 }
 
-bool EnterWorkingFolder(const QStringList& arguments) {
-  if (!arguments.contains(QLatin1String(kPicturesFolderOption))) return true;
+bool EnterWorkingFolder(bool picturesFolder) {
+  if (!picturesFolder) return true;
   const std::optional<std::filesystem::path> folder = MenuImageFolderFromEnvironment();
   try {
     if (!folder) throw FileError(FileStep::kUseFolder, "~/Tesvo", ENOENT);
@@ -32,6 +35,34 @@ bool EnterWorkingFolder(const QStringList& arguments) {
     ShowMessageBox(nullptr, QString::fromUtf8(kProgramName), QString::fromUtf8(error.what()));
     return false;
   }
+}
+
+const char* const kNoDisplayMessage =
+    "tesvo: no se puede abrir la pantalla; Tesvo es un programa gráfico y necesita un escritorio "
+    "(X11 o Wayland).\n";
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QList<std::pair<QtMsgType, QString>> heldMessages;
+
+void HoldOrEnd(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fputs(kNoDisplayMessage, stderr);
+    std::_Exit(1);
+  }
+  heldMessages.append({type, message});
+}
+
+}  // namespace
+
+DisplayGuard::DisplayGuard() { previousHandler = qInstallMessageHandler(HoldOrEnd); }
+
+DisplayGuard::~DisplayGuard() {
+  qInstallMessageHandler(previousHandler);
+  const QMessageLogContext context;
+  for (const auto& [type, message] : std::exchange(heldMessages, {}))
+    qt_message_output(type, context, message);
 }
 
 }  // namespace tesvo::ui

@@ -2,24 +2,33 @@
 // and the folder the images are kept in.
 #pragma once
 
-#include <QStringList>
-
 class QCoreApplication;
 
 namespace tesvo::ui {
-
-// Passed by the desktop entry alone: the images go to "Tesvo" in the user's
-// pictures folder instead of the folder the program was started in.
-inline constexpr const char* kPicturesFolderOption = "--pictures-folder";
 
 // Qt's Spanish translations, so that what Qt draws itself (edit menus,
 // standard buttons, tooltips) is Spanish. False when they are not installed.
 bool LoadQtSpanish(QCoreApplication& application);
 
-// With kPicturesFolderOption among the arguments, creates the menu's image
-// folder where needed and makes it the current directory; otherwise the
-// current directory stays. False, once the user has been told, when the folder
-// cannot be had.
-bool EnterWorkingFolder(const QStringList& arguments);
+// With `picturesFolder` (the desktop entry's --pictures-folder), creates the
+// menu's image folder where needed and makes it the current directory;
+// otherwise the current directory stays. False, once the user has been told,
+// when the folder cannot be had.
+bool EnterWorkingFolder(bool picturesFolder);
+
+// Qt ends a program that finds no display with a fatal message and an abort.
+// While one of these lives (around the construction of the QApplication),
+// that becomes one Spanish line on standard error and exit code 1; Qt's
+// other messages are held and passed on when it ends.
+class DisplayGuard {
+ public:
+  DisplayGuard();
+  ~DisplayGuard();
+  DisplayGuard(const DisplayGuard&) = delete;
+  DisplayGuard& operator=(const DisplayGuard&) = delete;
+};
+
+// The line DisplayGuard prints.
+extern const char* const kNoDisplayMessage;
 
 }  // namespace tesvo::ui

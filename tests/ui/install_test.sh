@@ -2,11 +2,13 @@
 # Installs the build into a scratch root, as a package would, and checks what
 # a Linux desktop looks for: the program, its desktop entry, its AppStream
 # metadata and its icons, with both metadata files accepted by their validators.
-# Arguments: the build folder, the application id, the project version.
+# Arguments: the build folder, the application id, the project version, the
+# windows' class on X11.
 set -eu
 build=$1
 app_id=$2
 version=$3
+wm_class=$4
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
@@ -44,10 +46,19 @@ done
 grep -n '@[A-Z_]*@' "$desktop" "$metainfo" && fail "placeholders left in the installed files"
 grep -qx 'Exec=tesvo --pictures-folder' "$desktop" || fail "the desktop entry does not start bin/tesvo in the pictures folder"
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry does not name the icon $app_id"
+# Docks tie the window to its launcher by the window's class on X11.
+grep -qx "StartupWMClass=$wm_class" "$desktop" || fail "the desktop entry's StartupWMClass is not $wm_class"
+grep -qx "StartupNotify=true" "$desktop" || fail "the desktop entry does not ask for startup notification"
+# English defaults, with the Spanish texts as translations.
+grep -qx "GenericName=Fractal Explorer" "$desktop" || fail "the desktop entry's default GenericName is not English"
+grep -qx "Comment\[es\]=.*" "$desktop" || fail "the desktop entry has no Spanish comment"
+grep -q '<p xml:lang="es">' "$metainfo" || fail "the metadata has no Spanish description"
+grep -A1 "<release version=\"$version\"" "$metainfo" | grep -q '<description>' ||
+  fail "the metadata's release $version has no description"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata does not carry version $version"
 
 desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desktop entry"
-appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses the metadata"
+appstreamcli validate --pedantic --no-net "$metainfo" || fail "appstreamcli refuses the metadata"
 # The tree check also ties the metadata to its desktop entry and icons.
 appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses the installed tree"
 

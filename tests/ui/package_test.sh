@@ -1,7 +1,9 @@
 #!/bin/sh
 # Builds the Debian package from the build tree and checks what apt will see:
-# the dependencies dpkg-shlibdeps found (Qt 6 and SLEEF among them) and a file
-# list of the program, its desktop entry, metadata and icons, under /usr only.
+# the dependencies dpkg-shlibdeps found (Qt 6 and SLEEF among them), a file
+# list of the program, its desktop entry, metadata, icons, manual pages and
+# Debian's documents, under /usr only; that lintian finds nothing to say; and
+# that apt would install it.
 # Arguments: the build folder, the application id, the project version.
 set -eu
 build=$1
@@ -29,6 +31,8 @@ for package in libqt6widgets6 libqt6gui6 libqt6core6 libsleef3 libgomp1 libpng16
   echo "$depends" | grep -Eq "(^|, )$package( |,|$)" || fail "Depends does not name $package"
 done
 
+[ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-wayland" ] || fail "the package does not recommend qt6-wayland"
+
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(
   {
@@ -36,6 +40,10 @@ expected=$(
     echo "./usr/share/applications/$app_id.desktop"
     echo "./usr/share/metainfo/$app_id.metainfo.xml"
     echo "./usr/share/icons/hicolor/scalable/apps/$app_id.svg"
+    echo ./usr/share/doc/tesvo/copyright
+    echo ./usr/share/doc/tesvo/changelog.gz
+    echo ./usr/share/man/man1/tesvo.1.gz
+    echo ./usr/share/man/es/man1/tesvo.1.gz
     for size in 16 22 24 32 48 64 128 256; do
       echo "./usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
     done
@@ -45,4 +53,21 @@ printf '%s\n' "$expected" >"$out/expected"
 printf '%s\n' "$files" >"$out/files"
 diff "$out/expected" "$out/files" >&2 || fail "the package holds other files than expected (diff above)"
 dpkg-deb -c "$deb" | grep -q '^-rwxr-xr-x root/root .* ./usr/bin/tesvo$' || fail "usr/bin/tesvo is not root's executable"
+
+# Every tag fails, the pedantic ones included, but two that are kept:
+# - binary-has-unneeded-section: the compiler's name in .comment, which
+#   Debian's own dh_strip removes and CPack's strip keeps (a few bytes);
+# - the hardening tags are checked here too, so a build without relro,
+#   bindnow, the stack protector or fortified calls fails.
+if ! lintian --info --pedantic --fail-on error,warning,info,pedantic \
+  --suppress-tags binary-has-unneeded-section "$deb" >"$out/lintian.log" 2>&1; then
+  cat "$out/lintian.log" >&2
+  fail "lintian reports the tags above"
+fi
+
+# What `apt install ./tesvo_*.deb` would do: every dependency can be had.
+apt-get install --simulate --no-install-recommends "$deb" >"$out/apt.log" 2>&1 || {
+  cat "$out/apt.log" >&2
+  fail "apt would not install the package"
+}
 exit $failed

@@ -51,9 +51,9 @@ class StartUpTest : public QObject {
     qputenv("HOME", home.path().c_str());
     qunsetenv("XDG_CONFIG_HOME");
 
-    QVERIFY(tesvo::ui::EnterWorkingFolder({"tesvo"}));
+    QVERIFY(tesvo::ui::EnterWorkingFolder(false));
     QCOMPARE(QDir::current(), QDir(home.path()));
-    QVERIFY(tesvo::ui::EnterWorkingFolder({"tesvo", tesvo::ui::kPicturesFolderOption}));
+    QVERIFY(tesvo::ui::EnterWorkingFolder(true));
     const QDir images(QDir(home.path()).filePath(QStringLiteral("Imágenes/Tesvo")));
     QCOMPARE(QDir::current(), images);
     tesvo::state.Reset();

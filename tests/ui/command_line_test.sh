@@ -1,0 +1,53 @@
+#!/bin/sh
+# The command line as a terminal user meets it, on a machine without any
+# display: each row is the arguments, the exit code, and a text that standard
+# output or standard error must hold (the other stream must stay empty).
+# Arguments: the program, the project version.
+set -eu
+program=$1
+version=$2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() {
+  echo "FAIL: $*" >&2
+  failed=1
+}
+
+no_display="tesvo: no se puede abrir la pantalla; Tesvo es un programa gráfico y necesita un escritorio (X11 o Wayland)."
+try_help="Pruebe «tesvo --help» para más información."
+
+# arguments | exit code | stream | text
+rows="--help|0|out|Uso: tesvo [opciones]
+-h|0|out|--pictures-folder    Trabaja en la carpeta Tesvo
+--version|0|out|Tesvo $version
+-v|0|out|Tesvo $version
+-platform offscreen --version|0|out|Tesvo $version
+--bogus|2|err|tesvo: opción desconocida: --bogus
+--bogus=1 --help|2|err|tesvo: opción desconocida: --bogus
+-x|2|err|tesvo: opción desconocida: -x
+-x|2|err|$try_help
+picture.dat|2|err|tesvo: argumento inesperado: picture.dat
+-style|2|err|tesvo: falta el valor de la opción -style
+|1|err|$no_display
+--pictures-folder|1|err|$no_display"
+
+printf '%s\n' "$rows" >"$work/rows"
+while IFS='|' read -r arguments code stream text; do
+  # shellcheck disable=SC2086 # the arguments are split as a shell would
+  (cd "$work" && exec env -i PATH="$PATH" HOME="$work/home" LANG=C.UTF-8 "$program" $arguments) \
+    >"$work/out" 2>"$work/err" </dev/null && status=0 || status=$?
+  other=$([ "$stream" = out ] && echo err || echo out)
+  [ "$status" -eq "$code" ] || fail "tesvo $arguments: exit code $status, not $code"
+  grep -qF -- "$text" "$work/$stream" || fail "tesvo $arguments: standard $stream does not say: $text"
+  [ ! -s "$work/$other" ] || fail "tesvo $arguments: standard $other is not empty: $(cat "$work/$other")"
+  # Without a display Qt's own complaints are held back: one line, no more.
+  if [ "$code" -eq 1 ] && [ "$(wc -l <"$work/err")" -ne 1 ]; then
+    fail "tesvo $arguments: more than one line on standard error"
+  fi
+done <"$work/rows"
+
+# Nothing was written anywhere: no pictures folder, no ultimo pair.
+[ -z "$(ls -A "$work" | grep -v -e '^out$' -e '^err$' -e '^rows$')" ] || fail "files were written: $(ls -A "$work")"
+exit $failed

@@ -1,0 +1,100 @@
+#include "ui/command_line.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace tesvo::ui {
+
+namespace {
+
+// The options QGuiApplication and QApplication take from every program's
+// command line; the parser must not refuse them.
+const char* const kQtOptionsWithValue[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",   "style", "stylesheet", "display",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "geometry", "title", "name",       "session",
+};
+const char* const kQtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
+
+QString HelpText(const QString& program) {
+  return QStringLiteral(
+             "Uso: %1 [opciones]\n"
+             "Explora el conjunto de Mandelbrot y los conjuntos de Julia de sus puntos.\n"
+             "\n"
+             "Opciones:\n"
+             "  -h, --help           Muestra esta ayuda y termina.\n"
+             "  -v, --version        Muestra la versión y termina.\n"
+             "  --pictures-folder    Trabaja en la carpeta Tesvo de la carpeta de imágenes\n"
+             "                       del usuario (por ejemplo ~/Imágenes/Tesvo), que se crea\n"
+             "                       si falta. Sin esta opción, Tesvo trabaja en la carpeta\n"
+             "                       actual.\n"
+             "\n"
+             "Se aceptan también las opciones generales de Qt (-platform, -style, -display...).\n"
+             "Cada imagen guardada es NOMBRE.dat (sus parámetros), NOMBRE.pix (sus cuentas)\n"
+             "y NOMBRE.png (la imagen). Más información: man tesvo.\n")
+      .arg(program);
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const QStringList& arguments) {
+  QCommandLineParser parser;
+  // "-platform xcb" is Qt's own spelling: one dash, a whole word.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+  const QCommandLineOption picturesFolder(QStringLiteral("pictures-folder"));
+  parser.addOption(help);
+  parser.addOption(version);
+  parser.addOption(picturesFolder);
+  for (const char* name : kQtOptionsWithValue)
+    parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("valor")));
+  for (const char* name : kQtFlags) parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+
+  const QString program = arguments.isEmpty() ? QStringLiteral("tesvo") : arguments.first().section('/', -1);
+  CommandLine line;
+  const QString tryHelp = QStringLiteral("\nPruebe «%1 --help» para más información.").arg(program);
+  if (!parser.parse(arguments)) {
+    line.action = CommandLine::Action::kRefuse;
+    if (!parser.unknownOptionNames().isEmpty()) {
+      // The option as the user wrote it, dashes included, without its value.
+      const QString name = parser.unknownOptionNames().first();
+      QString written = name;
+      for (const QString& argument : arguments.mid(1)) {
+        const QString option = argument.section('=', 0, 0);
+        if (option.startsWith('-') &&
+            QString(option).remove(QRegularExpression(QStringLiteral("^-+"))) == name) {
+          written = option;
+          break;
+        }
+      }
+      line.text = QStringLiteral("%1: opción desconocida: %2%3").arg(program, written, tryHelp);
+    } else {
+      // The only other refusal: the last option takes a value and was given
+      // none.
+      line.text =
+          QStringLiteral("%1: falta el valor de la opción %2%3").arg(program, arguments.last(), tryHelp);
+    }
+    return line;
+  }
+  if (parser.isSet(help)) {
+    line.action = CommandLine::Action::kPrintHelp;
+    line.text = HelpText(program);
+    return line;
+  }
+  if (parser.isSet(version)) {
+    line.action = CommandLine::Action::kPrintVersion;
+    line.text = QStringLiteral("Tesvo %1\n").arg(QStringLiteral(TESVO_VERSION));
+    return line;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    line.action = CommandLine::Action::kRefuse;
+    line.text = QStringLiteral("%1: argumento inesperado: %2%3")
+                    .arg(program, parser.positionalArguments().first(), tryHelp);
+    return line;
+  }
+  line.picturesFolder = parser.isSet(picturesFolder);
+  return line;
+}
+
+}  // namespace tesvo::ui
