@@ -184,8 +184,10 @@ MoveOutcome TryMoveIntoFreePlace(const std::string& temporary, const std::string
       }
       // Over NFS a link whose reply was lost is sent again and finds its own
       // file in place.
-      if (errno == EEXIST) return SameFile(temporary, file);
-      return errno;
+      if (const int error = errno; error != EEXIST) return error;
+      if (!SameFile(temporary, file)) return false;
+      ::unlink(temporary.c_str());
+      return true;
     case NoReplaceStep::kLookThenRename: {
       // Not one step: only the folder's lock keeps another process out
       // between the look and the rename.
