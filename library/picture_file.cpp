@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "colour/recolour.h"
@@ -51,6 +53,27 @@ std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) 
   }
 }
 
+// The CRC-32 of the 8-bit RGB pixels, row by row, in hexadecimal.
+std::string PixelsCheck(std::span<const std::uint8_t> rgb) {
+  const uLong crc = crc32_z(0L, rgb.data(), rgb.size());
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+                                 static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
+  return Hexadecimal(bytes);
+}
+
+// Whether the pixels of png, decoded to 8-bit RGB, give that check.
+bool PixelsGive(const std::vector<std::uint8_t>& png, const std::string& check) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  const bool read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return read && PixelsCheck(rgb) == check;
+}
+
 // The PNG signature and the header chunk, 33 bytes, precede the record chunk.
 constexpr std::size_t kRecordChunkOffset = 33;
 
@@ -88,9 +111,11 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
     return {};
   }
   png.resize(size);
-  // The simplified writer has no text chunks: the record goes in right after
-  // the header chunk.
-  const std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
+  // The simplified writer has no text chunks: the record and the pixels'
+  // check go in right after the header chunk.
+  std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
+  const std::vector<std::uint8_t> check = TextChunk(kPixelsKeyword, PixelsCheck(rgb));
+  text.insert(text.end(), check.begin(), check.end());
   png.insert(png.begin() + kRecordChunkOffset, text.begin(), text.end());
   return png;
 }
@@ -112,19 +137,30 @@ bool IsPictureOfParameterFile(const std::string& base) {
   if (record.size() != kRecordSize) return false;
   const std::vector<std::uint8_t> wanted = TextChunk(kRecordKeyword, Hexadecimal(record));
   // A picture Tesvo wrote is well under a megabyte; a program that keeps
-  // text chunks may have moved the record's elsewhere among the chunks.
+  // text chunks may have moved them elsewhere among the chunks.
   const std::vector<std::uint8_t> png = FirstBytes(PictureFileName(base), kLargestPicture + 1);
   if (png.size() > kLargestPicture || png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return false;
+  const std::string checkStart = std::string(kPixelsKeyword) + '\0';
+  bool ofRecord = false;
+  std::optional<std::string> check;
   for (std::size_t at = 8; png.size() - at >= 12;) {
     const std::uint32_t length =
         static_cast<std::uint32_t>(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
     if (length > png.size() - at - 12) return false;
-    const std::size_t size = 12 + static_cast<std::size_t>(length);
-    if (size == wanted.size() && std::equal(wanted.begin(), wanted.end(), png.begin() + at)) return true;
-    if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IEND")) return false;
-    at += size;
+    const auto data = png.begin() + static_cast<std::ptrdiff_t>(at + 8);
+    if (12 + std::size_t{length} == wanted.size() &&
+        std::equal(wanted.begin(), wanted.end(), png.begin() + at))
+      ofRecord = true;
+    else if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "tEXt") && length > checkStart.size() &&
+             std::equal(checkStart.begin(), checkStart.end(), data))
+      check.emplace(data + static_cast<std::ptrdiff_t>(checkStart.size()), data + length);
+    if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IEND")) break;
+    at += 12 + std::size_t{length};
   }
-  return false;
+  // A picture edited by another program that kept the chunks has other
+  // pixels: it is the user's now. Pictures saved before they carried the
+  // check are told by the record alone.
+  return ofRecord && (!check || PixelsGive(png, *check));
 }
 
 }  // namespace tesvo

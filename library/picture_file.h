@@ -17,6 +17,9 @@ namespace tesvo {
 // Keyword of the text chunk; its text is the parameter file's 200 bytes as
 // 400 lower-case hexadecimal digits.
 inline constexpr const char* kRecordKeyword = "Tesvo.dat";
+// Keyword of the text chunk that checks the pixels: the CRC-32 of the 8-bit
+// RGB pixels, row by row, as 8 lower-case hexadecimal digits.
+inline constexpr const char* kPixelsKeyword = "Tesvo.rgb";
 
 std::string PictureFileName(const std::string& base);
 
@@ -35,7 +38,8 @@ std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageR
 
 // Whether base + ".png" is the picture a save wrote of base + ".dat": among
 // its chunks, wherever it stands, is the record chunk of exactly that file's
-// record, its 200 bytes, CRC included. Any failure answers false.
+// record, its 200 bytes, CRC included, and its pixels are those it was
+// written with. Any failure answers false.
 bool IsPictureOfParameterFile(const std::string& base);
 
 }  // namespace tesvo

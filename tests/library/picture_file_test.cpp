@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/recolour.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/saving.h"
@@ -154,7 +155,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Tesvo's picture is told by its record chunk, found wherever it stands and
-// compared whole with the record the parameter file holds.
+// compared whole with the record the parameter file holds, and by pixels
+// that are still those it was written with.
 TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
   SaveImage("foto", window);
   const Bytes png = FileBytes("foto.png");
@@ -180,10 +182,21 @@ TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
   Bytes otherRecord = dat;
   otherRecord[0] ^= 1;
   Bytes shortened(png.begin(), png.begin() + kAt + kChunk - 1);
+  // The pixels' check follows the record chunk.
+  constexpr std::size_t kCheck = 12 + 10 + 8;
+  Bytes unchecked = png;
+  unchecked.erase(unchecked.begin() + kAt + kChunk, unchecked.begin() + kAt + kChunk + kCheck);
+  // Another program changed a pixel and kept both chunks as they were.
+  std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage);
+  colours[3] ^= 0x000100;
+  Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
+  std::copy(png.begin() + kAt, png.begin() + kAt + kChunk + kCheck, edited.begin() + kAt);
   const Case cases[] = {
       {"as written", png, dat, true},
       {"chunk after the image data", moved, dat, true},
       {"parameter file with bytes after the record", png, longer, true},
+      {"saved before pictures carried the pixels' check", unchecked, dat, true},
+      {"pixels edited, chunks kept", edited, dat, false},
       {"no record chunk", without, dat, false},
       {"one digit changed", digit, dat, false},
       {"record of another image", png, otherRecord, false},
