@@ -333,10 +333,11 @@ int Main(int names, int rotations, int rounds, unsigned seed) {
   }
 
   // Each process lives up to about as long as two images and saves of the
-  // run above, whatever the build's and the disk's speed.
+  // run above, whatever the build's and the disk's speed, but no more than
+  // a quarter of a second: a slow build is killed earlier in its work.
   std::mt19937 random(seed);
-  const auto image = std::chrono::duration_cast<std::chrono::microseconds>(firstStage) / names;
-  std::uniform_int_distribution<std::int64_t> delay(0, 2 * image.count());
+  const auto image = std::chrono::duration_cast<std::chrono::microseconds>(firstStage) / std::max(names, 1);
+  std::uniform_int_distribution<std::int64_t> delay(0, std::min<std::int64_t>(2 * image.count(), 250'000));
   int kills = 0;
   for (int round = 1; round <= rounds; ++round) {
     check.Stage("kill round " + std::to_string(round));
