@@ -5,8 +5,6 @@
 #include <system_error>
 #include <tuple>
 
-#include "engine/program_state.h"
-
 namespace tesvo {
 namespace {
 
@@ -127,8 +125,9 @@ std::vector<std::string> SavedImageNames(const std::string& folder) {
 }
 
 void ListSavedImages(Window& window) {
-  // A new list: no entry of it has been read yet.
-  state.readIndex = -1;
+  // readIndex stays: it is the program's, and a main window opened again
+  // lists the same folder, so Borrar and the reading buttons go on from the
+  // image read last.
   for (const std::string& name : SavedImageNames()) window.ReadListInsert(window.ReadListCount(), name);
 }
 

@@ -71,6 +71,15 @@ void ReadImage(const std::string& name, Window& window) {
       pixelFile = ReadPixelFile(name, counts.data(), counts.size());
     }
   }
+  // The small picture's image is never saved by the program, and the big
+  // picture has no place for it.
+  if (record.kind == kPreviewKind) {
+    window.ShowMessage(
+        "El fichero " + ParameterFileName(name) +
+            " es una vista previa de un conjunto de Julia, que no se puede leer.\nNo se ha leído.",
+        kProgramName);
+    return;
+  }
   if (problem) {
     window.ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " + *problem +
                            ".\nNo se ha leído.",

@@ -92,27 +92,23 @@ void SaveImage(const std::string& name, Window& window) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
-  // A picture of that name, left over or the user's own, is never replaced
-  // by a save either; the reserved pairs have no picture. A quiet save finds
-  // its name taken only when another process wrote that reserved pair first.
-  const auto taken = [&] {
-    return ParameterFileExists(name)           ? ParameterFileName(name)
-           : !quiet && PictureFileExists(name) ? PictureFileName(name)
-                                               : std::string();
-  };
-  // Looked at first without the lock, so that a taken name costs no writing.
-  if (const std::string file = taken(); !file.empty()) {
-    if (!quiet) RefuseTakenName(file, window);
+  // Only the parameter file makes a name taken; a quiet save finds it taken
+  // only when another process wrote that reserved pair first. Looked at
+  // first without the lock, so that a taken name costs no writing.
+  if (ParameterFileExists(name)) {
+    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
     return;
   }
   const ImageRecord& image = state.currentImage;
   StagedFile pixels = StagePixelFile(name, state.countBuffer.data(), StoredCountCount(image));
   StagedFile parameters = StageParameterFile(name, image);
   // The pair is saved and listed whatever becomes of the picture; a failed
-  // picture is reported instead of the success.
+  // picture is reported instead of the success. A file already under the
+  // picture's name is never replaced: in a pictures folder it is likely the
+  // user's own. The reserved pairs have no picture.
   std::optional<FileError> pictureError;
   std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
-    if (quiet) return std::nullopt;
+    if (quiet || PictureFileExists(name)) return std::nullopt;
     try {
       return StagePictureFile(name, image, state.countBuffer);
     } catch (const FileError& error) {
@@ -120,25 +116,26 @@ void SaveImage(const std::string& name, Window& window) {
       return std::nullopt;
     }
   }();
-  std::string takenFile;
+  bool taken = false;
+  bool pictureKept = false;
   {
     // Another process may have taken the name since the first look: the
     // second look, and the parameter file's step that never replaces a file,
     // decide which of the two saves it.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
-    takenFile = taken();
-    if (takenFile.empty() && !CommitNewPair(name, parameters, pixels)) takenFile = ParameterFileName(name);
-    if (takenFile.empty() && picture) {
+    taken = ParameterFileExists(name) || !CommitNewPair(name, parameters, pixels);
+    if (!taken && !quiet && !pictureError) {
+      bool written = false;
       try {
-        if (!picture->CommitIfFree())
-          pictureError = FileError(FileStep::kWrite, PictureFileName(name), EEXIST);
+        written = picture && picture->CommitIfFree();
       } catch (const FileError& error) {
         pictureError = error;
       }
+      if (!written && !pictureError) pictureKept = !IsPictureOfParameterFile(name);
     }
   }
-  if (!takenFile.empty()) {
-    if (!quiet) RefuseTakenName(takenFile, window);
+  if (taken) {
+    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
     return;
   }
   SyncFolderOf(ParameterFileName(name));
@@ -148,7 +145,11 @@ void SaveImage(const std::string& name, Window& window) {
   // the image the user read.
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
   if (pictureError) throw *pictureError;
-  window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
+  std::string saved = "El fichero " + name + " ha sido grabado";
+  if (pictureKept)
+    saved += "\nYa había un fichero " + PictureFileName(name) +
+             ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";
+  window.ShowMessage(saved, kProgramName);
 }
 
 void RotateLastImages(Window&) {

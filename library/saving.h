@@ -22,11 +22,12 @@ void SaveImageAs(Window& window);
 // Throws FileError.
 void DeleteReadImage(Window& window);
 
-// Writes currentImage and its counts as the pair `name`, then its picture
-// name + ".png", unless name + ".dat" or name + ".png" exists. A quiet save
-// (state.quietSave: the reserved pairs) writes no picture, adds no list entry
-// and shows no message; the flag is spent by this call whatever its outcome.
-// Throws FileError.
+// Writes currentImage and its counts as the pair `name`, unless name + ".dat"
+// exists, then its picture name + ".png" where no file has that name. Another
+// file there is left as it is, and the success message says so unless it is
+// already this image's picture. A quiet save (state.quietSave: the reserved
+// pairs) writes no picture, adds no list entry and shows no message; the flag
+// is spent by this call whatever its outcome. Throws FileError.
 void SaveImage(const std::string& name, Window& window);
 
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo",

@@ -35,7 +35,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   icon->setGeometry(iconRect.x(), iconRect.y(), 32, 32);
   icon->setPixmap(ProgramIcon().pixmap(32, 32));
 
-  AddText(this, "aboutText", kAboutText, DialogRect(40, 10, 190, 81));
+  AddText(this, "aboutText", kAboutText, DialogRect(40, 10, 163, 81));
   AddClosingButton(this, "okButton", kOkText, DialogRect(180, 92, 50, 14), true);
 }
 

@@ -90,14 +90,22 @@ QString FromUtf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+bool IsEnter(const QKeyEvent* event) {
+  return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 }  // namespace
 
 ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("explorerDialog");
   setWindowTitle(QStringLiteral("Conjunto de Mandelbrot y conjuntos de Julia"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(DialogSize(kClientWidth, kClientHeight));
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  // A window manager offers maximising only to a window that may grow; the
+  // controls and the pictures keep their places in a larger window.
+  setMinimumSize(DialogSize(kClientWidth, kClientHeight));
+  resize(minimumSize());
   m_surface = new PictureSurface(size(), this);
   CreateControls();
 
@@ -130,11 +138,13 @@ void ExplorerDialog::CreateControls() {
         if (c.kind == Kind::kEditableCombo) {
           combo->setEditable(true);
           // The edit field only shows the entry read; what is typed there is
-          // never a new entry and never reads an image (a combo box would
-          // read the entry matching the typed text on Enter).
+          // never a new entry and never reads an image. A combo box selects
+          // the entry matching the typed text, and reports it as activated,
+          // when editing ends (Enter, or the focus leaving the field): that
+          // link is cut, so only a choice from the list reads.
           combo->setInsertPolicy(QComboBox::NoInsert);
           combo->setCompleter(nullptr);
-          combo->lineEdit()->installEventFilter(this);
+          disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
           m_readCombo = combo;
         } else {
           combo->setFocusPolicy(Qt::ClickFocus);
@@ -269,12 +279,14 @@ void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
   m_busy = false;
 }
 
-bool ExplorerDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_readCombo->lineEdit() && event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
-  }
-  return QDialog::eventFilter(watched, event);
+// Enter where no push button has the focus (a push button takes it as a
+// click) closes the dialog, as a dialog without a default button does: the
+// two lists and the "Leer ->" field pass it on.
+void ExplorerDialog::keyPressEvent(QKeyEvent* event) {
+  if (IsEnter(event))
+    accept();
+  else
+    QDialog::keyPressEvent(event);
 }
 
 void ExplorerDialog::closeEvent(QCloseEvent* event) {
@@ -282,6 +294,10 @@ void ExplorerDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
   else
     QDialog::closeEvent(event);
+}
+
+void ExplorerDialog::accept() {
+  if (!m_busy) QDialog::accept();
 }
 
 void ExplorerDialog::reject() {

@@ -46,8 +46,9 @@ class ExplorerDialog : public QDialog, public Window {
   std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void accept() override;
   void reject() override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QStringList>
 
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
@@ -19,38 +18,44 @@ StartDialog::StartDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("startDialog");
   setWindowTitle(QStringLiteral("Tesvo"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(DialogSize(197, 130));
-  QFont serif;
-  serif.setFamilies(QStringList{QStringLiteral("DejaVu Serif"), QStringLiteral("Times New Roman")});
-  serif.setPixelSize(12);
+  // A serif at 12 points, and the dialog's units are that font's.
+  QFont serif(QStringLiteral("DejaVu Serif"), 12);
+  serif.setStyleHint(QFont::Serif);
   setFont(serif);
+  const DialogUnits units = UnitsOf(serif);
+  setFixedSize(units.Size(197, 130));
 
   auto* start = new QPushButton(QStringLiteral("Iniciar"), this);
   start->setObjectName("startButton");
-  start->setGeometry(DialogRect(60, 36, 75, 29));
+  start->setGeometry(units.Rect(60, 36, 75, 29));
   start->setDefault(true);
   auto* quit = new QPushButton(QStringLiteral("Salir"), this);
   quit->setObjectName("quitButton");
-  quit->setGeometry(DialogRect(143, 113, 50, 14));
+  quit->setGeometry(units.Rect(143, 113, 50, 14));
   auto* about = new QPushButton(QStringLiteral("Acerca de Tesvo"), this);
   about->setObjectName("aboutButton");
-  about->setGeometry(DialogRect(60, 73, 75, 14));
+  about->setGeometry(units.Rect(60, 73, 75, 14));
 
   auto* sentence = new QLabel(
       QStringLiteral("Programa para la exploración del conjunto de Mandelbrot y los conjuntos Julia."), this);
   sentence->setObjectName("sentenceLabel");
   sentence->setWordWrap(true);
   sentence->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  sentence->setGeometry(DialogRect(52, 6, 140, 26));
+  // Wider than the template's 123 units, so that the sentence keeps to its
+  // two lines in this serif.
+  sentence->setGeometry(units.Rect(46, 10, 140, 18));
 
+  // An icon keeps its own size, 32 pixels, inside its sunken frame.
   auto* image = new QLabel(this);
   image->setObjectName("startImage");
   image->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   image->setAlignment(Qt::AlignCenter);
-  const QRect imageRect = DialogRect(22, 6, 24, 22);
-  image->setGeometry(imageRect);
+  constexpr int kIconSize = 32;
+  image->setGeometry(
+      QRect(units.Rect(27, 11, 0, 0).topLeft(),
+            QSize(kIconSize, kIconSize) + 2 * QSize(image->frameWidth(), image->frameWidth())));
   ProgramIcon();  // registers the resources
-  image->setPixmap(QIcon(QStringLiteral(":/tesvo/start.png")).pixmap(imageRect.size() - QSize(6, 6)));
+  image->setPixmap(QIcon(QStringLiteral(":/tesvo/start.png")).pixmap(kIconSize, kIconSize));
 
   connect(start, &QPushButton::clicked, this, &StartDialog::StartExplorer);
   connect(about, &QPushButton::clicked, this, &StartDialog::ShowAbout);

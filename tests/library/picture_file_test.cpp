@@ -134,16 +134,33 @@ TEST_F(PictureFile, FailedPictureLeavesThePairSavedAndListed) {
   EXPECT_TRUE(window.messages.empty());
 }
 
-// A picture already there, the user's own or left over, is not replaced.
-TEST_F(PictureFile, ExistingPictureRefusesTheName) {
-  WriteFileBytes("foto.png", {1, 2, 3});
-  SaveImage("foto", window);
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].text,
-            "El fichero foto.png ya existe.\nSi quieres volver a utiliar este nombre\n"
-            "tendrás que borrarlo previamente");
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.png"});
-  EXPECT_EQ(FileBytes("foto.png"), std::vector<std::uint8_t>({1, 2, 3}));
+// A file already under the picture's name is never replaced: the pair is
+// saved without a picture, and the user is told unless the file is this very
+// image's picture.
+TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
+  SaveImage("tesvo", window);
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    std::string message;
+  } cases[] = {
+      {{1, 2, 3},
+       "El fichero foto ha sido grabado\nYa había un fichero foto.png, que no es de esta imagen: se ha "
+       "dejado "
+       "como estaba y la imagen queda sin PNG."},
+      {FileBytes("tesvo.png"), "El fichero foto ha sido grabado"},
+  };
+  for (const auto& c : cases) {
+    WriteFileBytes("foto.png", c.bytes);
+    fs::remove("foto.dat");
+    window.readList.clear();
+    window.messages.clear();
+    SaveImage("foto", window);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, c.message);
+    EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+    EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
+    EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+  }
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <QtTest>
 
 #include "ui/about_dialog.h"
+#include "ui/dialog_units.h"
 #include "ui/explorer_dialog.h"
 #include "ui/help_dialog.h"
 #include "ui/help_texts.h"
+#include "ui/program_font.h"
 #include "ui/save_image_dialog.h"
 #include "ui/start_dialog.h"
 
@@ -35,6 +37,8 @@ class DialogsTest : public QObject {
 
  private slots:
   void initTestCase() {
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setFont(ProgramFont());
     QVERIFY(m_folder.isValid());
     QDir::setCurrent(m_folder.path());
   }
@@ -66,11 +70,33 @@ class DialogsTest : public QObject {
     QCOMPARE(start.result(), int(QDialog::Rejected));
   }
 
+  // The start dialog is laid out in the units of its own font, a serif at 12
+  // points: 11 pixels in 4 units across, 19 in 8 down at 96 dots per inch.
+  void startDialogIsLaidOutInItsSerif() {
+    StartDialog start;
+    const QFontInfo font(start.font());
+    QCOMPARE(font.family(), QStringLiteral("DejaVu Serif"));
+    QCOMPARE(font.pointSize(), 12);
+    const DialogUnits units = UnitsOf(start.font());
+    QCOMPARE(units.letterWidth, 11);
+    QCOMPARE(units.lineHeight, 19);
+    QCOMPARE(start.size(), QSize(542, 309));
+    QCOMPARE(start.findChild<QPushButton*>("startButton")->geometry(), QRect(165, 86, 206, 69));
+    QCOMPARE(start.findChild<QPushButton*>("quitButton")->geometry(), units.Rect(143, 113, 50, 14));
+    // The sentence keeps to its two lines.
+    const auto* sentence = start.findChild<QLabel*>("sentenceLabel");
+    QVERIFY(sentence->heightForWidth(sentence->width()) <= sentence->height());
+    QVERIFY(sentence->height() < 3 * QFontMetrics(start.font()).lineSpacing());
+  }
+
   void aboutBoxClosesWithAceptarAndEnter() {
     AboutDialog about(nullptr);
     QVERIFY(!(about.windowFlags() & Qt::WindowCloseButtonHint));
     QVERIFY(about.findChild<QLabel*>("aboutText")->text().contains(QStringLiteral("2.0.0.1")));
     QVERIFY(!about.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
+    const auto* text = about.findChild<QLabel*>("aboutText");
+    QCOMPARE(text->geometry(), DialogRect(40, 10, 163, 81));
+    QVERIFY(text->heightForWidth(text->width()) <= text->height());
     QTimer::singleShot(0, [&] { QTest::keyClick(&about, Qt::Key_Return); });
     QCOMPARE(about.exec(), int(QDialog::Accepted));
     QTimer::singleShot(0, [&] { about.findChild<QPushButton*>("okButton")->click(); });

@@ -225,6 +225,28 @@ class ExplorerDialogTest : public QObject {
     QCOMPARE(after.pixel(515, 276), qRgb(0, 0, 0));
   }
 
+  // The window offers both boxes; maximised, it grows around the controls
+  // and the pictures, which keep their places.
+  void maximisingKeepsControlsAndPictures() {
+    QVERIFY(m_dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(m_dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    m_dialog->show();
+    QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
+    const QSize size = m_dialog->size();
+    // A window manager maximises only a window that may grow.
+    QVERIFY(m_dialog->maximumWidth() > size.width() && m_dialog->maximumHeight() > size.height());
+    const QImage before = m_dialog->grab().toImage();
+    QList<QRect> places;
+    for (const QWidget* child : m_dialog->findChildren<QWidget*>()) places << child->geometry();
+    m_dialog->showMaximized();
+    QTRY_VERIFY(m_dialog->isMaximized());
+    QTRY_VERIFY(m_dialog->width() > size.width() && m_dialog->height() > size.height());
+    QList<QRect> after;
+    for (const QWidget* child : m_dialog->findChildren<QWidget*>()) after << child->geometry();
+    QCOMPARE(after, places);
+    QCOMPARE(m_dialog->grab().toImage().copy(QRect(QPoint(), size)), before);
+  }
+
   void dragZoomsAndRightClickPreviews() {
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));

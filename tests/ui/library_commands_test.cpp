@@ -1,6 +1,7 @@
 // The image library driven through the real windows: saving through the save
 // dialog, reading from the "Leer ->" list and its two buttons, deleting, the
 // help buttons, and the way from the start dialog to the main window and back.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -230,14 +231,70 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("texto"));
   }
 
-  void textTypedInTheListReadsNothing() {
+  // Text typed into the "Leer ->" field reads nothing, however the field is
+  // left; only a choice from the drop-down list reads.
+  void typedTextReadsNothing_data() {
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("Tab") << false;
+    QTest::newRow("click on Borrar") << true;
+  }
+
+  void typedTextReadsNothing() {
+    QFETCH(bool, byClick);
     Click("startMandelbrotButton");
-    m_read->lineEdit()->setFocus();
-    QTest::keyClicks(m_read->lineEdit(), "ultimo");
-    QTest::keyClick(m_read->lineEdit(), Qt::Key_Return);
+    Save("uno");
+    const QString title = m_dialog->windowTitle();
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    QTest::mouseClick(m_read->lineEdit(), Qt::LeftButton);
+    QTest::keyClick(m_read->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(m_read->lineEdit(), "uno");
+    Box first;
+    ModalSteps steps;
+    if (byClick) {
+      steps.ThenBox(&first);
+      Click("deleteButton");
+    } else {
+      QTest::keyClick(m_read->lineEdit(), Qt::Key_Tab);
+      QVERIFY(!m_read->lineEdit()->hasFocus());
+    }
+    QCOMPARE(steps.Problems(), QString());
     QCOMPARE(state.readIndex, -1);
-    QCOMPARE(m_read->count(), 2);
-    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(m_read->currentIndex(), -1);
+    QCOMPARE(m_dialog->windowTitle(), title);
+    if (byClick)
+      QCOMPARE(first.text, QStringLiteral("Primero tiene que leer para poder borrar.\nEs así la cosa"));
+    QCOMPARE(Entries(m_read), QStringList({"penultimo", "ultimo", "uno"}));
+
+    ChooseEntry("uno");
+    QCOMPARE(state.readIndex, 2);
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot"));
+  }
+
+  // Enter closes the main window where no push button has the focus; on a
+  // push button it presses that button.
+  void enterClosesTheWindowOutsidePushButtons_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Leer field") << "readCombo" << true;
+    QTest::newRow("Modo list") << "modeCombo" << true;
+    QTest::newRow("Leer siguiente") << "readNextButton" << false;
+  }
+
+  void enterClosesTheWindowOutsidePushButtons() {
+    QFETCH(QString, focus);
+    QFETCH(bool, closes);
+    m_dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+    auto* widget = m_dialog->findChild<QWidget*>(focus);
+    QVERIFY(widget);
+    widget->setFocus(Qt::TabFocusReason);
+    QWidget* focused = QApplication::focusWidget();
+    QVERIFY(focused == widget || focused->parentWidget() == widget);
+    QTest::keyClick(focused, Qt::Key_Return);
+    QCOMPARE(m_dialog->isVisible(), !closes);
+    if (closes) QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(state.readIndex, closes ? -1 : 0);
   }
 
   void emptyTakenAndCancelledNamesSaveNothing() {
@@ -456,6 +513,50 @@ class LibraryCommandsTest : public QObject {
     }
   }
 
+  // The entry read last is the program's: Borrar in a main window opened
+  // again offers the image read in the one before. Enter in the "Leer ->"
+  // field returns to the start dialog without reading the text typed there.
+  void entryReadLastOutlivesTheMainWindow() {
+    m_dialog.reset();
+    tesvo::ui::StartDialog start;
+    start.show();
+    bool closedByEnter = false;
+    {
+      ModalSteps steps;
+      steps.Then("explorerDialog", [&](QWidget* explorer) {
+        explorer->findChild<QPushButton*>("readNextButton")->click();
+        explorer->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(explorer));
+        QTest::mouseClick(explorer->findChild<QComboBox*>("readCombo")->lineEdit(), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), "ultimo");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        closedByEnter = !explorer->isVisible();
+        explorer->close();
+      });
+      QTest::mouseClick(start.findChild<QPushButton*>("startButton"), Qt::LeftButton);
+      QCOMPARE(steps.Problems(), QString());
+    }
+    QVERIFY(closedByEnter);
+    QVERIFY(start.isVisible());
+    QCOMPARE(state.readIndex, 0);
+
+    Box question, kept;
+    ModalSteps steps;
+    // Borrar's boxes are modal in their turn: pressed once this step is done.
+    steps.Then("explorerDialog", [](QWidget* explorer) {
+      QTimer::singleShot(0, explorer->findChild<QPushButton*>("deleteButton"), &QPushButton::click);
+    });
+    steps.ThenBox(&question, QMessageBox::NoRole);
+    steps.ThenBox(&kept);
+    steps.Then("explorerDialog", [](QWidget* explorer) { explorer->close(); });
+    QTest::mouseClick(start.findChild<QPushButton*>("startButton"), Qt::LeftButton);
+    QCOMPARE(steps.Problems(), QString());
+    QCOMPARE(question.text,
+             QStringLiteral("¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tpenultimo"));
+    QVERIFY(start.isVisible());
+  }
+
   void startDialogLeadsToTheMainWindowAndBack() {
     m_dialog.reset();
     tesvo::ui::StartDialog start;
@@ -514,12 +615,16 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(steps.Problems(), QString());
   }
 
-  // As a user's choice: the selection moves, then activated fires.
+  // As a user chooses: a click on the entry in the drop-down list.
   void ChooseEntry(const QString& name) {
     const int index = m_read->findText(name);
     QVERIFY(index >= 0);
-    m_read->setCurrentIndex(index);
-    emit m_read->activated(index);
+    m_read->showPopup();
+    QAbstractItemView* list = m_read->view();
+    QVERIFY(QTest::qWaitForWindowExposed(list->window()));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(index, 0)).center());
+    QTRY_VERIFY(!list->window()->isVisible());
   }
 
   static QByteArray ReadAll(const QString& file) {
