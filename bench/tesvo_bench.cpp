@@ -1,10 +1,19 @@
 // tesvo-bench: the time of the fast scan against the literal one, formula by
-// formula, and the share of the literal scan's iterations the fast one saves.
+// formula, the share of the literal scan's iterations the fast one saves, and
+// the fast scan on all threads against the same on one.
 // Usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N]
-//                    [--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]
+//                    [--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]...
+//                    [--busy spin|engine]
 // --quick scans a third of the pixels of each window; --only runs just the
-// cases whose name, with the limit after it, contains TEXT ("z^2 100").
-#include <omp.h>
+// cases whose name, with the limit after it, contains TEXT ("z^2 100"), and
+// may be given more than once; --literal-repeat 0 leaves the literal scan out.
+// --busy keeps the machine busy for the whole run with a second process: one
+// that spins on one core, or one that draws images without end, as a second
+// window of the program would.
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,11 +23,14 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/literal_scan.h"
 #include "colour/recolour.h"
 #include "engine/generation.h"
+#include "engine/helper_threads.h"
 #include "engine/program_state.h"
 #include "engine/scan.h"
 #include "library/reading.h"
@@ -40,7 +52,8 @@ struct Options {
   int threads = 0;
   ScanPath path = ScanPath::kFastest;
   bool quick = false;
-  std::string only;
+  std::vector<std::string> only;
+  std::string busy;  // "", "spin" or "engine"
 };
 
 struct Case {
@@ -103,9 +116,62 @@ double Fastest(int repeat, F&& run) {
   return best;
 }
 
+// The fastest of several runs of each of two, taken in turn, so that a change
+// in the machine's load falls on both alike.
+template <class A, class B>
+std::pair<double, double> FastestOfEach(int repeat, A&& a, B&& b) {
+  std::pair<double, double> best{1e300, 1e300};
+  for (int i = 0; i < repeat; ++i) {
+    best.first = std::min(best.first, Fastest(1, a));
+    best.second = std::min(best.second, Fastest(1, b));
+  }
+  return best;
+}
+
+bool Selected(const Options& options, const std::string& label) {
+  if (options.only.empty()) return true;
+  return std::any_of(options.only.begin(), options.only.end(),
+                     [&](const std::string& text) { return label.find(text) != std::string::npos; });
+}
+
+std::string Load() {
+  char text[64] = "?";
+  if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(file, "%63[^\n]", text) != 1) text[0] = 0;
+    std::fclose(file);
+  }
+  return text;
+}
+
+// The second process of --busy; it ends with the benchmark.
+[[noreturn]] void KeepBusy(const Options& options) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (options.busy == "spin") {
+    volatile std::uint64_t spins = 0;
+    for (;;) spins = spins + 1;
+  }
+  NullWindow window;
+  const std::vector<Case> cases = Cases(options);
+  for (;;) {
+    for (const Case& c : cases) GenerateImage(c.record, window);
+  }
+}
+
 int Run(const Options& options) {
-  const int threads = options.threads > 0 ? options.threads : omp_get_max_threads();
+  pid_t busy = 0;
+  if (!options.busy.empty()) {
+    // Before this process has any helper thread: a child of fork() has only
+    // the thread that called it.
+    busy = ::fork();
+    if (busy == 0) KeepBusy(options);
+    if (busy < 0) {
+      std::perror("fork");
+      return 1;
+    }
+  }
+  const int threads = options.threads > 0 ? options.threads : DefaultThreads();
   const ScanSettings fast{options.path, threads};
+  const ScanSettings oneThread{options.path, 1};
   const auto runs = [&](ScanPath p) {
     return (options.path == p || options.path == ScanPath::kFastest) && PathAvailable(p);
   };
@@ -113,30 +179,53 @@ int Run(const Options& options) {
                      : runs(ScanPath::kAvx2) ? "AVX2"
                      : runs(ScanPath::kSse2) ? "SSE2"
                                              : "reference";
+  const char* busyText = options.busy == "spin"     ? "one core busy with a spinning process"
+                         : options.busy == "engine" ? "a second engine drawing images without end"
+                                                    : "nothing else of its own running";
   std::printf(
-      "fast path: %s on %d threads, fastest of %d runs; literal: plain loop, 1 thread, C library maths, "
-      "fastest of %d\n\n",
-      path, threads, options.repeat, options.literalRepeat);
-  std::printf("%-16s %5s %8s %11s %9s %7s %7s %12s %5s\n", "case", "limit", "pixels", "literal ms", "fast ms",
-              "ratio", "saved", "Giter/s/core", "same");
+      "fast path: %s on %d threads, fastest of %d runs, taken in turn with the same on 1 thread; "
+      "literal: plain loop, 1 thread, C library maths, fastest of %d\n%s; load average at the start: %s\n\n",
+      path, threads, options.repeat, options.literalRepeat, busyText, Load().c_str());
+  if (busy > 0) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the second process gets going
+  std::printf("%-16s %5s %8s %11s %9s %7s %7s %12s %5s %9s %6s %6s\n", "case", "limit", "pixels",
+              "literal ms", "fast ms", "ratio", "saved", "Giter/s/core", "same", "1 thr ms", "all/1", "late");
   for (const Case& c : Cases(options)) {
     const std::string label = c.name + " " + std::to_string(static_cast<int>(c.record.iterationLimit));
-    if (label.find(options.only) == std::string::npos) continue;
+    if (!Selected(options, label)) continue;
     const ScanPlan plan = MakeScanPlan(c.record, true);
+    const bool literalRuns = options.literalRepeat > 0;
     LiteralResult literal;
-    const double literalSeconds = Fastest(options.literalRepeat, [&] { literal = LiteralScan(c.record); });
-    std::vector<std::int16_t> counts(literal.counts.size());
+    const double literalSeconds =
+        literalRuns ? Fastest(options.literalRepeat, [&] { literal = LiteralScan(c.record); }) : 0;
+    std::vector<std::int16_t> counts(static_cast<std::size_t>(plan.Columns()) * plan.Rows());
+    std::vector<std::int16_t> alone(counts.size());
     std::int64_t steps = 0;
+    std::int64_t late = 0;
+    std::int64_t lateTotal = 0;
     ScanSettings counted = fast;
     counted.steps = &steps;
-    const double fastSeconds =
-        Fastest(options.repeat, [&] { CountColumns(plan, 0, plan.Columns(), counts.data(), counted); });
+    counted.takenOver = &late;
+    const auto [fastSeconds, singleSeconds] = FastestOfEach(
+        options.repeat,
+        [&] {
+          CountColumns(plan, 0, plan.Columns(), counts.data(), counted);
+          lateTotal += late;
+        },
+        [&] { CountColumns(plan, 0, plan.Columns(), alone.data(), oneThread); });
     // Formula steps per second and core, of those the fast scan took.
     const double perCore = static_cast<double>(steps) / fastSeconds / threads / 1e9;
-    const double saved = 1 - static_cast<double>(steps) / static_cast<double>(literal.steps);
-    std::printf("%-16s %5.0f %8zu %11.1f %9.2f %7.1f %6.1f%% %12.2f %5s\n", c.name.c_str(),
-                c.record.iterationLimit, counts.size(), literalSeconds * 1e3, fastSeconds * 1e3,
-                literalSeconds / fastSeconds, saved * 100, perCore, counts == literal.counts ? "yes" : "no");
+    if (literalRuns) {
+      const double saved = 1 - static_cast<double>(steps) / static_cast<double>(literal.steps);
+      std::printf("%-16s %5.0f %8zu %11.1f %9.2f %7.1f %6.1f%% %12.2f %5s", c.name.c_str(),
+                  c.record.iterationLimit, counts.size(), literalSeconds * 1e3, fastSeconds * 1e3,
+                  literalSeconds / fastSeconds, saved * 100, perCore,
+                  counts == literal.counts ? "yes" : "no");
+    } else {
+      std::printf("%-16s %5.0f %8zu %11s %9.2f %7s %7s %12.2f %5s", c.name.c_str(), c.record.iterationLimit,
+                  counts.size(), "-", fastSeconds * 1e3, "-", "-", perCore, "-");
+    }
+    std::printf(" %9.2f %6.2f %6lld%s\n", singleSeconds * 1e3, fastSeconds / singleSeconds,
+                static_cast<long long>(lateTotal), counts == alone ? "" : "  COUNTS DIFFER");
     std::fflush(stdout);
   }
 
@@ -166,7 +255,16 @@ int Run(const Options& options) {
   std::printf(
       "\"saved\": the share of the literal scan's formula steps that the fast scan did not take.\n"
       "\"same\": the counts equal the literal scan's (the C library's sin, cos, exp and atan\n"
-      "differ in the last bits from the deterministic ones, so transcendental rows may say no).\n");
+      "differ in the last bits from the deterministic ones, so transcendental rows may say no).\n"
+      "\"all/1\": the fast scan's time on all threads over its time on one; 1 / threads is perfect,\n"
+      "above 1 the other threads cost more than they gave. \"late\": blocks of columns that the\n"
+      "calling thread counted again because their helper had not finished, over all runs.\n"
+      "Load average at the end: %s\n",
+      Load().c_str());
+  if (busy > 0) {
+    ::kill(busy, SIGKILL);
+    ::waitpid(busy, nullptr, 0);
+  }
   return 0;
 }
 
@@ -180,7 +278,7 @@ int main(int argc, char** argv) {
     if (arg == "--repeat" && i + 1 < argc) {
       options.repeat = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--literal-repeat" && i + 1 < argc) {
-      options.literalRepeat = std::max(1, std::atoi(argv[++i]));
+      options.literalRepeat = std::max(0, std::atoi(argv[++i]));
     } else if (arg == "--threads" && i + 1 < argc) {
       options.threads = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--path" && i + 1 < argc) {
@@ -192,11 +290,14 @@ int main(int argc, char** argv) {
     } else if (arg == "--quick") {
       options.quick = true;
     } else if (arg == "--only" && i + 1 < argc) {
-      options.only = argv[++i];
+      options.only.push_back(argv[++i]);
+    } else if (arg == "--busy" && i + 1 < argc &&
+               (argv[i + 1] == std::string("spin") || argv[i + 1] == std::string("engine"))) {
+      options.busy = argv[++i];
     } else {
       std::fprintf(stderr,
                    "usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N] "
-                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]\n");
+                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]... [--busy spin|engine]\n");
       return 2;
     }
   }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cstdint>
-#include <vector>
 
 #include "engine/program_state.h"
 #include "engine/scan.h"
@@ -17,15 +15,6 @@ std::string FixedSix(double value) {
   const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
   return std::string(text, result.ptr);
 }
-
-// Columns are counted a strip at a time, and each strip is handed to the
-// window, column by column from the left, while the next strip is counted on
-// the other cores. A strip is sized to take about kStripSeconds, so that a
-// long image shows its progress often and a short one is not cut into many
-// small jobs; the first strip is small, to show something at once.
-constexpr double kStripSeconds = 0.015;
-constexpr int kFirstStripPixels = 4096;
-constexpr int kLargestStripPixels = 1 << 16;
 
 void Deliver(const ImageRecord& record, int first, int count, int rows, const std::int16_t* counts,
              Window& window) {
@@ -53,34 +42,11 @@ void Scan(const ImageRecord& record, bool mandelbrot, Window& window) {
   const int rows = plan.Rows();
   if (columns == 0 || rows == 0) return;
 
-  // Two strips' counts: the one being delivered and the one being counted.
-  const int largest = std::min(columns, std::max(1, kLargestStripPixels / rows));
-  std::vector<std::int16_t> buffer(2 * static_cast<std::size_t>(largest) * rows);
-  std::int16_t* counting = buffer.data();
-  std::int16_t* delivering = counting + static_cast<std::size_t>(largest) * rows;
-  const int smallest = std::min(largest, std::max(1, kFirstStripPixels / rows));
-  int strip = smallest;
-  int delivered = 0;  // the first column not yet given to the window
-  for (int next = 0; delivered < columns;) {
-    const int count = std::min(strip, columns - next);
-    const int pending = next - delivered;
-    const auto deliver = [&] { Deliver(record, delivered, pending, rows, delivering, window); };
-    const auto start = std::chrono::steady_clock::now();
-    CountColumnsWhile(plan, next, count, counting, {}, deliver);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    delivered = next;
-    next += count;
-    std::swap(counting, delivering);
-    // Never below the first strip's size, so that a machine busy with other
-    // work cannot drive the strips down to single columns.
-    if (count > 0) {
-      const double fit = count * kStripSeconds / std::max(seconds, 1e-6);
-      // A narrow last strip makes twice its width less than the floor.
-      const double low = std::max<double>(smallest, count / 2.0);
-      const double high = std::max(low, std::min(2.0 * count, 1.0 * largest));
-      strip = static_cast<int>(std::clamp(fit, low, high));
-    }
-  }
+  // Columns come back in order, on this thread, while later ones are still
+  // being counted: the picture grows from the left.
+  CountColumnsInOrder(plan, 0, columns, {}, [&](int first, int count, const std::int16_t* counts) {
+    Deliver(record, first, count, rows, counts, window);
+  });
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "engine/scan.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 
+#include "engine/column_job.h"
+#include "engine/helper_threads.h"
 #include "engine/program_state.h"
 #include "engine/scan_kernel.h"
 
@@ -193,11 +193,12 @@ std::int64_t CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
   return steps;
 }
 
-// Pixels per block handed to a thread: big enough that the lanes stay busy
-// and the hand-out costs nothing, small enough that no thread is left with a
-// long tail of slow pixels while the others wait.
-std::int64_t BlockSize(std::int64_t pixels, int threads) {
-  return std::clamp<std::int64_t>(pixels / (8 * threads), 64, 2048);
+// Columns per block, for blocks of about as many pixels as keep the lanes busy
+// and make the hand-out cost nothing, and few enough that a block left to the
+// last thread, or counted twice for a late helper, is short.
+int BlockColumns(std::int64_t pixels, int rows, int threads) {
+  const std::int64_t target = std::clamp<std::int64_t>(pixels / (8 * threads), 64, 2048);
+  return static_cast<int>(std::max<std::int64_t>(1, (target + rows / 2) / rows));
 }
 
 }  // namespace
@@ -224,20 +225,28 @@ bool PathAvailable(ScanPath path) {
   return false;
 }
 
-void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
-                  const ScanSettings& settings) {
-  CountColumnsWhile(plan, first, count, out, settings, {});
+std::int64_t CountPixels(const ScanPlan& plan, ScanPath path, const PixelJob& job) {
+  switch (path) {
+#ifdef TESVO_X86_KERNELS
+    case ScanPath::kAvx512:
+      return CountPixelsAvx512(job);
+    case ScanPath::kAvx2:
+      return CountPixelsAvx2(job);
+    case ScanPath::kSse2:
+      return CountPixelsSse2(job);
+#endif
+    default:
+      return CountPixelsReference(plan, job);
+  }
 }
 
-void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t* out,
-                       const ScanSettings& settings, const std::function<void()>& meanwhile) {
+void CountColumnsInOrder(const ScanPlan& plan, int first, int count, const ScanSettings& settings,
+                         const ColumnSink& sink) {
   const int rows = plan.Rows();
   const std::int64_t pixels = std::int64_t{count} * rows;
-  if (pixels <= 0) {
-    if (settings.steps != nullptr) *settings.steps = 0;
-    if (meanwhile) meanwhile();
-    return;
-  }
+  if (settings.steps != nullptr) *settings.steps = 0;
+  if (settings.takenOver != nullptr) *settings.takenOver = 0;
+  if (pixels <= 0) return;
   // The kernels take the first step whatever the bound, which is right only
   // for a bound of 0 or more; below that every point escapes before its first
   // step, which costs nothing on the plain rule. They also assume a known
@@ -247,58 +256,25 @@ void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t*
                             plan.limit <= kMaxIterationLimit && !(0 > plan.bound);
   const ScanPath path = kernelsApply ? Resolve(settings.path) : ScanPath::kReference;
   // Unless told otherwise, small jobs stay on the calling thread: waking a
-  // worker costs more than it saves on a few thousand pixels.
-  const int threads =
-      settings.threads > 0
-          ? settings.threads
-          : static_cast<int>(std::min<std::int64_t>(omp_get_max_threads(), 1 + pixels / 4096));
-  const std::int64_t block = BlockSize(pixels, threads);
-  const std::int64_t blocks = (pixels + block - 1) / block;
-
-  const PixelJob whole{.xs = plan.xs.data() + first,
-                       .ys = plan.ys.data(),
-                       .rows = rows,
-                       .begin = 0,
-                       .end = pixels,
-                       .out = out,
-                       .formulaLetter = plan.formulaLetter,
-                       .mandelbrot = plan.mandelbrot,
-                       .method = plan.method,
-                       .limit = plan.limit,
-                       .bound = plan.bound,
-                       .cRe = plan.cRe,
-                       .cIm = plan.cIm,
-                       .convergenceFactor = plan.convergenceFactor};
-  std::int64_t steps = 0;
-  // The calling thread is thread 0 of the team: the others start on the
-  // blocks at once, and it joins them when meanwhile returns.
-#pragma omp parallel num_threads(threads) if (threads > 1 && blocks > 1)
-  {
-    if (meanwhile && omp_get_thread_num() == 0) meanwhile();
-#pragma omp for schedule(dynamic, 1) reduction(+ : steps)
-    for (std::int64_t b = 0; b < blocks; ++b) {
-      PixelJob job = whole;
-      job.begin = b * block;
-      job.end = std::min(pixels, job.begin + block);
-      switch (path) {
-#ifdef TESVO_X86_KERNELS
-        case ScanPath::kAvx512:
-          steps += CountPixelsAvx512(job);
-          break;
-        case ScanPath::kAvx2:
-          steps += CountPixelsAvx2(job);
-          break;
-        case ScanPath::kSse2:
-          steps += CountPixelsSse2(job);
-          break;
-#endif
-        default:
-          steps += CountPixelsReference(plan, job);
-          break;
-      }
-    }
-  }
+  // helper costs more than it saves on a few thousand pixels.
+  const int threads = settings.threads > 0
+                          ? settings.threads
+                          : static_cast<int>(std::min<std::int64_t>(DefaultThreads(), 1 + pixels / 4096));
+  const auto job = std::make_shared<ColumnJob>(plan, first, count, path, BlockColumns(pixels, rows, threads));
+  const int helpers = std::min(threads, job->Blocks()) - 1;
+  AskForHelp(job, helpers);
+  const std::int64_t steps = job->Run(sink);
+  if (helpers > 0) WithdrawHelp(job.get());
   if (settings.steps != nullptr) *settings.steps = steps;
+  if (settings.takenOver != nullptr) *settings.takenOver = job->TakenOver();
+}
+
+void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
+                  const ScanSettings& settings) {
+  const std::size_t rows = plan.Rows();
+  CountColumnsInOrder(plan, first, count, settings, [&](int from, int columns, const std::int16_t* counts) {
+    std::copy_n(counts, columns * rows, out + (from - first) * rows);
+  });
 }
 
 }  // namespace tesvo

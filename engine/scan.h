@@ -57,23 +57,31 @@ enum class ScanPath {
 
 struct ScanSettings {
   ScanPath path = ScanPath::kFastest;
-  int threads = 0;                // 0: up to one per core (OpenMP's default), fewer for small jobs
+  int threads = 0;                // 0: DefaultThreads(), fewer for small jobs; 1: the calling thread alone
   std::int64_t* steps = nullptr;  // when set, receives the number of formula steps taken
+  // When set, receives the number of blocks that the calling thread counted
+  // again because the helper that held them had not finished.
+  std::int64_t* takenOver = nullptr;
 };
 
 // Whether this build and this CPU can run the path; a forced path that cannot
 // run falls back to the reference.
 bool PathAvailable(ScanPath path);
 
-// Counts of columns first .. first + count - 1, column by column, Rows()
-// entries each. The pixels are shared out among threads in blocks and among
-// SIMD lanes one by one.
+// Receives the counts of columns first .. first + count - 1, column by
+// column, Rows() entries each.
+using ColumnSink = std::function<void(int first, int count, const std::int16_t* counts)>;
+
+// Counts columns first .. first + count - 1 and hands them to the sink on the
+// calling thread, each column once and in column order, as soon as it and
+// every column before it are counted: the calling thread counts too, and
+// hands over what is ready between blocks of its own. Blocks of columns are
+// shared out among threads and the pixels of a block among SIMD lanes.
+void CountColumnsInOrder(const ScanPlan& plan, int first, int count, const ScanSettings& settings,
+                         const ColumnSink& sink);
+
+// The same counts into out, column by column.
 void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
                   const ScanSettings& settings = {});
-
-// The same, while the calling thread first runs meanwhile and then joins the
-// counting: the window can be given one strip while the next is counted.
-void CountColumnsWhile(const ScanPlan& plan, int first, int count, std::int16_t* out,
-                       const ScanSettings& settings, const std::function<void()>& meanwhile);
 
 }  // namespace tesvo

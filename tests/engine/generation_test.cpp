@@ -110,6 +110,21 @@ TEST_F(GenerationTest, PresetImageWrites282493EntriesWithTheLastColumnAtTheEnd) 
   EXPECT_NE(window.Pixel(781, 542), FakeWindow::kEmpty);
 }
 
+// The picture grows from the left: every pixel is drawn once, column after
+// column, each column from the top, while the columns after it are counted.
+TEST_F(GenerationTest, EveryPixelIsDrawnOnceColumnByColumn) {
+  const ImageRecord r = Resized(Preset(0, kJuliaPreset), 150, 40);
+  GenerateImage(r, window);
+  ASSERT_EQ(window.pixelCalls.size(), 151u * 41u);
+  std::size_t n = 0;
+  for (int i = 0; i <= 150; ++i) {
+    for (int j = 0; j <= 40; ++j, ++n) {
+      ASSERT_EQ(window.pixelCalls[n].x, r.pixelLeft + i) << n;
+      ASSERT_EQ(window.pixelCalls[n].y, r.pixelTop + j) << n;
+    }
+  }
+}
+
 // z^2 + c at limit 100 and bound 1000, from the worked example: c = 1 runs
 // 1, 2, 5, 26, 677 and escapes in step 5; c = i falls into the cycle -1 + i, -i
 // and is captured after step 101 with |z_prev - z|^2 = 5.

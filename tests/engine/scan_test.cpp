@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/deterministic_math.h"
@@ -349,31 +351,35 @@ TEST(CountColumns, AnyRangeOfColumnsGivesItsShareOfTheWhole) {
   }
 }
 
-// Generation hands the window one strip inside the call that counts the
-// next: that must happen once, on the calling thread, even with nothing left
-// to count.
-TEST(CountColumns, MeanwhileRunsOnceOnTheCallingThread) {
-  const ImageRecord r = ZSquaredPreset(60, 60);
+// Generation draws what the sink is given: every column once, in order, on
+// the calling thread, whatever the thread count, also for a range that does
+// not start at column 0.
+TEST(CountColumnsInOrder, EveryColumnOnceInOrderOnTheCallingThread) {
+  const ImageRecord r = ZSquaredPreset(90, 40);
   const ScanPlan plan = MakeScanPlan(r, true);
-  const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
-  for (int count : {0, plan.Columns()}) {
-    for (int threads : {1, 2}) {
-      std::vector<std::int16_t> counts(expected.size(), -1);
-      int calls = 0;
-      std::thread::id caller;
-      CountColumnsWhile(plan, 0, count, counts.data(), {ScanPath::kFastest, threads}, [&] {
-        ++calls;
-        caller = std::this_thread::get_id();
-      });
-      EXPECT_EQ(calls, 1);
-      EXPECT_EQ(caller, std::this_thread::get_id());
-      if (count > 0) {
-        EXPECT_EQ(counts, expected);
-      }
+  const std::vector<std::int16_t> whole = LiteralCounts(r, plan);
+  const std::size_t rows = plan.Rows();
+  for (int threads : {1, 2, 3, 8}) {
+    for (auto [first, count] : {std::pair{0, plan.Columns()}, std::pair{7, 50}, std::pair{3, 1}}) {
+      int next = first;
+      bool elsewhere = false;
+      const std::thread::id caller = std::this_thread::get_id();
+      std::vector<std::int16_t> counts;
+      CountColumnsInOrder(plan, first, count, {ScanPath::kFastest, threads},
+                          [&](int from, int columns, const std::int16_t* k) {
+                            ASSERT_EQ(from, next) << threads << " threads";
+                            ASSERT_GT(columns, 0);
+                            next += columns;
+                            elsewhere |= std::this_thread::get_id() != caller;
+                            counts.insert(counts.end(), k, k + columns * rows);
+                          });
+      EXPECT_EQ(next, first + count) << threads << " threads";
+      EXPECT_FALSE(elsewhere) << threads << " threads";
+      EXPECT_TRUE(std::equal(counts.begin(), counts.end(), whole.begin() + first * rows,
+                             whole.begin() + (first + count) * rows))
+          << threads << " threads, from " << first;
     }
   }
-  EXPECT_TRUE(PathAvailable(ScanPath::kReference));
-  EXPECT_TRUE(PathAvailable(ScanPath::kFastest));
 }
 
 // Values that exercise every branch of the functions: signed zeros,

@@ -27,7 +27,7 @@ deb="$out/tesvo_${version}_$(dpkg --print-architecture).deb"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for package in libqt6widgets6 libqt6gui6 libqt6core6 libsleef3 libgomp1 libpng16-16 qt6-translations-l10n fonts-dejavu-extra; do
+for package in libqt6widgets6 libqt6gui6 libqt6core6 libsleef3 libpng16-16 qt6-translations-l10n fonts-dejavu-extra; do
   echo "$depends" | grep -Eq "(^|, )$package( |,|$)" || fail "Depends does not name $package"
 done
 
