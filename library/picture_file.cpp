@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "colour/recolour.h"
@@ -51,8 +53,33 @@ std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) 
   }
 }
 
+// The CRC-32 of the 8-bit RGB pixels, row by row, in hexadecimal.
+std::string PixelsCheck(std::span<const std::uint8_t> rgb) {
+  const uLong crc = crc32_z(0L, rgb.data(), rgb.size());
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+                                 static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
+  return Hexadecimal(bytes);
+}
+
+// Whether the pixels of png, decoded to 8-bit RGB, give that check.
+bool PixelsGive(const std::vector<std::uint8_t>& png, const std::string& check) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  const bool read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return read && PixelsCheck(rgb) == check;
+}
+
 // The PNG signature and the header chunk, 33 bytes, precede the record chunk.
 constexpr std::size_t kRecordChunkOffset = 33;
+
+// The largest picture that ownership is judged of: a full image is about
+// half a megabyte.
+constexpr std::size_t kLargestPicture = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -84,30 +111,56 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
     return {};
   }
   png.resize(size);
-  // The simplified writer has no text chunks: the record goes in right after
-  // the header chunk.
-  const std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
+  // The simplified writer has no text chunks: the record and the pixels'
+  // check go in right after the header chunk.
+  std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
+  const std::vector<std::uint8_t> check = TextChunk(kPixelsKeyword, PixelsCheck(rgb));
+  text.insert(text.end(), check.begin(), check.end());
   png.insert(png.begin() + kRecordChunkOffset, text.begin(), text.end());
   return png;
 }
 
-void WritePictureFile(const std::string& base, const ImageRecord& record, const CountBuffer& counts) {
+std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
+                                           const CountBuffer& counts) {
   const std::vector<Colour> colours = ComposeCounts(counts, record);
-  if (colours.empty()) return;
+  if (colours.empty()) return std::nullopt;
   const std::string file = PictureFileName(base);
   const std::vector<std::uint8_t> png = EncodePicture(colours, record.Width(), record.Height(), record);
   if (png.empty()) throw FileError(FileStep::kWrite, file, ENOMEM);
-  WriteFileAtomically(file, png);
+  return StagedFile(file, ".png", png);
 }
 
 bool IsPictureOfParameterFile(const std::string& base) {
-  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize + 1);
+  // The record as reading takes it: whatever follows its 200 bytes is not
+  // part of the image.
+  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize);
   if (record.size() != kRecordSize) return false;
-  const std::vector<std::uint8_t> chunk = TextChunk(kRecordKeyword, Hexadecimal(record));
-  const std::vector<std::uint8_t> start =
-      FirstBytes(PictureFileName(base), kRecordChunkOffset + chunk.size());
-  return start.size() == kRecordChunkOffset + chunk.size() && png_sig_cmp(start.data(), 0, 8) == 0 &&
-         std::equal(chunk.begin(), chunk.end(), start.begin() + kRecordChunkOffset);
+  const std::vector<std::uint8_t> wanted = TextChunk(kRecordKeyword, Hexadecimal(record));
+  // A picture Tesvo wrote is well under a megabyte; a program that keeps
+  // text chunks may have moved them elsewhere among the chunks.
+  const std::vector<std::uint8_t> png = FirstBytes(PictureFileName(base), kLargestPicture + 1);
+  if (png.size() > kLargestPicture || png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return false;
+  const std::string checkStart = std::string(kPixelsKeyword) + '\0';
+  bool ofRecord = false;
+  std::optional<std::string> check;
+  for (std::size_t at = 8; png.size() - at >= 12;) {
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+    if (length > png.size() - at - 12) return false;
+    const auto data = png.begin() + static_cast<std::ptrdiff_t>(at + 8);
+    if (12 + std::size_t{length} == wanted.size() &&
+        std::equal(wanted.begin(), wanted.end(), png.begin() + at))
+      ofRecord = true;
+    else if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "tEXt") && length > checkStart.size() &&
+             std::equal(checkStart.begin(), checkStart.end(), data))
+      check.emplace(data + static_cast<std::ptrdiff_t>(checkStart.size()), data + length);
+    if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IEND")) break;
+    at += 12 + std::size_t{length};
+  }
+  // A picture edited by another program that kept the chunks has other
+  // pixels: it is the user's now. Pictures saved before they carried the
+  // check are told by the record alone.
+  return ofRecord && (!check || PixelsGive(png, *check));
 }
 
 }  // namespace tesvo

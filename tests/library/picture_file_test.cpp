@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/recolour.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/saving.h"
@@ -159,6 +160,71 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
     EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
     EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
     EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+  }
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Tesvo's picture is told by its record chunk, found wherever it stands and
+// compared whole with the record the parameter file holds, and by pixels
+// that are still those it was written with.
+TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
+  SaveImage("foto", window);
+  const Bytes png = FileBytes("foto.png");
+  const Bytes dat = FileBytes("foto.dat");
+  constexpr std::size_t kAt = 33;
+  constexpr std::size_t kChunk = 12 + 10 + 400;
+  const Bytes chunk(png.begin() + kAt, png.begin() + kAt + kChunk);
+  Bytes without = png;
+  without.erase(without.begin() + kAt, without.begin() + kAt + kChunk);
+
+  struct Case {
+    const char* what;
+    Bytes png;
+    Bytes dat;
+    bool own;
+  };
+  Bytes moved = without;
+  moved.insert(moved.end() - 12, chunk.begin(), chunk.end());  // before IEND
+  Bytes digit = png;
+  digit[kAt + 8 + 10 + 5] ^= 1;  // one hexadecimal digit of the record
+  Bytes longer = dat;
+  longer.push_back(0);
+  Bytes otherRecord = dat;
+  otherRecord[0] ^= 1;
+  Bytes shortened(png.begin(), png.begin() + kAt + kChunk - 1);
+  // The pixels' check follows the record chunk.
+  constexpr std::size_t kCheck = 12 + 10 + 8;
+  Bytes unchecked = png;
+  unchecked.erase(unchecked.begin() + kAt + kChunk, unchecked.begin() + kAt + kChunk + kCheck);
+  // Another program changed a pixel and kept both chunks as they were.
+  std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage);
+  colours[3] ^= 0x000100;
+  Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
+  std::copy(png.begin() + kAt, png.begin() + kAt + kChunk + kCheck, edited.begin() + kAt);
+  const Case cases[] = {
+      {"as written", png, dat, true},
+      {"chunk after the image data", moved, dat, true},
+      {"parameter file with bytes after the record", png, longer, true},
+      {"saved before pictures carried the pixels' check", unchecked, dat, true},
+      {"pixels edited, chunks kept", edited, dat, false},
+      {"no record chunk", without, dat, false},
+      {"one digit changed", digit, dat, false},
+      {"record of another image", png, otherRecord, false},
+      {"cut inside the chunk", shortened, dat, false},
+      {"parameter file too short", png, Bytes(dat.begin(), dat.end() - 1), false},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    WriteFileBytes("foto.png", t.png);
+    WriteFileBytes("foto.dat", t.dat);
+    EXPECT_EQ(IsPictureOfParameterFile("foto"), t.own);
   }
 }
 
