@@ -29,9 +29,16 @@ std::string Reason(FileStep step, int error) {
     case kTemporaryGone:
       return "El fichero provisional o su carpeta ha desaparecido mientras se grababa.";
     case kNotRegularFile:
+    case ENXIO:  // what opening a socket gives
       return "No es un fichero de datos sino una tubería, un dispositivo o un socket.";
     case ENOTDIR:
       return "Una parte de la ruta no es una carpeta.";
+    case EIO:
+      return "El disco, o la red por la que se llega a la carpeta, ha fallado al leer o escribir.";
+    case ESTALE:
+      return "El fichero o su carpeta ha cambiado en el servidor mientras se usaba.";
+    case kFolderBusy:
+      return "No se ha cambiado nada; vuelve a intentarlo dentro de un momento.";
     case ENOMEM:
       return "No queda memoria.";
     case kWrongSize:
@@ -58,6 +65,10 @@ std::string Describe(FileStep step, const std::string& file, int error, const st
       break;
     case FileStep::kUseFolder:
       what = "No se ha podido crear o abrir la carpeta " + file + ".";
+      break;
+    case FileStep::kLock:
+      what = std::string("Otra ventana de Tesvo está grabando o borrando en ") +
+             (file == "." ? "esta carpeta" : "la carpeta " + file) + " y no termina.";
       break;
   }
   return what + "\n" + Reason(step, error);

@@ -11,7 +11,8 @@ namespace tesvo {
 
 inline constexpr const char* kProgramName = "Tesvo";
 
-enum class FileStep { kRead, kWrite, kRemove, kCopy, kUseFolder };
+// kLock: taking the folder's lock, whose file is the folder's name.
+enum class FileStep { kRead, kWrite, kRemove, kCopy, kUseFolder, kLock };
 
 // The reason of a FileError that no system call gave: the file is too short.
 inline constexpr int kWrongSize = 0;
@@ -20,6 +21,8 @@ inline constexpr int kNotRegularFile = -1;
 // The temporary file of a write, or the folder it was in, went before the
 // rename that would have put it in place.
 inline constexpr int kTemporaryGone = -2;
+// Another process kept the folder's lock for longer than a change waits.
+inline constexpr int kFolderBusy = -3;
 
 class FileError : public std::runtime_error {
  public:

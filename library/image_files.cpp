@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 
 namespace tesvo {
 namespace {
@@ -38,25 +41,32 @@ constexpr const char* kTemporarySuffix = ".tmp";
 // Every tag a temporary name is given: the sweep removes these alone.
 constexpr const char* kTemporaryTags[] = {".dat", ".pix", ".link", ".png"};
 
-// This machine's name as it goes into temporary names: letters, digits and
-// '-' only, at most 32 of them. A folder shared over the network may hold the
-// temporaries of processes on other machines, which this one cannot see.
-const std::string& HostTag() {
-  static const std::string tag = [] {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return std::string("unknown");
-    std::string host;
-    for (const char* c = name; *c != '\0' && host.size() < 32; ++c) {
-      const bool kept = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
-      host += kept ? *c : '-';
-    }
-    return host;
+// The first line of the file when it is a machine id: 32 lower-case
+// hexadecimal digits.
+std::string ReadMachineId(const char* file) {
+  std::ifstream in(file);
+  std::string line;
+  std::getline(in, line);
+  const bool valid = line.size() == 32 && std::all_of(line.begin(), line.end(), [](char c) {
+                       return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+                     });
+  return valid ? line : std::string();
+}
+
+const std::string& OwnIdentity() {
+  static const std::string identity = [] {
+    std::string machineId = ReadMachineId("/etc/machine-id");
+    if (machineId.empty()) machineId = ReadMachineId("/var/lib/dbus/machine-id");
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    return MachineIdentity(machineId, host);
   }();
-  return tag;
+  return identity;
 }
 
 // The start of the temporary names of this machine, up to the process id.
-std::string TemporaryStart() { return kTemporaryPrefix + HostTag() + "-"; }
+std::string TemporaryStart(const std::string& identity) { return kTemporaryPrefix + identity + "-"; }
+std::string TemporaryStart() { return TemporaryStart(OwnIdentity()); }
 
 // In the target's folder, so that the rename stays on one file system, but
 // under a short name of its own: a target whose name is near the file
@@ -152,6 +162,51 @@ void MoveIntoPlace(const std::string& temporary, const std::string& file) {
   }
 }
 
+// The errors of a file system that does not offer a kind of step at all.
+bool Unsupported(int error) {
+  return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EPERM || error == ENOTTY;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return ::lstat(a.c_str(), &first) == 0 && ::lstat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// One try of moving temporary to the free name file: true when moved, false
+// when file exists, the error number of any other failure.
+using MoveOutcome = std::variant<bool, int>;
+
+MoveOutcome TryMoveIntoFreePlace(const std::string& temporary, const std::string& file, NoReplaceStep step) {
+  switch (step) {
+    case NoReplaceStep::kRenameNoReplace:
+      if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+      return errno == EEXIST ? MoveOutcome(false) : MoveOutcome(errno);
+    case NoReplaceStep::kHardLink:
+      if (::link(temporary.c_str(), file.c_str()) == 0) {
+        ::unlink(temporary.c_str());
+        return true;
+      }
+      // Over NFS a link whose reply was lost is sent again and finds its own
+      // file in place.
+      if (const int error = errno; error != EEXIST) return error;
+      if (!SameFile(temporary, file)) return false;
+      ::unlink(temporary.c_str());
+      return true;
+    case NoReplaceStep::kLookThenRename: {
+      // Not one step: only the folder's lock keeps another process out
+      // between the look and the rename.
+      struct stat info;
+      if (::lstat(file.c_str(), &info) == 0) return false;
+      if (errno != ENOENT) return errno;
+      if (::rename(temporary.c_str(), file.c_str()) == 0) return true;
+      return errno;
+    }
+  }
+  return EINVAL;
+}
+
 std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
   Descriptor fd(OpenRegularFile(file));
   if (fd.get() < 0) throw FileError(FileStep::kRead, file, ENOENT);
@@ -166,10 +221,12 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
   }
 }
 
-// The process of a temporary name of this machine, or 0 when the name is not
-// one of these.
-pid_t TemporaryOwner(const std::string& leaf) {
-  const std::string start = TemporaryStart();
+// The process of a temporary name of the machine `identity`, or 0 when the
+// name is not one of these. Identities hold no '.', and the process id must
+// be followed by a tag at once, so the name of another machine whose identity
+// begins with this one's is never taken for one of its own.
+pid_t TemporaryOwner(const std::string& leaf, const std::string& identity) {
+  const std::string start = TemporaryStart(identity);
   if (!leaf.starts_with(start)) return 0;
   pid_t pid = 0;
   std::size_t i = start.size();
@@ -228,13 +285,45 @@ void StreamedFile::Write(const std::uint8_t* bytes, std::size_t size) {
   if (!WriteAll(fd_, bytes, size)) throw FileError(FileStep::kWrite, target_, errno);
 }
 
-void StreamedFile::Commit() {
+void StreamedFile::Close() {
   const bool flushed = ::fsync(fd_) == 0;
   const int error = errno;
   const bool closed = ::close(std::exchange(fd_, -1)) == 0;
   if (!flushed || !closed) throw FileError(FileStep::kWrite, target_, flushed ? errno : error);
+}
+
+void StreamedFile::Commit() {
+  Close();
   MoveIntoPlace(std::exchange(temporary_, {}), target_);
   SyncFolderOf(target_);
+}
+
+bool StreamedFile::CommitIfFree() {
+  Close();
+  const bool moved = MoveIntoFreePlace(std::exchange(temporary_, {}), target_);
+  if (moved) SyncFolderOf(target_);
+  return moved;
+}
+
+bool StagedFile::CommitIfFree() {
+  const std::string temporary = std::exchange(temporary_, {});
+  return MoveIntoFreePlace(temporary, target_);
+}
+
+bool MoveIntoFreePlace(const std::string& temporary, const std::string& file, NoReplaceStep first) {
+  int error = 0;
+  for (int step = static_cast<int>(first); step <= static_cast<int>(NoReplaceStep::kLookThenRename); ++step) {
+    const MoveOutcome outcome = TryMoveIntoFreePlace(temporary, file, static_cast<NoReplaceStep>(step));
+    if (const bool* moved = std::get_if<bool>(&outcome)) {
+      if (!*moved) ::unlink(temporary.c_str());
+      return *moved;
+    }
+    error = std::get<int>(outcome);
+    // A file system without this step tries the next one.
+    if (!Unsupported(error)) break;
+  }
+  ::unlink(temporary.c_str());
+  throw FileError(FileStep::kWrite, file, error == ENOENT ? kTemporaryGone : error);
 }
 
 StagedFile StageParameterFile(const std::string& base, const ImageRecord& record) {
@@ -246,24 +335,48 @@ StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, s
   return StagedFile(PixelFileName(base), ".pix", PixelBytes(counts, countCount));
 }
 
-void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
+bool CommitNewPair(const std::string& base, StagedFile& parameters, StagedFile& pixels) {
+  if (ParameterFileExists(base)) return false;
+  // A pixel file left without its parameter file is of no image: it goes
+  // before the parameter file claims the name, so that the pair never shows
+  // another image's counts, even for a moment.
+  const std::string pixelFile = PixelFileName(base);
+  if (::unlink(pixelFile.c_str()) != 0 && errno != ENOENT)
+    throw FileError(FileStep::kWrite, pixelFile, errno);
+  if (!parameters.CommitIfFree()) return false;
+  pixels.Commit();
+  return true;
+}
+
+bool WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount) {
   StagedFile pixels = StagePixelFile(base, counts, countCount);
   StagedFile parameters = StageParameterFile(base, record);
-  // The pixel file goes first: a new .pix beside no .dat is harmless, whereas
-  // a new .dat beside an old .pix would show another image's counts.
-  pixels.Commit();
-  parameters.Commit();
-  SyncFolderOf(ParameterFileName(base));
+  bool written;
+  {
+    const FolderLock lock(ParameterFileName(base), FolderLock::Mode::kExclusive);
+    written = CommitNewPair(base, parameters, pixels);
+  }
+  if (written) SyncFolderOf(ParameterFileName(base));
+  return written;
 }
 
-void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount) {
-  WriteFileAtomically(PixelFileName(base), PixelBytes(counts, countCount));
-}
-
-void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-  StagedFile(file, std::filesystem::path(file).extension().string(), bytes).Commit();
-  SyncFolderOf(file);
+bool WritePixelFileOf(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
+                      std::size_t countCount) {
+  StagedFile pixels = StagePixelFile(base, counts, countCount);
+  {
+    const FolderLock lock(ParameterFileName(base), FolderLock::Mode::kExclusive);
+    // The pair may have been deleted, or deleted and saved anew, by another
+    // process since it was read.
+    try {
+      if (!SameBytes(ReadParameterFile(base), record)) return false;
+    } catch (const FileError&) {
+      return false;
+    }
+    pixels.Commit();
+  }
+  SyncFolderOf(PixelFileName(base));
+  return true;
 }
 
 std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size) {
@@ -314,6 +427,8 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
   ::unlink(temporary.c_str());  // left by a process of ours with the same id
   if (::link(from.c_str(), temporary.c_str()) != 0) {
     const int error = errno;
+    // Gone since the look: the same as not there.
+    if (error == ENOENT && ::access(from.c_str(), F_OK) != 0 && errno == ENOENT) return false;
     // File systems without hard links get a copy.
     if (error != EPERM && error != EOPNOTSUPP && error != EXDEV && error != EMLINK && error != ENOSYS)
       throw FileError(FileStep::kCopy, from, error, to);
@@ -337,11 +452,32 @@ void SyncFolderOf(const std::string& file) {
   if (fd.get() >= 0) ::fsync(fd.get());
 }
 
-int SweepTemporaryFiles(const std::string& folder) {
+std::string MachineIdentity(const std::string& machineId, const std::string& hostName) {
+  // Letters, digits and '-' stand for themselves, every other byte is '_'
+  // and two hexadecimal digits: "pc.a" and "pc-a" stay apart.
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string identity = machineId.empty() ? "x" : machineId;
+  identity += '-';
+  for (const char c : hostName) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-') {
+      identity += c;
+    } else {
+      identity += '_';
+      identity += kDigits[byte >> 4];
+      identity += kDigits[byte & 0xF];
+    }
+  }
+  return identity;
+}
+
+int SweepTemporaryFiles(const std::string& folder) { return SweepTemporaryFiles(folder, OwnIdentity()); }
+
+int SweepTemporaryFiles(const std::string& folder, const std::string& identity) {
   int removed = 0;
   std::error_code error;
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    const pid_t owner = TemporaryOwner(it->path().filename().string());
+    const pid_t owner = TemporaryOwner(it->path().filename().string(), identity);
     if (owner <= 0 || owner == ::getpid()) continue;
     // A process that still runs, or one we may not signal, keeps its files.
     if (::kill(owner, 0) == 0 || errno != ESRCH) continue;

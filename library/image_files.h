@@ -18,8 +18,9 @@ std::string PixelFileName(const std::string& base);
 bool ParameterFileExists(const std::string& base);
 
 // A complete file written and flushed under a temporary name of this process
-// in the target's folder; Commit renames it over the target. A staged file
-// that is never committed is removed. Throws FileError.
+// in the target's folder; Commit renames it over the target, CommitIfFree
+// puts it there only where the target does not exist. A staged file that is
+// never committed is removed. Throws FileError.
 class StagedFile {
  public:
   StagedFile(std::string target, const std::string& tag, const std::vector<std::uint8_t>& bytes);
@@ -27,6 +28,8 @@ class StagedFile {
   StagedFile& operator=(StagedFile&&) = delete;
   ~StagedFile();
   void Commit();
+  // False, the temporary file removed, when the target exists.
+  bool CommitIfFree();
 
  private:
   std::string target_;
@@ -45,8 +48,12 @@ class StreamedFile {
   ~StreamedFile();
   void Write(const std::uint8_t* bytes, std::size_t size);
   void Commit();
+  // False, the temporary file removed, when the target exists.
+  bool CommitIfFree();
 
  private:
+  void Close();
+
   std::string target_;
   std::string temporary_;  // empty once committed
   int fd_ = -1;
@@ -55,21 +62,38 @@ class StreamedFile {
 StagedFile StageParameterFile(const std::string& base, const ImageRecord& record);
 StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 
-// Writes both files under temporary names in the target folder and renames
-// them into place, the pixel file first. Meant for a name without a .dat: a
-// failure before the first rename leaves the folder as it was, one between
-// the renames leaves the new .pix and no .dat. Where a .dat exists, that
-// second failure would leave it beside another image's .pix. Throws FileError.
-void WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
+// The ways of moving a file to a name without replacing what is there, each
+// in one step, in the order they are tried: a file system that lacks one goes
+// on to the next. The last, a look and then a rename, is two steps, which the
+// folder's lock alone keeps together.
+enum class NoReplaceStep { kRenameNoReplace, kHardLink, kLookThenRename };
+
+// Moves temporary to file unless file exists: true when moved; false, the
+// temporary removed, when file exists. Throws FileError.
+bool MoveIntoFreePlace(const std::string& temporary, const std::string& file,
+                       NoReplaceStep first = NoReplaceStep::kRenameNoReplace);
+
+// Puts a staged pair in place as base unless base + ".dat" exists; the caller
+// holds the folder's lock. The parameter file claims the name in a step that
+// never replaces a file, so that of two processes saving one name exactly one
+// gets it, and only that one then writes the pixel file; a pixel file there
+// before, of no image, is removed first. Interrupted, it leaves the name free
+// or a whole parameter file without pixel file, which reading rebuilds.
+// False, with nothing changed, when the name is taken. Throws FileError.
+bool CommitNewPair(const std::string& base, StagedFile& parameters, StagedFile& pixels);
+
+// Writes both files under temporary names in the target folder and puts them
+// in place with CommitNewPair under the folder's lock. A failure before that
+// leaves the folder as it was. False when base + ".dat" exists. Throws
+// FileError.
+bool WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount);
 
-// Replaces base + ".pix" alone, through a temporary file as WritePair does.
-// Throws FileError.
-void WritePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
-
-// Replaces file with bytes through a temporary file in its folder, flushed to
-// disk before the rename. Throws FileError.
-void WriteFileAtomically(const std::string& file, const std::vector<std::uint8_t>& bytes);
+// Replaces base + ".pix", through a temporary file, while base + ".dat" holds
+// record; false, with nothing written, when another process has changed or
+// removed the pair since it was read. Throws FileError.
+bool WritePixelFileOf(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
+                      std::size_t countCount);
 
 // Only regular files are read: a named pipe, a device or a socket under the
 // name is refused at once with FileError, never waited on.
@@ -101,9 +125,17 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to);
 // Makes the renames in the folder of `file` durable.
 void SyncFolderOf(const std::string& file);
 
-// Start-up: removes the temporary files that processes of this machine no
-// longer running left in folder, and nothing else: a folder shared with other
-// machines keeps theirs. Returns how many went.
+// Whose temporary files these are: the machine id (32 hexadecimal digits,
+// "x" where there is none), '-', and the whole host name escaped so that no
+// two host names give the same text, for containers that share a machine id.
+// Temporary names are ".tesvo-IDENTITY-PID.TAG.tmp".
+std::string MachineIdentity(const std::string& machineId, const std::string& hostName);
+
+// Start-up: removes the temporary files that processes of this machine
+// (identity, by default this one's) no longer running left in folder, and
+// nothing else: a folder shared with other machines keeps theirs. Returns how
+// many went.
 int SweepTemporaryFiles(const std::string& folder = ".");
+int SweepTemporaryFiles(const std::string& folder, const std::string& identity);
 
 }  // namespace tesvo

@@ -5,40 +5,52 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/image_record.h"
 #include "engine/program_state.h"
 #include "engine/scaled_picture.h"
+#include "library/image_files.h"
 
 namespace tesvo {
 
 // Keyword of the text chunk; its text is the parameter file's 200 bytes as
 // 400 lower-case hexadecimal digits.
 inline constexpr const char* kRecordKeyword = "Tesvo.dat";
+// Keyword of the text chunk that checks the pixels: the CRC-32 of the 8-bit
+// RGB pixels, row by row, as 8 lower-case hexadecimal digits.
+inline constexpr const char* kPixelsKeyword = "Tesvo.rgb";
 
 std::string PictureFileName(const std::string& base);
 
 // Anything under that name: a file, a link, a folder.
 bool PictureFileExists(const std::string& base);
 
-// Writes base + ".png" from the counts of record's rectangle through the
-// Palette, atomically. A rectangle the CountBuffer cannot hold has no picture
-// and writes nothing. Throws FileError.
-void WritePictureFile(const std::string& base, const ImageRecord& record, const CountBuffer& counts);
+// The bytes of a PNG file, 8-bit RGB: pixel (x, y) is colours[y * width + x].
+std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
+                                        const ImageRecord& record);
+
+// The picture base + ".png" of the counts of record's rectangle through the
+// Palette, written under a temporary name for the caller to put in place;
+// nothing for a rectangle the CountBuffer cannot hold. Throws FileError.
+std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
+                                           const CountBuffer& counts);
 
 // Writes `file` (the whole name) with the picture of record at that size,
-// computed again through palette, atomically. False, with nothing written,
-// when the settings' progress stopped it or CanRenderPicture refuses the
-// record. Throws FileError, before any computing when the file's folder
-// cannot take it.
+// computed again through palette, through a temporary file. False, with
+// nothing written, when the settings' progress stopped it or CanRenderPicture
+// refuses the record, and with `onlyIfFree` when a file has come under that
+// name meanwhile, which is then left as it is. Throws FileError, before any
+// computing when the file's folder cannot take it.
 bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,
-                        PictureSize size, const RenderSettings& settings = {});
+                        PictureSize size, const RenderSettings& settings = {}, bool onlyIfFree = false);
 
-// Whether base + ".png" is the picture a save wrote of base + ".dat": its
-// record chunk, right after the header, holds that file's bytes. Only the
-// first few hundred bytes of each file are read; any failure answers false.
+// Whether base + ".png" is the picture a save wrote of base + ".dat": among
+// its chunks, wherever it stands, is the record chunk of exactly that file's
+// record, its 200 bytes, CRC included, and its pixels are those it was
+// written with. Any failure answers false.
 bool IsPictureOfParameterFile(const std::string& base);
 
 }  // namespace tesvo

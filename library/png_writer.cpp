@@ -74,12 +74,20 @@ void PngWriter::Row(const std::uint8_t* rgb) {
   for (std::size_t i = 0; i < bytes && i < 3; ++i) out[1 + i] = rgb[i];
   for (std::size_t i = 3; i < bytes; ++i) out[1 + i] = static_cast<std::uint8_t>(rgb[i] - rgb[i - 3]);
   Deflate(out, filtered_.size(), Z_NO_FLUSH);
+  pixelsCrc_ = crc32_z(pixelsCrc_, rgb, bytes);
 }
 
-void PngWriter::Finish() {
+void PngWriter::Finish(const std::string& checkKeyword) {
   Deflate(nullptr, 0, Z_FINISH);
   if (used_ > 0) Chunk("IDAT", compressed_.data(), used_);
   used_ = 0;
+  if (!checkKeyword.empty()) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string check;
+    for (int shift = 28; shift >= 0; shift -= 4) check += kDigits[(pixelsCrc_ >> shift) & 0xF];
+    const std::vector<std::uint8_t> checkChunk = TextChunk(checkKeyword, check);
+    sink_(checkChunk.data(), checkChunk.size());
+  }
   Chunk("IEND", nullptr, 0);
 }
 

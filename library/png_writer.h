@@ -26,8 +26,10 @@ class PngWriter {
 
   // The next row from the top: width pixels, 3 bytes each (red, green, blue).
   void Row(const std::uint8_t* rgb);
-  // After the last row: the rest of the compressed data and the end chunk.
-  void Finish();
+  // After the last row: the rest of the compressed data, then, with a
+  // keyword, a text chunk of that keyword holding the CRC-32 of all the rows'
+  // RGB bytes in 8 hexadecimal digits, and the end chunk.
+  void Finish(const std::string& checkKeyword = {});
 
  private:
   void Deflate(const std::uint8_t* data, std::size_t size, int flush);
@@ -39,6 +41,7 @@ class PngWriter {
   std::vector<std::uint8_t> filtered_;    // the filter byte and the filtered row
   std::vector<std::uint8_t> compressed_;  // the next data chunk, used_ bytes of it so far
   std::size_t used_ = 0;
+  uLong pixelsCrc_ = crc32(0L, Z_NULL, 0);
 };
 
 // A tEXt chunk, whole: length, type, keyword, a zero byte, the text, CRC.

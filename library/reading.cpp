@@ -11,6 +11,7 @@
 #include "engine/program_state.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/image_files.h"
 
 namespace tesvo {
@@ -54,7 +55,22 @@ std::optional<std::string> RecordProblem(const ImageRecord& r) {
 }
 
 void ReadImage(const std::string& name, Window& window) {
-  ImageRecord record = ReadParameterFile(name);
+  ImageRecord record;
+  std::optional<std::string> problem;
+  std::vector<std::int16_t> counts;
+  PixelFileState pixelFile = PixelFileState::kMissing;
+  {
+    // Both files of one image: another process rotating or saving the pair
+    // waits until they are read. Read before anything changes, so that an
+    // unreadable pixel file leaves the current image as it was.
+    const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kShared);
+    record = ReadParameterFile(name);
+    problem = RecordProblem(record);
+    if (!problem) {
+      counts.resize(static_cast<std::size_t>(record.Width()) * record.Height());
+      pixelFile = ReadPixelFile(name, counts.data(), counts.size());
+    }
+  }
   // The small picture's image is never saved by the program, and the big
   // picture has no place for it.
   if (record.kind == kPreviewKind) {
@@ -64,18 +80,15 @@ void ReadImage(const std::string& name, Window& window) {
         kProgramName);
     return;
   }
-  if (const std::optional<std::string> problem = RecordProblem(record)) {
+  if (problem) {
     window.ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " + *problem +
                            ".\nNo se ha leído.",
                        kProgramName);
     return;
   }
-  // Read before anything changes, so that an unreadable pixel file leaves the
-  // current image as it was.
-  const std::size_t count = static_cast<std::size_t>(record.Width()) * record.Height();
-  std::vector<std::int16_t> counts(count);
-  const PixelFileState pixelFile = ReadPixelFile(name, counts.data(), count);
-  const bool stored = pixelFile == PixelFileState::kRead && ValidCounts(counts);
+  const ImageRecord stored = record;
+  const std::size_t count = counts.size();
+  const bool fromPixelFile = pixelFile == PixelFileState::kRead && ValidCounts(counts);
 
   // The formula index in the file is not trusted; the letter decides.
   state.formulaIndex = FormulaRow(record.formulaLetter);
@@ -90,7 +103,7 @@ void ReadImage(const std::string& name, Window& window) {
   ClearImageArea(state.currentImage, window);
   state.currentImage = record;
 
-  if (stored) {
+  if (fromPixelFile) {
     std::copy(counts.begin(), counts.end(), state.countBuffer.begin());
     CopyCounts(state.countBuffer, record, window);
   } else {
@@ -102,9 +115,10 @@ void ReadImage(const std::string& name, Window& window) {
     window.ShowMessage(why + ". \nLo tendré que reconstruir. Un momento, por favor.", kProgramName);
     GenerateImage(state.currentImage, window);
     // Only the pixel file is written: the user's parameter file stays as it
-    // is, and the entry keeps its place in the list.
-    WritePixelFile(name, state.countBuffer.data(), count);
-    window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
+    // is, and the entry keeps its place in the list. A pair that another
+    // process has changed since is left to it.
+    if (WritePixelFileOf(name, stored, state.countBuffer.data(), count))
+      window.ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
   }
 
   if (record.kind == kMandelbrotKind || record.kind == kJuliaKind) {

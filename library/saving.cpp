@@ -1,11 +1,14 @@
 #include "library/saving.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "engine/program_state.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/image_list.h"
 #include "library/picture_file.h"
@@ -62,64 +65,114 @@ void DeleteReadImage(Window& window) {
     window.ShowMessage("Pues haces bien en no borrarla", kProgramName);
     return;
   }
-  // A picture of that name goes only when a save wrote it of this image: a
-  // user's own picture or another program's file stays.
-  const bool ownPicture = IsPictureOfParameterFile(name);
-  // The entry goes once the parameter file is gone, since only that file
-  // makes a name readable; a failed removal leaves both in place.
-  RemoveIfPresent(ParameterFileName(name));
+  {
+    const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
+    // A picture of that name goes only when a save wrote it of this image: a
+    // user's own picture or another program's file stays. The picture goes
+    // first and the parameter file last, since only that file makes a name
+    // readable and listed: an interruption leaves a pair that can be read
+    // and deleted again, never a picture alone that would keep the name.
+    if (IsPictureOfParameterFile(name)) RemoveIfPresent(PictureFileName(name));
+    RemoveIfPresent(PixelFileName(name));
+    RemoveIfPresent(ParameterFileName(name));
+  }
   window.ReadListRemove(state.readIndex);
-  RemoveIfPresent(PixelFileName(name));
-  if (ownPicture) RemoveIfPresent(PictureFileName(name));
+  SyncFolderOf(ParameterFileName(name));
 }
+
+namespace {
+
+void RefuseTakenName(const std::string& file, Window& window) {
+  window.ShowMessage(
+      "El fichero " + file +
+          " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
+      kProgramName);
+}
+
+}  // namespace
 
 void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
+  // Only the parameter file makes a name taken; a quiet save finds it taken
+  // only when another process wrote that reserved pair first. Looked at
+  // first without the lock, so that a taken name costs no writing.
   if (ParameterFileExists(name)) {
-    window.ShowMessage(
-        "El fichero " + ParameterFileName(name) +
-            " ya existe.\nSi quieres volver a utiliar este nombre\ntendrás que borrarlo previamente",
-        kProgramName);
+    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
     return;
   }
   const ImageRecord& image = state.currentImage;
-  WritePair(name, image, state.countBuffer.data(), StoredCountCount(image));
+  StagedFile pixels = StagePixelFile(name, state.countBuffer.data(), StoredCountCount(image));
+  StagedFile parameters = StageParameterFile(name, image);
+  // The pair is saved and listed whatever becomes of the picture; a failed
+  // picture is reported instead of the success. A file already under the
+  // picture's name is never replaced: in a pictures folder it is likely the
+  // user's own. The reserved pairs have no picture. A larger picture is
+  // computed again once the pair is saved, under the window's progress.
+  const bool larger = !(size == PictureSize{}) && CanRenderPicture(image, size);
+  std::optional<FileError> pictureError;
+  std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
+    if (quiet || larger || PictureFileExists(name)) return std::nullopt;
+    try {
+      return StagePictureFile(name, image, state.countBuffer);
+    } catch (const FileError& error) {
+      pictureError = error;
+      return std::nullopt;
+    }
+  }();
+  bool taken = false;
+  bool pictureKept = false;
+  {
+    // Another process may have taken the name since the first look: the
+    // second look, and the parameter file's step that never replaces a file,
+    // decide which of the two saves it.
+    const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
+    taken = ParameterFileExists(name) || !CommitNewPair(name, parameters, pixels);
+    if (!taken && !quiet && !pictureError && !larger) {
+      bool written = false;
+      try {
+        written = picture && picture->CommitIfFree();
+      } catch (const FileError& error) {
+        pictureError = error;
+      }
+      if (!written && !pictureError) pictureKept = !IsPictureOfParameterFile(name);
+    }
+  }
+  if (taken) {
+    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
+    return;
+  }
+  SyncFolderOf(ParameterFileName(name));
   if (quiet) return;
   // An entry sorted in at or before the one read last moves it down a place:
   // readIndex follows it, so Borrar and the reading buttons still start from
   // the image the user read.
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
-  // The pair is saved and listed whatever becomes of the picture; a failed
-  // picture is reported instead of the success. A file already under the
-  // picture's name is never replaced: in a pictures folder it is likely the
-  // user's own.
+  if (pictureError) throw *pictureError;
   std::string saved = "El fichero " + name + " ha sido grabado";
-  if (PictureFileExists(name)) {
-    if (!IsPictureOfParameterFile(name))
-      saved += "\nYa había un fichero " + PictureFileName(name) +
-               ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";
-    window.ShowMessage(saved, kProgramName);
-    return;
+  if (larger) {
+    const std::string file = PictureFileName(name);
+    bool written = false;
+    if (!PictureFileExists(name)) {
+      // The work runs beside the window's event loop: it takes its own copies.
+      const ImageRecord record = image;
+      const Palette palette = state.palette;
+      const std::string text = "Grabando el dibujo " + file + ", de " +
+                               std::to_string(PictureWidth(record, size)) + " x " +
+                               std::to_string(PictureHeight(record, size)) + " píxeles...";
+      written = window.RunCancellable(text, [&](const ProgressReport& report) {
+        return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report}, true);
+      });
+    }
+    // Not written: cancelled, or a file came under the picture's name.
+    if (!written && !PictureFileExists(name)) saved += ", sin el dibujo " + file + ", que se ha cancelado.";
+    pictureKept = !written && PictureFileExists(name) && !IsPictureOfParameterFile(name);
   }
-  if (size == PictureSize{} || !CanRenderPicture(image, size)) {
-    WritePictureFile(name, image, state.countBuffer);
-    window.ShowMessage(saved, kProgramName);
-    return;
-  }
-  // The work runs beside the window's event loop: it takes its own copies.
-  const ImageRecord record = image;
-  const Palette palette = state.palette;
-  const std::string file = PictureFileName(name);
-  const std::string text = "Grabando el dibujo " + file + ", de " +
-                           std::to_string(PictureWidth(record, size)) + " x " +
-                           std::to_string(PictureHeight(record, size)) + " píxeles...";
-  const bool written = window.RunCancellable(text, [&](const ProgressReport& report) {
-    return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report});
-  });
-  window.ShowMessage(written ? saved : saved + ", sin el dibujo " + file + ", que se ha cancelado.",
-                     kProgramName);
+  if (pictureKept)
+    saved += "\nYa había un fichero " + PictureFileName(name) +
+             ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";
+  window.ShowMessage(saved, kProgramName);
 }
 
 void RotateLastImages(Window&) {
@@ -133,13 +186,18 @@ void RotateLastImages(Window&) {
   const std::string secondLast = kSecondLastName;
   const ImageRecord& image = state.currentImage;
   StagedFile pixels = StagePixelFile(last, state.countBuffer.data(), StoredCountCount(image));
-  RemoveIfPresent(PixelFileName(secondLast));
-  if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
-    ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
-  StagedFile parameters = StageParameterFile(last, image);
-  RemoveIfPresent(PixelFileName(last));
-  parameters.Commit();
-  pixels.Commit();
+  {
+    // Another process's rotation, save or deletion of these names runs
+    // wholly before or after this one.
+    const FolderLock lock(ParameterFileName(last), FolderLock::Mode::kExclusive);
+    RemoveIfPresent(PixelFileName(secondLast));
+    if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
+      ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
+    StagedFile parameters = StageParameterFile(last, image);
+    RemoveIfPresent(PixelFileName(last));
+    parameters.Commit();
+    pixels.Commit();
+  }
   SyncFolderOf(ParameterFileName(last));
 }
 

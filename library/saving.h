@@ -12,10 +12,9 @@ namespace tesvo {
 inline constexpr const char* kLastName = "ultimo";
 inline constexpr const char* kSecondLastName = "penultimo";
 
-// "Grabar imagen": asks for a name and a picture size and saves the current
-// image under it. An empty name is refused with a message; the author's
-// trigger shows his note. Before there is an image that reading would take
-// back, it only says so.
+// "Grabar imagen": asks for a name and saves the current image under it. An
+// empty name is refused with a message; the author's trigger shows his note.
+// Before there is an image that reading would take back, it only says so.
 void SaveImageAs(Window& window);
 
 // "<- Borrar": after confirmation, deletes the pair and the picture of the

@@ -38,11 +38,12 @@ class TemporaryDirectory {
 
   const std::filesystem::path& path() const { return path_; }
 
-  // Names of the entries of the directory, sorted.
+  // Names of the entries of the directory, sorted, without the lock file
+  // that any change makes.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(path_))
-      names.push_back(entry.path().filename().string());
+      if (entry.path().filename() != ".tesvo.lock") names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }

@@ -1,7 +1,9 @@
 #include "library/image_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -290,9 +293,9 @@ TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
   const std::string temporary = TemporaryOf("foto.pix", ".pix");
   ASSERT_EQ(::mkfifo(temporary.c_str(), 0644), 0);
   const std::int16_t count = 7;
-  WritePixelFile("foto", &count, 1);
+  EXPECT_TRUE(WritePair("foto", BuiltInPresets()[2][0], &count, 1));
   EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.pix"});
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
   ::alarm(0);
 }
 
@@ -346,6 +349,114 @@ TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
   EXPECT_EQ(SweepTemporaryFiles(), 4);
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(dir.Entries(), kept);
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// Machines whose names share a long beginning, or differ only in punctuation,
+// keep apart: each sweep takes its own machine's temporaries of ended
+// processes, never the other's, whatever their process ids.
+TEST_F(ImageFilesTest, SweepKeepsTheTemporariesOfAnotherMachine) {
+  const std::string id1(32, 'a');
+  const std::string id2 = std::string(31, 'a') + 'b';
+  const std::string floor = "laboratorio-planta2-edificio-este-puesto";
+  struct Case {
+    std::string machineId1, host1, machineId2, host2;
+  };
+  const Case cases[] = {
+      {id1, floor + "01", id1, floor + "02"},
+      {id1, "pc.a", id1, "pc-a"},
+      {id1, "pc_2ea", id1, "pc.a"},
+      {"", floor + "01.aula.example", "", floor + "01.aula-example"},
+      {id1, "pc", id2, "pc"},
+      {id1, "pc", id1, "pc-1"},
+      {"", "pc", id1, "pc"},
+  };
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  // Ended here, and too large to run anywhere.
+  const std::vector<std::string> ended = {std::to_string(child), "4000000"};
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.host1 + " / " + t.host2);
+    const std::string first = MachineIdentity(t.machineId1, t.host1);
+    const std::string second = MachineIdentity(t.machineId2, t.host2);
+    ASSERT_NE(first, second);
+    std::vector<std::string> kept;
+    for (const std::string& pid : ended)
+      for (const char* tag : {".pix", ".dat", ".png", ".link"}) {
+        WriteFileBytes(".tesvo-" + first + "-" + pid + tag + ".tmp", {1});
+        kept.push_back(".tesvo-" + second + "-" + pid + tag + ".tmp");
+        WriteFileBytes(kept.back(), {2});
+      }
+    EXPECT_EQ(SweepTemporaryFiles(".", first), 8);
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(dir.Entries(), kept);
+    for (const std::string& file : kept) fs::remove(file);
+  }
+}
+
+// Each way of moving a file to a name without replacing one, as a file
+// system that lacks the ones before it would leave it to: a free name takes
+// the file, a taken one keeps its own and the temporary goes.
+TEST_F(ImageFilesTest, MovingToAFreeNameNeverReplacesAFile) {
+  for (NoReplaceStep step :
+       {NoReplaceStep::kRenameNoReplace, NoReplaceStep::kHardLink, NoReplaceStep::kLookThenRename}) {
+    SCOPED_TRACE(static_cast<int>(step));
+    WriteFileBytes("nuevo", {1});
+    EXPECT_TRUE(MoveIntoFreePlace("nuevo", "libre.dat", step));
+    WriteFileBytes("nuevo", {2});
+    EXPECT_FALSE(MoveIntoFreePlace("nuevo", "libre.dat", step));
+    EXPECT_EQ(FileBytes("libre.dat"), std::vector<std::uint8_t>{1});
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"libre.dat"});
+    fs::remove("libre.dat");
+    try {
+      MoveIntoFreePlace("nuevo", "libre.dat", step);
+      ADD_FAILURE() << "moved a temporary that is not there";
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.systemError(), kTemporaryGone);
+    }
+  }
+}
+
+// A rebuilt pixel file is written only beside the record it was computed
+// from: not once another process has deleted the pair or saved another.
+TEST_F(ImageFilesTest, RebuiltPixelFileFollowsItsParameterFile) {
+  const ImageRecord record = BuiltInPresets()[2][0];
+  ImageRecord other = record;
+  other.juliaRe = 1;
+  const std::int16_t count = 7;
+  EXPECT_FALSE(WritePixelFileOf("foto", record, &count, 1));
+  ASSERT_TRUE(WritePair("foto", other, &count, 0));
+  EXPECT_FALSE(WritePixelFileOf("foto", record, &count, 1));
+  EXPECT_EQ(fs::file_size("foto.pix"), 0u);
+  EXPECT_TRUE(WritePixelFileOf("foto", other, &count, 1));
+  EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
+}
+
+// A socket where a file is expected: the prepared text, not a number.
+TEST_F(ImageFilesTest, SocketIsReportedAsNoDataFile) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", "enchufe.pix");
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  std::vector<std::int16_t> counts(4);
+  try {
+    ReadPixelFile("enchufe", counts.data(), counts.size());
+    ADD_FAILURE() << "read";
+  } catch (const FileError& error) {
+    EXPECT_STREQ(error.what(),
+                 "No se ha podido leer el fichero enchufe.pix.\n"
+                 "No es un fichero de datos sino una tubería, un dispositivo o un socket.");
+  }
+  ::close(fd);
 }
 
 }  // namespace

@@ -1,22 +1,30 @@
 // The image library against files in a fresh folder: the list and its order,
 // the reading commands, reading from a pixel file or rebuilding it, saving by
 // name, deleting, and files that were not written by the program.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
+#include <thread>
+#include <utility>
 
 #include "colour/palette.h"
 #include "engine/commands.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
+#include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/image_list.h"
 #include "library/reading.h"
@@ -471,6 +479,99 @@ TEST_F(Library, EveryImageWrittenReadsBack) {
     EXPECT_TRUE(window_.messages.empty()) << entry << ": " << window_.messages[0].text;
     EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
   }
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+// Borrar stopped after the picture: the pair stays readable, listed and
+// deletable, and no picture is left alone to keep the name.
+TEST_F(Library, DeletingStoppedHalfwayLeavesAPairThatCanBeDeletedAgain) {
+  SaveSmallImage("foto");
+  window_.readList = {"foto", "penultimo", "ultimo"};
+  ReadSelectedImage(window_, 0);
+  fs::remove("foto.pix");
+  fs::create_directories("foto.pix/dentro");  // cannot be removed
+  window_.answers = {true};
+  EXPECT_THROW(DeleteReadImage(window_), FileError);
+  EXPECT_FALSE(fs::exists("foto.png"));
+  EXPECT_TRUE(fs::exists("foto.dat"));
+  EXPECT_EQ(window_.readList, (std::vector<std::string>{"foto", "penultimo", "ultimo"}));
+
+  fs::remove_all("foto.pix");
+  window_.answers = {true};
+  DeleteReadImage(window_);
+  EXPECT_FALSE(fs::exists("foto.dat"));
+  EXPECT_EQ(window_.readList, (std::vector<std::string>{"penultimo", "ultimo"}));
+}
+
+// Another process holds the folder's lock: each command that changes names
+// waits a little while another reads, each that reads while another
+// changes; then it says so and changes nothing. One that is let go during
+// the wait goes on.
+TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
+  SaveSmallImage("foto");
+  window_.readList = {"foto", "penultimo", "ultimo"};
+  ReadSelectedImage(window_, 0);
+  const auto contents = [&] {
+    std::vector<std::string> all;
+    for (const std::string& file : folder_.Entries()) all.push_back(file + ": " + Contents(file));
+    return all;
+  };
+  const std::vector<std::string> before = contents();
+  const int held = ::open(kLockFileName, O_RDWR);
+  ASSERT_GE(held, 0);
+  const auto wait = std::exchange(folderLockWait, std::chrono::milliseconds(100));
+
+  struct Case {
+    const char* what;
+    int heldAs;
+    std::function<void()> command;
+  };
+  const Case cases[] = {
+      {"save", LOCK_SH, [&] { SaveImage("otra", window_); }},
+      {"rotation", LOCK_SH, [&] { RotateLastImages(window_); }},
+      {"deletion", LOCK_SH,
+       [&] {
+         window_.answers = {true};
+         DeleteReadImage(window_);
+       }},
+      {"reading", LOCK_EX, [&] { ReadImage("ultimo", window_); }},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    ASSERT_EQ(::flock(held, t.heldAs), 0);
+    window_.messages.clear();
+    try {
+      t.command();
+      ADD_FAILURE() << "done";
+    } catch (const FileError& error) {
+      EXPECT_STREQ(error.what(),
+                   "Otra ventana de Tesvo está grabando o borrando en esta carpeta y no termina.\n"
+                   "No se ha cambiado nada; vuelve a intentarlo dentro de un momento.");
+    }
+    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(window_.readList, (std::vector<std::string>{"foto", "penultimo", "ultimo"}));
+  }
+
+  folderLockWait = std::chrono::milliseconds(5000);
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::close(held);
+  });
+  window_.messages.clear();
+  try {
+    SaveImage("otra", window_);
+  } catch (const FileError& error) {
+    ADD_FAILURE() << error.what();
+  }
+  release.join();
+  folderLockWait = wait;
+  ASSERT_EQ(window_.messages.size(), 1u);
+  EXPECT_EQ(window_.messages[0].text, "El fichero otra ha sido grabado");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/recolour.h"
 #include "engine/program_state.h"
 #include "engine/reference_picture.h"
 #include "library/file_error.h"
@@ -109,17 +110,22 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
        "como estaba y la imagen queda sin PNG."},
       {FileBytes("tesvo.png"), "El fichero foto ha sido grabado"},
   };
-  for (const auto& c : cases) {
-    WriteFileBytes("foto.png", c.bytes);
-    fs::remove("foto.dat");
-    window.readList.clear();
-    window.messages.clear();
-    SaveImage("foto", window);
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, c.message);
-    EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
-    EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
-    EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+  // As shown, and at a larger size, which is not computed at all.
+  for (const PictureSize size : {PictureSize{}, PictureSize{2, 2}}) {
+    for (const auto& c : cases) {
+      WriteFileBytes("foto.png", c.bytes);
+      fs::remove("foto.dat");
+      window.readList.clear();
+      window.messages.clear();
+      window.progressTexts.clear();
+      SaveImage("foto", window, size);
+      ASSERT_EQ(window.messages.size(), 1u);
+      EXPECT_EQ(window.messages[0].text, c.message);
+      EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+      EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
+      EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+      EXPECT_TRUE(window.progressTexts.empty());
+    }
   }
 }
 
@@ -147,6 +153,71 @@ TEST_F(PictureFile, LargerPictureIsComputedAgainAndCancellingLeavesThePair) {
   EXPECT_EQ(window.readList, std::vector<std::string>({"cancelada", "grande"}));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>(
                                {"cancelada.dat", "cancelada.pix", "grande.dat", "grande.pix", "grande.png"}));
+}
+
+}  // namespace
+}  // namespace tesvo
+
+namespace tesvo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Tesvo's picture is told by its record chunk, found wherever it stands and
+// compared whole with the record the parameter file holds, and by pixels
+// that are still those it was written with.
+TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
+  SaveImage("foto", window);
+  const Bytes png = FileBytes("foto.png");
+  const Bytes dat = FileBytes("foto.dat");
+  constexpr std::size_t kAt = 33;
+  constexpr std::size_t kChunk = 12 + 10 + 400;
+  const Bytes chunk(png.begin() + kAt, png.begin() + kAt + kChunk);
+  Bytes without = png;
+  without.erase(without.begin() + kAt, without.begin() + kAt + kChunk);
+
+  struct Case {
+    const char* what;
+    Bytes png;
+    Bytes dat;
+    bool own;
+  };
+  Bytes moved = without;
+  moved.insert(moved.end() - 12, chunk.begin(), chunk.end());  // before IEND
+  Bytes digit = png;
+  digit[kAt + 8 + 10 + 5] ^= 1;  // one hexadecimal digit of the record
+  Bytes longer = dat;
+  longer.push_back(0);
+  Bytes otherRecord = dat;
+  otherRecord[0] ^= 1;
+  Bytes shortened(png.begin(), png.begin() + kAt + kChunk - 1);
+  // The pixels' check is the last chunk before the end chunk's 12 bytes.
+  constexpr std::size_t kCheck = 12 + 10 + 8;
+  Bytes unchecked = png;
+  unchecked.erase(unchecked.end() - 12 - kCheck, unchecked.end() - 12);
+  // Another program changed a pixel and kept both chunks as they were.
+  std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage);
+  colours[3] ^= 0x000100;
+  Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
+  std::copy(png.end() - 12 - kCheck, png.end() - 12, edited.end() - 12 - kCheck);
+  const Case cases[] = {
+      {"as written", png, dat, true},
+      {"chunk after the image data", moved, dat, true},
+      {"parameter file with bytes after the record", png, longer, true},
+      {"saved before pictures carried the pixels' check", unchecked, dat, true},
+      {"pixels edited, chunks kept", edited, dat, false},
+      {"no record chunk", without, dat, false},
+      {"one digit changed", digit, dat, false},
+      {"record of another image", png, otherRecord, false},
+      {"cut inside the chunk", shortened, dat, false},
+      {"parameter file too short", png, Bytes(dat.begin(), dat.end() - 1), false},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    WriteFileBytes("foto.png", t.png);
+    WriteFileBytes("foto.dat", t.dat);
+    EXPECT_EQ(IsPictureOfParameterFile("foto"), t.own);
+  }
 }
 
 }  // namespace

@@ -185,11 +185,13 @@ int Run(int kills, unsigned seed) {
     last = *u;
     next = std::max(next, inProgress + 1);
 
-    // A user pair is whole or not there; a lone pixel file is a whole one.
+    // A user pair is whole or not there. The parameter file claims the name
+    // before the pixel file follows, so a kill between the two leaves it
+    // without one, which reading rebuilds.
     for (std::int32_t id : saves) {
       const std::string base = "foto" + std::to_string(id);
       if (fs::exists(base + ".dat")) {
-        if (ParameterImage(base) != id || !PixelFileFits(base, id, false)) fail(base + " is not whole");
+        if (ParameterImage(base) != id || !PixelFileFits(base, id, true)) fail(base + " is not whole");
       } else if (!PixelFileFits(base, id, true)) {
         fail(base + ".pix alone is not whole");
       }

@@ -267,8 +267,8 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(QFileInfo("enorme.pix").size(), 2 * 531 * 531);
     QVERIFY(Entries(m_read).contains("enorme"));
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
-             QStringList({"doble.dat", "doble.pix", "doble.png", "enorme.dat", "enorme.pix", "penultimo.dat",
-                          "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
+             QStringList({".tesvo.lock", "doble.dat", "doble.pix", "doble.png", "enorme.dat", "enorme.pix",
+                          "penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
   }
 
   // Text typed into the "Leer ->" field reads nothing, however the field is
