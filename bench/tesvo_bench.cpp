@@ -3,15 +3,18 @@
 // the fast scan on all threads against the same on one.
 // Usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N]
 //                    [--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]...
-//                    [--busy spin|engine]
+//                    [--busy spin|engine] [--export]
 // --quick scans a third of the pixels of each window; --only runs just the
 // cases whose name, with the limit after it, contains TEXT ("z^2 100"), and
 // may be given more than once; --literal-repeat 0 leaves the literal scan out.
 // --busy keeps the machine busy for the whole run with a second process: one
 // that spins on one core, or one that draws images without end, as a second
 // window of the program would.
+// --export times large pictures written to PNG files instead, against the
+// literal scan's time for as many pixels, and their peak memory.
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,11 +31,14 @@
 #include <vector>
 
 #include "bench/literal_scan.h"
+#include "colour/palette.h"
 #include "colour/recolour.h"
 #include "engine/generation.h"
 #include "engine/helper_threads.h"
 #include "engine/program_state.h"
+#include "engine/scaled_picture.h"
 #include "engine/scan.h"
+#include "library/picture_file.h"
 #include "library/reading.h"
 #include "library/saving.h"
 #include "tests/null_window.h"
@@ -52,6 +58,7 @@ struct Options {
   int threads = 0;
   ScanPath path = ScanPath::kFastest;
   bool quick = false;
+  bool exportPictures = false;
   std::vector<std::string> only;
   std::string busy;  // "", "spin" or "engine"
 };
@@ -268,6 +275,74 @@ int Run(const Options& options) {
   return 0;
 }
 
+Palette FreshPalette(const ImageRecord& r) {
+  Palette palette{};
+  const ControlColours& c = r.controlColours;
+  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], r.gradation, kMaxIterationLimit);
+  return palette;
+}
+
+// The peak resident memory of this process so far, in megabytes. The
+// benchmark itself holds little besides the picture being written, whose
+// rows it never keeps.
+double PeakMegabytes() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+}
+
+// Large pictures of the presets written as PNG files, against the literal
+// scan's time for the same number of pixels: its time for the picture as
+// shown, in this run, times K x K.
+int RunExport(const Options& options) {
+  const int threads = options.threads > 0 ? options.threads : DefaultThreads();
+  const ScanSettings scan{options.path, threads};
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tesvo-bench-export";
+  std::filesystem::create_directories(folder);
+  const std::string file = (folder / "dibujo.png").string();
+  struct Export {
+    std::string name;
+    char letter;
+    int scale;
+    bool memory;  // the peak memory of the process after it
+  };
+  const Export exports[] = {
+      {"c z^2", 'c', 8, false}, {"a c*exp(z)", 'a', 4, false}, {"c z^2", 'c', 16, true}};
+  std::printf("fast: %d threads; literal: plain loop, 1 thread, picture as shown, times K x K\n\n", threads);
+  std::printf("%-12s %5s %3s %11s %11s %10s %10s %6s %7s %9s %8s\n", "case", "limit", "K", "pixels",
+              "literal s", "export s", "count s", "png %", "ratio", "PNG MB", "peak MB");
+  for (const Export& e : exports) {
+    const std::string label = e.name + " 5000 x" + std::to_string(e.scale);
+    if (!Selected(options, label)) continue;
+    const ImageRecord r = Preset(e.letter, 5000, 531);
+    const PictureSize size{e.scale, 1};
+    const double literal = Fastest(options.literalRepeat, [&] { LiteralScan(r); }) * e.scale * e.scale;
+    const Palette palette = FreshPalette(r);
+    const double exported = Fastest(
+        options.repeat, [&] { WriteScaledPicture(file, r, palette, size, {.scan = scan, .progress = {}}); });
+    const double bytes = static_cast<double>(std::filesystem::file_size(file));
+    // The same rows computed and coloured, neither encoded nor written.
+    const double counted = Fastest(options.repeat, [&] {
+      RenderPicture(r, palette, size, {.scan = scan, .progress = {}}, [](const std::uint8_t*) {});
+    });
+    const double peak = PeakMegabytes();
+    const std::int64_t pixels = PictureWidth(r, size) * PictureHeight(r, size);
+    std::printf("%-12s %5d %3d %11lld %11.1f %10.2f %10.2f %5.0f%% %7.1f %9.1f", e.name.c_str(), 5000,
+                e.scale, static_cast<long long>(pixels), literal, exported, counted,
+                100 * (1 - counted / exported), literal / exported, bytes / 1e6);
+    if (e.memory)
+      std::printf(" %8.0f\n", peak);
+    else
+      std::printf(" %8s\n", "-");
+    std::fflush(stdout);
+  }
+  std::filesystem::remove_all(folder);
+  std::printf(
+      "\n\"export\": the whole picture to a PNG file; \"count\": the same rows computed and coloured,\n"
+      "neither encoded nor written; \"png %%\": the share of the export that encoding and writing add.\n");
+  return 0;
+}
+
 }  // namespace
 }  // namespace tesvo::bench
 
@@ -289,6 +364,8 @@ int main(int argc, char** argv) {
                                       : tesvo::ScanPath::kReference;
     } else if (arg == "--quick") {
       options.quick = true;
+    } else if (arg == "--export") {
+      options.exportPictures = true;
     } else if (arg == "--only" && i + 1 < argc) {
       options.only.push_back(argv[++i]);
     } else if (arg == "--busy" && i + 1 < argc &&
@@ -297,9 +374,10 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N] "
-                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]... [--busy spin|engine]\n");
+                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]... [--busy spin|engine] "
+                   "[--export]\n");
       return 2;
     }
   }
-  return tesvo::bench::Run(options);
+  return options.exportPictures ? tesvo::bench::RunExport(options) : tesvo::bench::Run(options);
 }

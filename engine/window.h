@@ -3,6 +3,7 @@
 // the toolkit, so every command runs against a fake in tests.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,18 @@
 namespace tesvo {
 
 inline constexpr Colour kLightGrey = 0x00C0C0C0;  // RGB 192, 192, 192
+
+// What "Grabación de imagen" asks: the name, and how large a picture is
+// written beside the pair (K times the image's width and height, each pixel
+// the mean of A x A samples).
+struct SaveChoice {
+  std::string name;
+  int scale = 1;
+  int antialias = 1;
+};
+
+// Tells a long task how far it has come (0 to 1); false asks it to stop.
+using ProgressReport = std::function<bool(double done)>;
 
 class Window {
  public:
@@ -40,8 +53,16 @@ class Window {
   virtual void ReadListRemove(int index) = 0;
   virtual void ReadListSelect(int index) = 0;
 
-  // "Grabación de imagen": the name as typed, or nothing after Cancel.
-  virtual std::optional<std::string> AskSaveName() = 0;
+  // "Grabación de imagen" for a picture of width x height pixels as shown:
+  // the name as typed and the size chosen, or nothing after Cancel.
+  virtual std::optional<SaveChoice> AskSaveChoice(int width, int height) = 0;
+
+  // Runs work, which may take minutes, while the window stays responsive but
+  // takes no commands; past about half a second it shows `text` with the
+  // share done and a way to cancel, after which the report answers false.
+  // Returns what work returned; what work throws is thrown on.
+  virtual bool RunCancellable(const std::string& text,
+                              const std::function<bool(const ProgressReport&)>& work) = 0;
 
   // "Coordenadas para conjunto de Julia": the typed c, or nothing after Cancel.
   virtual std::optional<Complex> AskJuliaCoordinates() = 0;

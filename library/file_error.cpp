@@ -10,6 +10,8 @@ std::string Reason(FileStep step, int error) {
     case ENOSPC:
     case EDQUOT:
       return "No queda espacio en el disco.";
+    case EFBIG:
+      return "El fichero es más grande de lo que el disco admite.";
     case EACCES:
     case EPERM:
       return "No hay permiso para hacerlo.";

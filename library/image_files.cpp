@@ -130,15 +130,21 @@ std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed)
   return total;
 }
 
+// Creates the temporary file of file and returns its descriptor.
+int CreateTemporary(const std::string& file, const std::string& temporary) {
+  // Left by an earlier process with the same id, or put there by someone
+  // else: a named pipe would block the open, so the name is made new.
+  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kWrite, file, errno);
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (fd < 0) throw FileError(FileStep::kWrite, file, errno);
+  return fd;
+}
+
 // Writes a complete file under a temporary name and returns that name.
 std::string WriteTemporary(const std::string& file, const std::string& tag,
                            const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = TemporaryName(file, tag);
-  // Left by an earlier process with the same id, or put there by someone
-  // else: a named pipe would block the open, so the name is made new.
-  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kWrite, file, errno);
-  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-  if (fd.get() < 0) throw FileError(FileStep::kWrite, file, errno);
+  Descriptor fd(CreateTemporary(file, temporary));
   if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 ||
       ::close(fd.Release()) != 0) {
     const int error = errno;
@@ -264,6 +270,40 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::Commit() { MoveIntoPlace(std::exchange(temporary_, {}), target_); }
+
+StreamedFile::StreamedFile(std::string target, const std::string& tag)
+    : target_(std::move(target)), temporary_(TemporaryName(target_, tag)) {
+  fd_ = CreateTemporary(target_, temporary_);
+}
+
+StreamedFile::~StreamedFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+void StreamedFile::Write(const std::uint8_t* bytes, std::size_t size) {
+  if (!WriteAll(fd_, bytes, size)) throw FileError(FileStep::kWrite, target_, errno);
+}
+
+void StreamedFile::Close() {
+  const bool flushed = ::fsync(fd_) == 0;
+  const int error = errno;
+  const bool closed = ::close(std::exchange(fd_, -1)) == 0;
+  if (!flushed || !closed) throw FileError(FileStep::kWrite, target_, flushed ? errno : error);
+}
+
+void StreamedFile::Commit() {
+  Close();
+  MoveIntoPlace(std::exchange(temporary_, {}), target_);
+  SyncFolderOf(target_);
+}
+
+bool StreamedFile::CommitIfFree() {
+  Close();
+  const bool moved = MoveIntoFreePlace(std::exchange(temporary_, {}), target_);
+  if (moved) SyncFolderOf(target_);
+  return moved;
+}
 
 bool StagedFile::CommitIfFree() {
   const std::string temporary = std::exchange(temporary_, {});

@@ -36,6 +36,29 @@ class StagedFile {
   std::string temporary_;  // empty once committed
 };
 
+// A file written piece by piece under a temporary name of this process in the
+// target's folder, for files too large to hold whole; Commit flushes it to
+// disk and renames it over the target. One never committed is removed.
+// Throws FileError.
+class StreamedFile {
+ public:
+  StreamedFile(std::string target, const std::string& tag);
+  StreamedFile(const StreamedFile&) = delete;
+  StreamedFile& operator=(const StreamedFile&) = delete;
+  ~StreamedFile();
+  void Write(const std::uint8_t* bytes, std::size_t size);
+  void Commit();
+  // False, the temporary file removed, when the target exists.
+  bool CommitIfFree();
+
+ private:
+  void Close();
+
+  std::string target_;
+  std::string temporary_;  // empty once committed
+  int fd_ = -1;
+};
+
 StagedFile StageParameterFile(const std::string& base, const ImageRecord& record);
 StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, std::size_t countCount);
 

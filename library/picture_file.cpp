@@ -13,25 +13,12 @@
 
 #include "colour/recolour.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/image_files.h"
+#include "library/png_writer.h"
 
 namespace tesvo {
 namespace {
-
-void AppendBigEndian(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-// A tEXt chunk: length, type, keyword, a zero byte, the text, and the CRC of
-// type and data.
-std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::string& text) {
-  std::vector<std::uint8_t> chunk;
-  AppendBigEndian(chunk, static_cast<std::uint32_t>(keyword.size() + 1 + text.size()));
-  for (char c : std::string("tEXt") + keyword + '\0' + text) chunk.push_back(static_cast<std::uint8_t>(c));
-  const uLong crc = crc32(0L, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4));
-  AppendBigEndian(chunk, static_cast<std::uint32_t>(crc));
-  return chunk;
-}
 
 std::string Hexadecimal(std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -74,8 +61,20 @@ bool PixelsGive(const std::vector<std::uint8_t>& png, const std::string& check) 
   return read && PixelsCheck(rgb) == check;
 }
 
-// The PNG signature and the header chunk, 33 bytes, precede the record chunk.
-constexpr std::size_t kRecordChunkOffset = 33;
+// A PNG of width x height, the record's chunk right after the header and the
+// pixels' check before the end, into `sink`.
+class PictureWriter {
+ public:
+  PictureWriter(const ImageRecord& record, std::int64_t width, std::int64_t height, PngWriter::Sink sink)
+      : png_(static_cast<int>(width), static_cast<int>(height), kRecordKeyword, Hexadecimal(ToBytes(record)),
+             std::move(sink)) {}
+
+  void Row(const std::uint8_t* rgb) { png_.Row(rgb); }
+  void Finish() { png_.Finish(kPixelsKeyword); }
+
+ private:
+  PngWriter png_;
+};
 
 // The largest picture that ownership is judged of: a full image is about
 // half a megabyte.
@@ -92,31 +91,20 @@ bool PictureFileExists(const std::string& base) {
 
 std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
                                         const ImageRecord& record) {
-  std::vector<std::uint8_t> rgb(colours.size() * 3);
-  for (std::size_t i = 0; i < colours.size(); ++i) {
-    rgb[3 * i] = static_cast<std::uint8_t>(colours[i]);
-    rgb[3 * i + 1] = static_cast<std::uint8_t>(colours[i] >> 8);
-    rgb[3 * i + 2] = static_cast<std::uint8_t>(colours[i] >> 16);
+  std::vector<std::uint8_t> png;
+  PictureWriter picture(record, width, height, [&png](const std::uint8_t* bytes, std::size_t size) {
+    png.insert(png.end(), bytes, bytes + size);
+  });
+  std::vector<std::uint8_t> rgb(3 * static_cast<std::size_t>(width));
+  for (auto c = colours.begin(); c != colours.end();) {
+    for (std::uint8_t* out = rgb.data(); out != rgb.data() + rgb.size(); out += 3, ++c) {
+      out[0] = static_cast<std::uint8_t>(*c);
+      out[1] = static_cast<std::uint8_t>(*c >> 8);
+      out[2] = static_cast<std::uint8_t>(*c >> 16);
+    }
+    picture.Row(rgb.data());
   }
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(width);
-  image.height = static_cast<png_uint_32>(height);
-  image.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> png(PNG_IMAGE_PNG_SIZE_MAX(image));
-  png_alloc_size_t size = png.size();
-  if (!png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return {};
-  }
-  png.resize(size);
-  // The simplified writer has no text chunks: the record and the pixels'
-  // check go in right after the header chunk.
-  std::vector<std::uint8_t> text = TextChunk(kRecordKeyword, Hexadecimal(ToBytes(record)));
-  const std::vector<std::uint8_t> check = TextChunk(kPixelsKeyword, PixelsCheck(rgb));
-  text.insert(text.end(), check.begin(), check.end());
-  png.insert(png.begin() + kRecordChunkOffset, text.begin(), text.end());
+  picture.Finish();
   return png;
 }
 
@@ -128,6 +116,25 @@ std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageR
   const std::vector<std::uint8_t> png = EncodePicture(colours, record.Width(), record.Height(), record);
   if (png.empty()) throw FileError(FileStep::kWrite, file, ENOMEM);
   return StagedFile(file, ".png", png);
+}
+
+bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,
+                        PictureSize size, const RenderSettings& settings, bool onlyIfFree) {
+  if (!CanRenderPicture(record, size)) return false;
+  StreamedFile out(file, ".png");
+  PictureWriter picture(record, PictureWidth(record, size), PictureHeight(record, size),
+                        [&out](const std::uint8_t* bytes, std::size_t length) { out.Write(bytes, length); });
+  if (!RenderPicture(record, palette, size, settings, [&](const std::uint8_t* rgb) { picture.Row(rgb); }))
+    return false;
+  picture.Finish();
+  if (!onlyIfFree) {
+    out.Commit();
+    return true;
+  }
+  // Another process's save or the user may have put a file there while the
+  // picture was computed: it is never replaced.
+  const FolderLock lock(file, FolderLock::Mode::kExclusive);
+  return out.CommitIfFree();
 }
 
 bool IsPictureOfParameterFile(const std::string& base) {

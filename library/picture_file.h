@@ -1,6 +1,7 @@
 // The picture of a saved image, base + ".png": the image's W x H block as the
-// big picture shows it, each pixel Palette[count], carrying the image's
-// 200-byte record in a text chunk so that the picture keeps its parameters.
+// big picture shows it, each pixel Palette[count], or the same picture K
+// times as large, carrying the image's 200-byte record in a text chunk so
+// that the picture keeps its parameters.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "engine/image_record.h"
 #include "engine/program_state.h"
+#include "engine/scaled_picture.h"
 #include "library/image_files.h"
 
 namespace tesvo {
@@ -35,6 +37,15 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
 // nothing for a rectangle the CountBuffer cannot hold. Throws FileError.
 std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
                                            const CountBuffer& counts);
+
+// Writes `file` (the whole name) with the picture of record at that size,
+// computed again through palette, through a temporary file. False, with
+// nothing written, when the settings' progress stopped it or CanRenderPicture
+// refuses the record, and with `onlyIfFree` when a file has come under that
+// name meanwhile, which is then left as it is. Throws FileError, before any
+// computing when the file's folder cannot take it.
+bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,
+                        PictureSize size, const RenderSettings& settings = {}, bool onlyIfFree = false);
 
 // Whether base + ".png" is the picture a save wrote of base + ".dat": among
 // its chunks, wherever it stands, is the record chunk of exactly that file's

@@ -36,18 +36,21 @@ void SaveImageAs(Window& window) {
     window.ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
     return;
   }
-  const std::optional<std::string> name = window.AskSaveName();
-  if (!name) return;
-  if (*name == kAuthorTrigger) {
+  const ImageRecord& image = state.currentImage;
+  const std::optional<SaveChoice> choice =
+      window.AskSaveChoice(static_cast<int>(image.Width()), static_cast<int>(image.Height()));
+  if (!choice) return;
+  const std::string& name = choice->name;
+  if (name == kAuthorTrigger) {
     window.ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
                        kProgramName);
     return;
   }
-  if (name->empty()) {
+  if (name.empty()) {
     window.ShowMessage("Hay que teclear un nombre de fichero \n(sin extensión)", kProgramName);
     return;
   }
-  SaveImage(*name, window);
+  SaveImage(name, window, {choice->scale, choice->antialias});
 }
 
 void DeleteReadImage(Window& window) {
@@ -88,7 +91,7 @@ void RefuseTakenName(const std::string& file, Window& window) {
 
 }  // namespace
 
-void SaveImage(const std::string& name, Window& window) {
+void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // Spent before anything can fail, so that a failed quiet save never makes
   // the user's next save quiet.
   const bool quiet = std::exchange(state.quietSave, false);
@@ -105,10 +108,12 @@ void SaveImage(const std::string& name, Window& window) {
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success. A file already under the
   // picture's name is never replaced: in a pictures folder it is likely the
-  // user's own. The reserved pairs have no picture.
+  // user's own. The reserved pairs have no picture. A larger picture is
+  // computed again once the pair is saved, under the window's progress.
+  const bool larger = !(size == PictureSize{}) && CanRenderPicture(image, size);
   std::optional<FileError> pictureError;
   std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
-    if (quiet || PictureFileExists(name)) return std::nullopt;
+    if (quiet || larger || PictureFileExists(name)) return std::nullopt;
     try {
       return StagePictureFile(name, image, state.countBuffer);
     } catch (const FileError& error) {
@@ -124,7 +129,7 @@ void SaveImage(const std::string& name, Window& window) {
     // decide which of the two saves it.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
     taken = ParameterFileExists(name) || !CommitNewPair(name, parameters, pixels);
-    if (!taken && !quiet && !pictureError) {
+    if (!taken && !quiet && !pictureError && !larger) {
       bool written = false;
       try {
         written = picture && picture->CommitIfFree();
@@ -146,6 +151,24 @@ void SaveImage(const std::string& name, Window& window) {
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
   if (pictureError) throw *pictureError;
   std::string saved = "El fichero " + name + " ha sido grabado";
+  if (larger) {
+    const std::string file = PictureFileName(name);
+    bool written = false;
+    if (!PictureFileExists(name)) {
+      // The work runs beside the window's event loop: it takes its own copies.
+      const ImageRecord record = image;
+      const Palette palette = state.palette;
+      const std::string text = "Grabando el dibujo " + file + ", de " +
+                               std::to_string(PictureWidth(record, size)) + " x " +
+                               std::to_string(PictureHeight(record, size)) + " píxeles...";
+      written = window.RunCancellable(text, [&](const ProgressReport& report) {
+        return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report}, true);
+      });
+    }
+    // Not written: cancelled, or a file came under the picture's name.
+    if (!written && !PictureFileExists(name)) saved += ", sin el dibujo " + file + ", que se ha cancelado.";
+    pictureKept = !written && PictureFileExists(name) && !IsPictureOfParameterFile(name);
+  }
   if (pictureKept)
     saved += "\nYa había un fichero " + PictureFileName(name) +
              ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";

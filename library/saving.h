@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/scaled_picture.h"
 #include "engine/window.h"
 
 namespace tesvo {
@@ -25,10 +26,13 @@ void DeleteReadImage(Window& window);
 // Writes currentImage and its counts as the pair `name`, unless name + ".dat"
 // exists, then its picture name + ".png" where no file has that name. Another
 // file there is left as it is, and the success message says so unless it is
-// already this image's picture. A quiet save (state.quietSave: the reserved
-// pairs) writes no picture, adds no list entry and shows no message; the flag
-// is spent by this call whatever its outcome. Throws FileError.
-void SaveImage(const std::string& name, Window& window);
+// already this image's picture. The picture is the one shown, taken from the
+// counts, or at a larger size computed again under the window's progress,
+// where cancelling leaves the pair saved and no picture. A quiet save
+// (state.quietSave: the reserved pairs) writes no picture, adds no list entry
+// and shows no message; the flag is spent by this call whatever its outcome.
+// Throws FileError.
+void SaveImage(const std::string& name, Window& window, PictureSize size = {});
 
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo",
 // without losing either image when interrupted at any point. Files of the

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/window.h"
@@ -71,12 +72,22 @@ class FakeWindow : public Window {
   }
   void ReadListRemove(int index) override { readList.erase(readList.begin() + index); }
   void ReadListSelect(int index) override { selectedRead = index; }
-  std::optional<std::string> AskSaveName() override {
+  std::optional<SaveChoice> AskSaveChoice(int width, int height) override {
     ++saveQuestions;
+    saveSizes.push_back({width, height});
     if (saveAnswers.empty()) return std::nullopt;
-    const std::optional<std::string> answer = saveAnswers.front();
+    const std::optional<SaveChoice> answer = saveAnswers.front();
     saveAnswers.pop_front();
     return answer;
+  }
+  // Runs work at once; its report answers false from cancelAt on.
+  bool RunCancellable(const std::string& text,
+                      const std::function<bool(const ProgressReport&)>& work) override {
+    progressTexts.push_back(text);
+    return work([this](double done) {
+      reports.push_back(done);
+      return done < cancelAt;
+    });
   }
   std::optional<Complex> AskJuliaCoordinates() override {
     ++coordinateQuestions;
@@ -104,8 +115,12 @@ class FakeWindow : public Window {
   int selectedMode = -1;
   std::vector<std::string> readList;
   int selectedRead = -1;
-  std::deque<std::optional<std::string>> saveAnswers;
+  std::deque<std::optional<SaveChoice>> saveAnswers;
   int saveQuestions = 0;
+  std::vector<std::pair<int, int>> saveSizes;  // the picture's size as shown, per question
+  std::vector<std::string> progressTexts;
+  std::vector<double> reports;
+  double cancelAt = 2;  // never
   std::deque<std::optional<Complex>> coordinateAnswers;
   int coordinateQuestions = 0;
 

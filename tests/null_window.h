@@ -21,7 +21,10 @@ class NullWindow : public Window {
   void ReadListInsert(int, const std::string&) override {}
   void ReadListRemove(int) override {}
   void ReadListSelect(int) override {}
-  std::optional<std::string> AskSaveName() override { return std::nullopt; }
+  std::optional<SaveChoice> AskSaveChoice(int, int) override { return std::nullopt; }
+  bool RunCancellable(const std::string&, const std::function<bool(const ProgressReport&)>& work) override {
+    return work([](double) { return true; });
+  }
   std::optional<Complex> AskJuliaCoordinates() override { return std::nullopt; }
 };
 

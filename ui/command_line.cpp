@@ -19,6 +19,7 @@ const char* const kQtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetco
 QString HelpText(const QString& program) {
   return QStringLiteral(
              "Uso: %1 [opciones]\n"
+             "     %1 render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]\n"
              "Explora el conjunto de Mandelbrot y los conjuntos de Julia de sus puntos.\n"
              "\n"
              "Opciones:\n"
@@ -30,6 +31,12 @@ QString HelpText(const QString& program) {
              "                       actual.\n"
              "\n"
              "Se aceptan también las opciones generales de Qt (-platform, -style, -display...).\n"
+             "\n"
+             "render dibuja sin pantalla la imagen guardada en ENTRADA.dat y la graba en\n"
+             "SALIDA.png, K veces más ancha y más alta (K de 1 a 32; 1 si no se dice), cada\n"
+             "píxel la media de A x A muestras (A de 1 a 4; 1, sin suavizado, si no se dice),\n"
+             "con N hilos (todos los núcleos si no se dice).\n"
+             "\n"
              "Cada imagen guardada es NOMBRE.dat (sus parámetros), NOMBRE.pix (sus cuentas)\n"
              "y NOMBRE.png (la imagen). Más información: man tesvo.\n")
       .arg(program);

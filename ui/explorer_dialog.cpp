@@ -3,15 +3,21 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
+#include <atomic>
 #include <ctime>
+#include <exception>
+#include <thread>
 
 #include "colour/colour_commands.h"
 #include "engine/commands.h"
@@ -360,11 +366,60 @@ void ExplorerDialog::ReadListRemove(int index) {
 
 void ExplorerDialog::ReadListSelect(int index) { m_readCombo->setCurrentIndex(index); }
 
-std::optional<std::string> ExplorerDialog::AskSaveName() {
+std::optional<SaveChoice> ExplorerDialog::AskSaveChoice(int width, int height) {
   m_surface->Flush();
-  SaveImageDialog dialog(this);
+  SaveImageDialog dialog(this, width, height);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.name();
+  return SaveChoice{dialog.name(), dialog.scale(), dialog.antialias()};
+}
+
+// The work runs on a thread of its own while this thread keeps the windows
+// painted; the command that called it is still running, so the window takes
+// no other command meanwhile (Run), and the progress dialog, once shown,
+// keeps the input from the window altogether.
+bool ExplorerDialog::RunCancellable(const std::string& text,
+                                    const std::function<bool(const ProgressReport&)>& work) {
+  m_surface->Flush();
+  constexpr int kSteps = 1000;
+  std::atomic<int> done{0};
+  std::atomic<bool> cancelled{false};
+  std::atomic<bool> finished{false};
+  bool result = false;
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      result = work([&](double share) {
+        done = static_cast<int>(share * kSteps);
+        return !cancelled;
+      });
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    finished = true;
+  });
+
+  QProgressDialog progress(FromUtf8(text), QStringLiteral("Cancelar"), 0, kSteps, this);
+  progress.setObjectName("pictureProgress");
+  progress.setWindowTitle(QStringLiteral("Tesvo"));
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setAutoReset(false);
+  progress.setAutoClose(false);
+  connect(&progress, &QProgressDialog::canceled, this, [&] { cancelled = true; });
+  QEventLoop loop;
+  QTimer poll;
+  connect(&poll, &QTimer::timeout, this, [&] {
+    if (finished)
+      loop.quit();
+    else if (!cancelled)
+      progress.setValue(done);
+  });
+  poll.start(30);
+  loop.exec();
+  worker.join();
+  progress.hide();
+  if (failure) std::rethrow_exception(failure);
+  return result;
 }
 
 std::optional<Complex> ExplorerDialog::AskJuliaCoordinates() {

@@ -42,7 +42,9 @@ class ExplorerDialog : public QDialog, public Window {
   void ReadListInsert(int index, const std::string& text) override;
   void ReadListRemove(int index) override;
   void ReadListSelect(int index) override;
-  std::optional<std::string> AskSaveName() override;
+  std::optional<SaveChoice> AskSaveChoice(int width, int height) override;
+  bool RunCancellable(const std::string& text,
+                      const std::function<bool(const ProgressReport&)>& work) override;
   std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:

@@ -42,6 +42,9 @@ std::array<HelpTopic, 5> BuildTopics() {
             "\n4. GRABAR\n",
             "    Cuando una de las imágenes que se ven en la imagen grande de la derecha se quiere grabar, "
             "basta darle al botón 'Grabar' y escribir el nombre deseado para la imagen (sin extensión).\n",
+            "    Con la imagen se graba su dibujo en PNG, como se ve o 2, 4, 8 o 16 veces más ancho y alto, "
+            "suavizado si se quiere. Uno grande tarda: se puede cancelar, y entonces se graba la imagen "
+            "sin el dibujo.\n",
             "\n¿QUÉ FICHEROS SE GRABAN? ¿Y DÓNDE?\n",
             "    Los ficheros se grabarán en la carpeta donde se encuentre el programa ejecutable Tesvo.exe. "
             "También se puede escribir una ruta completa para que los ficheros se graben en otra carpeta, "

@@ -1,8 +1,13 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFont>
 #include <cstdio>
+#include <iostream>
 #include <optional>
+#include <string_view>
 
+#include "library/render_command.h"
 #include "ui/command_line.h"
 #include "ui/program_font.h"
 #include "ui/program_icon.h"
@@ -10,6 +15,11 @@
 #include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
+  // "tesvo render IN.dat OUT.png ...": before any window exists, so that it
+  // runs where there is no display.
+  if (argc > 1 && std::string_view(argv[1]) == "render")
+    return tesvo::RenderCommand({argv + 2, argv + argc}, std::cerr, ::isatty(STDERR_FILENO) == 1);
+
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const tesvo::ui::CommandLine line = tesvo::ui::ParseCommandLine(arguments);

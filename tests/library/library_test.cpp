@@ -265,8 +265,8 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
 TEST_F(Library, SavingByNameAndItsRefusals) {
   SaveSmallImage("base");
   window_.readList = {"penultimo", "ultimo"};
-  window_.saveAnswers = {std::nullopt,          std::string(),         std::string("d i d i d e z u z u"),
-                         std::string("Mandel"), std::string("Mandel"), std::string("   ")};
+  window_.saveAnswers = {std::nullopt,         SaveChoice{},         SaveChoice{"d i d i d e z u z u"},
+                         SaveChoice{"Mandel"}, SaveChoice{"Mandel"}, SaveChoice{"   "}};
   for (int i = 0; i < 6; ++i) SaveImageAs(window_);
   ASSERT_EQ(window_.messages.size(), 5u);
   EXPECT_EQ(window_.messages[0].text, "Hay que teclear un nombre de fichero \n(sin extensión)");
@@ -392,7 +392,7 @@ TEST_F(Library, ReadIndexFollowsTheEntryReadWhenASaveSortsInBeforeIt) {
   window_.readList = {"b", "c", "penultimo", "ultimo"};
   ReadSelectedImage(window_, 1);
   // Before it, at its place, after it.
-  window_.saveAnswers = {std::string("a"), std::string("bb"), std::string("zeta")};
+  window_.saveAnswers = {SaveChoice{"a"}, SaveChoice{"bb"}, SaveChoice{"zeta"}};
   for (int i = 0; i < 3; ++i) SaveImageAs(window_);
   ASSERT_EQ(window_.readList, (std::vector<std::string>{"a", "b", "bb", "c", "penultimo", "ultimo", "zeta"}));
   EXPECT_EQ(state.readIndex, 3);
@@ -451,7 +451,7 @@ TEST_F(Library, NameThatIsNotUtf8KeepsItsBytes) {
 TEST_F(Library, EveryImageWrittenReadsBack) {
   state.Reset();
   InitialiseExplorer(window_, 1);  // both reserved pairs are there: no image at all
-  window_.saveAnswers = {std::string("nada")};
+  window_.saveAnswers = {SaveChoice{"nada"}};
   SaveImageAs(window_);
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, "Todavía no hay ninguna imagen que grabar.");
@@ -470,7 +470,7 @@ TEST_F(Library, EveryImageWrittenReadsBack) {
   EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
   ChangeMode(window_, kDecomposition);
   window_.messages.clear();
-  window_.saveAnswers = {std::string("minimo")};
+  window_.saveAnswers = {SaveChoice{"minimo"}};
   SaveImageAs(window_);
   window_.readList = {"minimo", "penultimo", "ultimo"};
   for (int entry : {0, 2}) {

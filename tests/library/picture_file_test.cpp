@@ -4,9 +4,7 @@
 #include "library/picture_file.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,58 +12,21 @@
 
 #include "colour/recolour.h"
 #include "engine/program_state.h"
+#include "engine/reference_picture.h"
 #include "library/file_error.h"
 #include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
+#include "tests/library/decoded_png.h"
 
 namespace tesvo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Decode;
+using testing::DecodedPng;
 using testing::FileBytes;
 using testing::WriteFileBytes;
-
-struct DecodedPng {
-  bool ok = false;
-  int width = 0;
-  int height = 0;
-  std::vector<Colour> pixels;  // row by row, as 0x00BBGGRR
-  std::string record;          // the text under kRecordKeyword
-};
-
-// libpng's own reading: checks the signature, every chunk's CRC and the
-// compressed data.
-DecodedPng Decode(const std::string& file) {
-  DecodedPng decoded;
-  FILE* in = std::fopen(file.c_str(), "rb");
-  if (in == nullptr) return decoded;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, in);
-    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    if (png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB && png_get_bit_depth(png, info) == 8) {
-      decoded.width = static_cast<int>(png_get_image_width(png, info));
-      decoded.height = static_cast<int>(png_get_image_height(png, info));
-      png_bytepp rows = png_get_rows(png, info);
-      for (int y = 0; y < decoded.height; ++y)
-        for (int x = 0; x < decoded.width; ++x) {
-          const png_bytep p = rows[y] + 3 * x;
-          decoded.pixels.push_back(p[0] | p[1] << 8 | p[2] << 16);
-        }
-      png_textp texts = nullptr;
-      const int count = png_get_text(png, info, &texts, nullptr);
-      for (int i = 0; i < count; ++i)
-        if (std::string(texts[i].key) == kRecordKeyword)
-          decoded.record.assign(texts[i].text, texts[i].text_length);
-      decoded.ok = true;
-    }
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(in);
-  return decoded;
-}
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
   std::string text;
@@ -149,18 +110,49 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
        "como estaba y la imagen queda sin PNG."},
       {FileBytes("tesvo.png"), "El fichero foto ha sido grabado"},
   };
-  for (const auto& c : cases) {
-    WriteFileBytes("foto.png", c.bytes);
-    fs::remove("foto.dat");
-    window.readList.clear();
-    window.messages.clear();
-    SaveImage("foto", window);
-    ASSERT_EQ(window.messages.size(), 1u);
-    EXPECT_EQ(window.messages[0].text, c.message);
-    EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
-    EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
-    EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+  // As shown, and at a larger size, which is not computed at all.
+  for (const PictureSize size : {PictureSize{}, PictureSize{2, 2}}) {
+    for (const auto& c : cases) {
+      WriteFileBytes("foto.png", c.bytes);
+      fs::remove("foto.dat");
+      window.readList.clear();
+      window.messages.clear();
+      window.progressTexts.clear();
+      SaveImage("foto", window, size);
+      ASSERT_EQ(window.messages.size(), 1u);
+      EXPECT_EQ(window.messages[0].text, c.message);
+      EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+      EXPECT_EQ(FileBytes("foto.dat"), FileBytes("tesvo.dat"));
+      EXPECT_EQ(FileBytes("foto.png"), c.bytes);
+      EXPECT_TRUE(window.progressTexts.empty());
+    }
   }
+}
+
+// A larger picture is computed again from the record under the window's
+// progress, through the Palette shown; cancelling it leaves the pair saved
+// and listed, and neither a picture nor a temporary file.
+TEST_F(PictureFile, LargerPictureIsComputedAgainAndCancellingLeavesThePair) {
+  SaveImage("grande", window, {3, 2});
+  const DecodedPng png = Decode("grande.png");
+  ASSERT_TRUE(png.ok);
+  EXPECT_EQ(png.width, 3 * kWidth);
+  EXPECT_EQ(png.height, 3 * kHeight);
+  EXPECT_TRUE(testing::RgbBytes(png) == testing::ReferencePicture(state.currentImage, state.palette, 3, 2));
+  EXPECT_EQ(png.record, Hex(FileBytes("grande.dat")));
+  EXPECT_EQ(window.progressTexts,
+            std::vector<std::string>{"Grabando el dibujo grande.png, de 21 x 15 píxeles..."});
+  ASSERT_FALSE(window.reports.empty());
+  EXPECT_EQ(window.reports.back(), 1.0);
+  EXPECT_EQ(window.messages.back().text, "El fichero grande ha sido grabado");
+
+  window.cancelAt = 0;
+  SaveImage("cancelada", window, {2, 1});
+  EXPECT_EQ(window.messages.back().text,
+            "El fichero cancelada ha sido grabado, sin el dibujo cancelada.png, que se ha cancelado.");
+  EXPECT_EQ(window.readList, std::vector<std::string>({"cancelada", "grande"}));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>(
+                               {"cancelada.dat", "cancelada.pix", "grande.dat", "grande.pix", "grande.png"}));
 }
 
 }  // namespace
@@ -199,15 +191,15 @@ TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
   Bytes otherRecord = dat;
   otherRecord[0] ^= 1;
   Bytes shortened(png.begin(), png.begin() + kAt + kChunk - 1);
-  // The pixels' check follows the record chunk.
+  // The pixels' check is the last chunk before the end chunk's 12 bytes.
   constexpr std::size_t kCheck = 12 + 10 + 8;
   Bytes unchecked = png;
-  unchecked.erase(unchecked.begin() + kAt + kChunk, unchecked.begin() + kAt + kChunk + kCheck);
+  unchecked.erase(unchecked.end() - 12 - kCheck, unchecked.end() - 12);
   // Another program changed a pixel and kept both chunks as they were.
   std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage);
   colours[3] ^= 0x000100;
   Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
-  std::copy(png.begin() + kAt, png.begin() + kAt + kChunk + kCheck, edited.begin() + kAt);
+  std::copy(png.end() - 12 - kCheck, png.end() - 12, edited.end() - 12 - kCheck);
   const Case cases[] = {
       {"as written", png, dat, true},
       {"chunk after the image data", moved, dat, true},

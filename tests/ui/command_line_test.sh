@@ -29,6 +29,10 @@ rows="--help|0|out|Uso: tesvo [opciones]
 -x|2|err|tesvo: opción desconocida: -x
 -x|2|err|$try_help
 picture.dat|2|err|tesvo: argumento inesperado: picture.dat
+--help|0|out|render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]
+render|2|err|tesvo render: Faltan el fichero de la imagen (.dat) y el del dibujo (.png).
+render falta.dat falta.png|1|err|tesvo render: No se ha podido leer el fichero falta.dat.
+render a.dat b.png --scale 40|2|err|La escala (--scale) tiene que ser un número entero de 1 a 32, no «40».
 -style|2|err|tesvo: falta el valor de la opción -style
 |1|err|$no_display
 --pictures-folder|1|err|$no_display"
@@ -50,4 +54,17 @@ done <"$work/rows"
 
 # Nothing was written anywhere: no pictures folder, no ultimo pair.
 [ -z "$(ls -A "$work" | grep -v -e '^out$' -e '^err$' -e '^rows$')" ] || fail "files were written: $(ls -A "$work")"
+
+# A picture rendered with no display at all: silent when standard error is
+# no terminal, the file a PNG twice the image's width and height.
+mkdir "$work/render"
+(cd "$work/render" && exec env -i PATH="$PATH" HOME="$work/home" LANG=C.UTF-8 "$program" render \
+  "$(dirname "$0")/pequena.dat" doble.png --scale 2 --antialias 2) >"$work/out" 2>"$work/err" </dev/null &&
+  status=0 || status=$?
+[ "$status" -eq 0 ] || fail "tesvo render: exit code $status: $(cat "$work/err")"
+[ ! -s "$work/out" ] && [ ! -s "$work/err" ] || fail "tesvo render said something: $(cat "$work/out" "$work/err")"
+# The header: width 80 and height 60 as big-endian numbers after "IHDR".
+header=$(od -An -tx1 -j12 -N12 "$work/render/doble.png" | tr -d ' \n')
+[ "$header" = 49484452000000500000003c ] || fail "tesvo render: not an 80 x 60 PNG: $header"
+[ "$(ls -A "$work/render")" = doble.png ] || fail "tesvo render left other files: $(ls -A "$work/render")"
 exit $failed

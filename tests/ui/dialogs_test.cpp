@@ -1,6 +1,7 @@
 // The start dialog, the about box, the save dialog and the help window, driven
 // as a user would on the offscreen platform.
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -104,7 +105,7 @@ class DialogsTest : public QObject {
   }
 
   void saveDialogGivesTheNameAsTyped() {
-    SaveImageDialog dialog(nullptr);
+    SaveImageDialog dialog(nullptr, 531, 531);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Grabación de imagen"));
     QTimer::singleShot(0, [&] {
       QTest::keyClicks(dialog.findChild<QLineEdit*>("nameEdit"), QStringLiteral(" Árbol.x "));
@@ -112,8 +113,41 @@ class DialogsTest : public QObject {
     });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(dialog.name(), std::string(" Árbol.x "));
+    QCOMPARE(dialog.scale(), 1);
+    QCOMPARE(dialog.antialias(), 1);
     QTimer::singleShot(0, [&] { dialog.findChild<QPushButton*>("cancelButton")->click(); });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+  }
+
+  // The picture as shown is the default; each larger size shows its pixels.
+  void saveDialogOffersSizesWithTheirPixels() {
+    SaveImageDialog dialog(nullptr, 531, 265);
+    auto* size = dialog.findChild<QComboBox*>("sizeCombo");
+    auto* antialias = dialog.findChild<QComboBox*>("antialiasCombo");
+    auto* pixels = dialog.findChild<QLabel*>("pixelsLabel");
+    QCOMPARE(pixels->text(), QStringLiteral("531 x 265 píxeles"));
+    const struct {
+      int index;
+      int scale;
+      const char* pixels;
+    } sizes[] = {{0, 1, "531 x 265 píxeles"},
+                 {1, 2, "1062 x 530 píxeles"},
+                 {2, 4, "2124 x 1060 píxeles"},
+                 {3, 8, "4248 x 2120 píxeles"},
+                 {4, 16, "8496 x 4240 píxeles"}};
+    QCOMPARE(size->count(), 5);
+    QCOMPARE(size->itemText(0), QStringLiteral("como se ve"));
+    for (const auto& s : sizes) {
+      size->setCurrentIndex(s.index);
+      QCOMPARE(dialog.scale(), s.scale);
+      QCOMPARE(pixels->text(), QString::fromUtf8(s.pixels));
+    }
+    QCOMPARE(antialias->count(), 4);
+    QCOMPARE(antialias->itemText(0), QStringLiteral("ninguno"));
+    for (int index = 0; index < 4; ++index) {
+      antialias->setCurrentIndex(index);
+      QCOMPARE(dialog.antialias(), index + 1);
+    }
   }
 
   void helpButtonsShowTheirTopics() {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -83,10 +84,13 @@ class ModalSteps {
     });
   }
 
-  // The save dialog, given a name typed as the user types it.
-  void ThenSave(const QString& name) {
-    Then("saveImageDialog", [name](QWidget* dialog) {
+  // The save dialog, given a name typed as the user types it and the
+  // entries of the two size lists.
+  void ThenSave(const QString& name, int size = 0, int antialias = 0) {
+    Then("saveImageDialog", [=](QWidget* dialog) {
       Type(dialog->findChild<QLineEdit*>("nameEdit"), name);
+      dialog->findChild<QComboBox*>("sizeCombo")->setCurrentIndex(size);
+      dialog->findChild<QComboBox*>("antialiasCombo")->setCurrentIndex(antialias);
       dialog->findChild<QPushButton*>("saveButton")->click();
     });
   }
@@ -229,6 +233,42 @@ class LibraryCommandsTest : public QObject {
     m_read->lineEdit()->selectAll();
     QTest::keyClick(m_read->lineEdit(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("texto"));
+  }
+
+  // A larger picture is computed again beside the window; cancelling its
+  // progress leaves the pair saved and listed, and no picture at all.
+  void largerPictureAndItsCancelling() {
+    Click("startMandelbrotButton");
+    Box saved;
+    ModalSteps steps;
+    steps.ThenSave(QStringLiteral("doble"), 1, 1);
+    steps.ThenBox(&saved);
+    Click("saveButton");
+    QCOMPARE(steps.Problems(), QString());
+    QCOMPARE(saved.text, QStringLiteral("El fichero doble ha sido grabado"));
+    QCOMPARE(QImage("doble.png", "PNG").size(), QSize(1062, 1062));
+
+    // x16 with 4 x 4 samples takes minutes: long enough to be cancelled.
+    Box cancelled;
+    QString progressText;
+    steps.ThenSave(QStringLiteral("enorme"), 4, 3);
+    steps.Then("pictureProgress", [&](QWidget* progress) {
+      progressText = progress->findChild<QLabel*>()->text();
+      for (QPushButton* button : progress->findChildren<QPushButton*>()) button->click();
+    });
+    steps.ThenBox(&cancelled);
+    Click("saveButton");
+    QCOMPARE(steps.Problems(), QString());
+    QCOMPARE(progressText, QStringLiteral("Grabando el dibujo enorme.png, de 8496 x 8496 píxeles..."));
+    QCOMPARE(
+        cancelled.text,
+        QStringLiteral("El fichero enorme ha sido grabado, sin el dibujo enorme.png, que se ha cancelado."));
+    QCOMPARE(QFileInfo("enorme.dat").size(), 200);
+    QCOMPARE(QFileInfo("enorme.pix").size(), 2 * 531 * 531);
+    QVERIFY(Entries(m_read).contains("enorme"));
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
+             QStringList({".tesvo.lock", "doble.dat", "doble.pix", "doble.png", "enorme.dat", "enorme.pix",
+                          "penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
   }
 
   // Text typed into the "Leer ->" field reads nothing, however the field is

@@ -1,0 +1,269 @@
+#include "library/render_command.h"
+
+#include <cerrno>
+#include <csignal>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <optional>
+
+#include "colour/palette.h"
+#include "engine/scaled_picture.h"
+#include "library/file_error.h"
+#include "library/image_files.h"
+#include "library/picture_file.h"
+#include "library/reading.h"
+
+namespace tesvo {
+namespace {
+
+struct Request {
+  std::string input;
+  std::string output;
+  PictureSize size;
+  int threads = 0;  // 0: every core
+};
+
+// A usage error: the message, without the usage line.
+struct UsageError {
+  std::string message;
+};
+
+std::optional<int> ParseInteger(const std::string& text, int low, int high) {
+  int value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+struct Option {
+  const char* name;
+  const char* meaning;  // as the message names it
+  int high;
+};
+
+constexpr Option kOptions[] = {
+    {"--scale", "La escala", kMaxPictureScale},
+    {"--antialias", "El suavizado", kMaxAntialias},
+    {"--threads", "El número de hilos", kMaxRenderThreads},
+};
+
+int& OptionValue(Request& request, const Option& option) {
+  if (&option == &kOptions[0]) return request.size.scale;
+  if (&option == &kOptions[1]) return request.size.antialias;
+  return request.threads;
+}
+
+std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageError& error) {
+  Request request;
+  std::vector<std::string> files;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnd || !argument.starts_with("--")) {
+      files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnd = true;
+      continue;
+    }
+    // --scale 8 or --scale=8.
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const Option* option = nullptr;
+    for (const Option& o : kOptions)
+      if (name == o.name) option = &o;
+    if (option == nullptr) {
+      error.message = "No hay ninguna opción «" + name + "».";
+      return std::nullopt;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = argument.substr(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+      value = arguments[++i];
+    } else {
+      error.message = "Falta el valor de " + name + ".";
+      return std::nullopt;
+    }
+    const std::optional<int> number = ParseInteger(value, 1, option->high);
+    if (!number) {
+      error.message = std::string(option->meaning) + " (" + name +
+                      ") tiene que ser un número entero de 1 a " + std::to_string(option->high) + ", no «" +
+                      value + "».";
+      return std::nullopt;
+    }
+    OptionValue(request, *option) = *number;
+  }
+  if (files.size() < 2) {
+    error.message = files.empty() ? "Faltan el fichero de la imagen (.dat) y el del dibujo (.png)."
+                                  : "Falta el fichero del dibujo (.png).";
+    return std::nullopt;
+  }
+  if (files.size() > 2) {
+    error.message = "Sobra «" + files[2] + "»: solo se dan dos ficheros.";
+    return std::nullopt;
+  }
+  request.input = files[0];
+  request.output = files[1];
+  return request;
+}
+
+// Ctrl+C, a closed terminal or a request to end stop the render at the end of
+// a band, so that its temporary file goes with it; the earlier handlers come
+// back when the command ends.
+volatile std::sig_atomic_t interrupted = 0;
+
+class InterruptCatcher {
+ public:
+  InterruptCatcher() {
+    interrupted = 0;
+    struct sigaction action {};
+    action.sa_handler = [](int) { interrupted = 1; };
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
+  }
+  InterruptCatcher(const InterruptCatcher&) = delete;
+  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+  ~InterruptCatcher() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+  }
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction previous_[std::size(kSignals)]{};
+};
+
+std::string Duration(double seconds) {
+  const long total = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (total >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+  return text;
+}
+
+// "\r 37% [##########..........] quedan 1:23", redrawn at most a few times a
+// second.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::ostream& out) : out_(out), start_(Clock::now()) {}
+
+  void Show(double done) {
+    const Clock::time_point now = Clock::now();
+    const int percent = static_cast<int>(done * 100);
+    if (percent == shown_ && now - drawn_ < std::chrono::milliseconds(250)) return;
+    shown_ = percent;
+    drawn_ = now;
+    constexpr int kWidth = 30;
+    const int filled = std::clamp(static_cast<int>(done * kWidth), 0, kWidth);
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    out_ << '\r' << std::setw(3) << percent << "% [" << std::string(filled, '#')
+         << std::string(kWidth - filled, '.') << ']';
+    if (done >= 1)
+      out_ << ' ' << Duration(elapsed) << " en total   \n";
+    else if (done > 0 && elapsed > 1)
+      out_ << " quedan " << Duration(elapsed * (1 - done) / done) << "   ";
+    out_ << std::flush;
+  }
+  // Ends the bar's line before a message.
+  void Break() {
+    if (shown_ >= 0 && shown_ < 100) out_ << '\n';
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream& out_;
+  Clock::time_point start_;
+  Clock::time_point drawn_{};
+  int shown_ = -1;
+};
+
+// Lines of a file error's message joined into one.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n') c = ' ';
+  return text;
+}
+
+int Render(const Request& request, std::ostream& err, bool progressBar) {
+  const std::vector<std::uint8_t> bytes = ReadFileStart(request.input, kRecordSize);
+  if (bytes.size() != kRecordSize) throw FileError(FileStep::kRead, request.input, kWrongSize);
+  RecordBytes recordBytes{};
+  std::copy(bytes.begin(), bytes.end(), recordBytes.begin());
+  const ImageRecord record = FromBytes(recordBytes);
+  if (const std::optional<std::string> problem = RecordProblem(record)) {
+    err << "tesvo render: El fichero " << request.input << " no es una imagen de Tesvo: " << *problem
+        << ".\n";
+    return kRenderFailed;
+  }
+  if (!CanRenderPicture(record, request.size)) {
+    err << "tesvo render: La imagen de " << request.input << " no tiene ningún punto: mide " << record.Width()
+        << " x " << record.Height() << ".\n";
+    return kRenderFailed;
+  }
+  std::error_code ignored;
+  if (std::filesystem::equivalent(request.input, request.output, ignored)) {
+    err << "tesvo render: El dibujo no puede ir en el propio fichero " << request.input << ".\n";
+    return kRenderBadUsage;
+  }
+  // Known before the computing, as a folder that cannot take the file is.
+  if (std::filesystem::is_directory(request.output, ignored))
+    throw FileError(FileStep::kWrite, request.output, EISDIR);
+
+  // The colours a fresh start gives the record, whatever another build left.
+  Palette palette{};
+  const ControlColours& c = record.controlColours;
+  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
+
+  InterruptCatcher catcher;
+  ProgressBar bar(err);
+  RenderSettings settings;
+  settings.scan.threads = request.threads;
+  settings.progress = [&](double done) {
+    if (progressBar) bar.Show(done);
+    return interrupted == 0;
+  };
+  bool finished = false;
+  try {
+    finished = WriteScaledPicture(request.output, record, palette, request.size, settings);
+  } catch (...) {
+    if (progressBar) bar.Break();
+    throw;
+  }
+  if (!finished) {
+    if (progressBar) bar.Break();
+    err << "tesvo render: Interrumpido; no se ha grabado " << request.output << ".\n";
+    return kRenderInterrupted;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RenderCommand(const std::vector<std::string>& arguments, std::ostream& err, bool progressBar) {
+  UsageError usage;
+  const std::optional<Request> request = Parse(arguments, usage);
+  if (!request) {
+    err << "tesvo render: " << usage.message << "\n" << kRenderUsage << "\n";
+    return kRenderBadUsage;
+  }
+  try {
+    return Render(*request, err, progressBar);
+  } catch (const FileError& error) {
+    err << "tesvo render: " << OneLine(error.what()) << "\n";
+    return kRenderFailed;
+  } catch (const std::bad_alloc&) {
+    err << "tesvo render: No queda memoria.\n";
+    return kRenderFailed;
+  }
+}
+
+}  // namespace tesvo

@@ -1,0 +1,235 @@
+// `tesvo render` as a script runs it: the picture as shown equals the one a
+// save writes, larger ones equal the reference picture, and every bad input
+// gets its message, its exit status and no file.
+#include "library/render_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "colour/palette.h"
+#include "engine/generation.h"
+#include "engine/reference_picture.h"
+#include "engine/test_records.h"
+#include "library/image_files.h"
+#include "library/saving.h"
+#include "tests/file_helpers.h"
+#include "tests/library/decoded_png.h"
+#include "tests/null_window.h"
+
+namespace tesvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FileBytes;
+using testing::WriteFileBytes;
+
+void WriteRecord(const std::string& file, const ImageRecord& record) {
+  const RecordBytes bytes = ToBytes(record);
+  WriteFileBytes(file, {bytes.begin(), bytes.end()});
+}
+
+struct Result {
+  int status;
+  std::string err;
+};
+
+Result Render(const std::vector<std::string>& arguments, bool progressBar = false) {
+  std::ostringstream err;
+  const int status = RenderCommand(arguments, err, progressBar);
+  return {status, err.str()};
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::uint8_t b : bytes) text += {kDigits[b >> 4], kDigits[b & 0xF]};
+  return text;
+}
+
+class RenderCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { state.Reset(); }
+
+  // A Julia set of z^2 + c in "inversión", small enough for the reference.
+  static ImageRecord SmallJulia() {
+    ImageRecord r = testing::Resized(testing::Preset(2, kJuliaPreset), 21, 14);
+    r.coloringMethod = kInversion;
+    r.iterationLimit = 300;
+    r.juliaRe = -0.75;
+    r.juliaIm = 0.11;
+    return r;
+  }
+
+  testing::TemporaryDirectory dir;
+};
+
+// The command's palette is the record's own, as a fresh start builds it, so
+// the picture as shown is the very file "Grabar imagen" writes after a start.
+TEST_F(RenderCommandTest, AsShownIsThePictureASaveWrites) {
+  const ImageRecord record = testing::Preset(2, kMandelbrotPreset);
+  testing::NullWindow window;
+  BuildPaletteFor(record);
+  GenerateImage(record, window);
+  state.currentImage = record;
+  SaveImage("foto", window);
+  ASSERT_TRUE(fs::exists("foto.png"));
+  const Result result = Render({"foto.dat", "linea.png"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(FileBytes("linea.png") == FileBytes("foto.png"));
+}
+
+TEST_F(RenderCommandTest, LargerPictureIsTheReferenceAndCarriesTheRecord) {
+  const ImageRecord record = SmallJulia();
+  WriteRecord("julia.dat", record);
+  WriteFileBytes("viejo.png", {1, 2, 3});  // replaced whole
+  const Result result = Render({"julia.dat", "viejo.png", "--scale", "3", "--antialias=2", "--threads", "2"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  const testing::DecodedPng png = testing::Decode("viejo.png");
+  ASSERT_TRUE(png.ok);
+  EXPECT_EQ(png.width, 63);
+  EXPECT_EQ(png.height, 42);
+  EXPECT_EQ(png.record, Hex(FileBytes("julia.dat")));
+  Palette fresh{};
+  const ControlColours& c = record.controlColours;
+  BuildPalette(fresh, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
+  EXPECT_TRUE(testing::RgbBytes(png) == testing::ReferencePicture(record, fresh, 3, 2));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"julia.dat", "viejo.png"}));
+}
+
+// Every refusal leaves the folder as it was: no picture, no temporary file,
+// an existing file under the output's name untouched.
+TEST_F(RenderCommandTest, BadInputGetsAMessageAStatusAndNoFile) {
+  const ImageRecord good = SmallJulia();
+  WriteRecord("foto.dat", good);
+  WriteFileBytes("corto.dat", std::vector<std::uint8_t>(199, 0));
+  ImageRecord preview = good;
+  preview.kind = kPreviewKind;
+  WriteRecord("previa.dat", preview);
+  ImageRecord deep = good;
+  deep.iterationLimit = 6000;
+  WriteRecord("honda.dat", deep);
+  ImageRecord empty = good;
+  empty.pixelBottom = empty.pixelTop;
+  WriteRecord("vacia.dat", empty);
+  fs::create_directory("carpeta");
+  WriteFileBytes("viejo.png", {1, 2, 3});
+
+  const std::string usage = std::string("\n") + kRenderUsage + "\n";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string message;  // after "tesvo render: "
+  } rows[] = {
+      {{}, kRenderBadUsage, "Faltan el fichero de la imagen (.dat) y el del dibujo (.png)." + usage},
+      {{"foto.dat"}, kRenderBadUsage, "Falta el fichero del dibujo (.png)." + usage},
+      {{"foto.dat", "a.png", "b.png"}, kRenderBadUsage, "Sobra «b.png»: solo se dan dos ficheros." + usage},
+      {{"foto.dat", "a.png", "--size", "2"}, kRenderBadUsage, "No hay ninguna opción «--size»." + usage},
+      {{"foto.dat", "a.png", "--scale"}, kRenderBadUsage, "Falta el valor de --scale." + usage},
+      {{"foto.dat", "a.png", "--scale", "0"},
+       kRenderBadUsage,
+       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «0»." + usage},
+      {{"foto.dat", "a.png", "--scale=33"},
+       kRenderBadUsage,
+       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «33»." + usage},
+      {{"foto.dat", "a.png", "--scale", "2.5"},
+       kRenderBadUsage,
+       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «2.5»." + usage},
+      {{"foto.dat", "a.png", "--scale="},
+       kRenderBadUsage,
+       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «»." + usage},
+      {{"foto.dat", "a.png", "--antialias", "5"},
+       kRenderBadUsage,
+       "El suavizado (--antialias) tiene que ser un número entero de 1 a 4, no «5»." + usage},
+      {{"foto.dat", "a.png", "--threads", "0"},
+       kRenderBadUsage,
+       "El número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «0»." + usage},
+      {{"foto.dat", "a.png", "--threads", "x"},
+       kRenderBadUsage,
+       "El número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «x»." + usage},
+      {{"falta.dat", "viejo.png"},
+       kRenderFailed,
+       "No se ha podido leer el fichero falta.dat. El fichero o su carpeta no existe.\n"},
+      {{"corto.dat", "a.png"},
+       kRenderFailed,
+       "No se ha podido leer el fichero corto.dat. El fichero es más corto de lo que debe ser.\n"},
+      {{"carpeta", "a.png"},
+       kRenderFailed,
+       "No se ha podido leer el fichero carpeta. Hay una carpeta con ese nombre.\n"},
+      {{"previa.dat", "a.png"},
+       kRenderFailed,
+       "El fichero previa.dat no es una imagen de Tesvo: el tipo de imagen no es ni Mandelbrot ni Julia.\n"},
+      {{"honda.dat", "a.png"},
+       kRenderFailed,
+       "El fichero honda.dat no es una imagen de Tesvo: la precisión pasa de 5000.\n"},
+      {{"vacia.dat", "a.png"}, kRenderFailed, "La imagen de vacia.dat no tiene ningún punto: mide 21 x 0.\n"},
+      {{"foto.dat", "no/hay/a.png"},
+       kRenderFailed,
+       "No se ha podido grabar el fichero no/hay/a.png. La carpeta no existe.\n"},
+      {{"foto.dat", "carpeta"},
+       kRenderFailed,
+       "No se ha podido grabar el fichero carpeta. Hay una carpeta con ese nombre.\n"},
+      {{"foto.dat", "./foto.dat"}, kRenderBadUsage, "El dibujo no puede ir en el propio fichero foto.dat.\n"},
+  };
+  const std::vector<std::string> before = dir.Entries();
+  for (const auto& row : rows) {
+    std::string line;
+    for (const std::string& a : row.arguments) line += a + " ";
+    const Result result = Render(row.arguments);
+    EXPECT_EQ(result.status, row.status) << line;
+    EXPECT_EQ(result.err, "tesvo render: " + row.message) << line;
+    EXPECT_EQ(dir.Entries(), before) << line;
+    EXPECT_EQ(FileBytes("viejo.png"), std::vector<std::uint8_t>({1, 2, 3})) << line;
+  }
+}
+
+TEST_F(RenderCommandTest, FullDiskLeavesNoFile) {
+  WriteRecord("foto.dat", SmallJulia());
+  Result result;
+  {
+    testing::FileSizeLimit disk(3000);
+    result = Render({"foto.dat", "grande.png", "--scale", "8"});
+  }
+  EXPECT_EQ(result.status, kRenderFailed);
+  EXPECT_EQ(
+      result.err,
+      "tesvo render: No se ha podido grabar el fichero grande.png. El fichero es más grande de lo que el "
+      "disco admite.\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.dat"});
+}
+
+// Root may write into any folder of its own, but not into the top of sysfs.
+TEST_F(RenderCommandTest, FolderThatCannotBeWrittenIsRefused) {
+  WriteRecord("foto.dat", SmallJulia());
+  fs::create_directory("cerrada");
+  fs::permissions("cerrada", fs::perms::owner_read | fs::perms::owner_exec);
+  const std::string folder = ::geteuid() == 0 ? "/sys" : "cerrada";
+  const Result result = Render({"foto.dat", folder + "/a.png"});
+  fs::permissions("cerrada", fs::perms::owner_all);
+  EXPECT_EQ(result.status, kRenderFailed);
+  EXPECT_EQ(result.err, "tesvo render: No se ha podido grabar el fichero " + folder +
+                            "/a.png. No hay permiso para hacerlo.\n");
+  EXPECT_TRUE(fs::is_empty("cerrada"));
+}
+
+// On a terminal the bar ends at 100% with the time taken; elsewhere a render
+// that works says nothing at all.
+TEST_F(RenderCommandTest, ProgressBarOnlyWhenAsked) {
+  WriteRecord("foto.dat", SmallJulia());
+  const Result quiet = Render({"foto.dat", "a.png", "--scale", "2"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  const Result bar = Render({"foto.dat", "b.png", "--scale", "2"}, true);
+  EXPECT_EQ(bar.status, 0);
+  EXPECT_TRUE(bar.err.starts_with("\r"));
+  EXPECT_TRUE(bar.err.ends_with("\r100% [" + std::string(30, '#') + "] 0:00 en total   \n")) << bar.err;
+  EXPECT_TRUE(FileBytes("a.png") == FileBytes("b.png"));
+}
+
+}  // namespace
+}  // namespace tesvo
