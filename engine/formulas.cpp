@@ -3,76 +3,32 @@
 #include <cmath>
 
 #include "engine/deterministic_math.h"
+#include "engine/formula_step.h"
 
-// Every expression keeps the order of operations it was designed with: a saved
-// image is reproduced bit for bit only if each rounding happens as it always did.
 namespace tesvo {
 namespace {
 
-Complex ExpTimesC(double a, double b, double p, double q) {
-  const double e = Exp(a);
-  const double cosB = Cos(b);
-  const double sinB = Sin(b);
-  return {p * (e * cosB) - q * (e * sinB), p * (e * sinB) + q * (e * cosB)};
+// The steps on plain doubles, with the deterministic sin, cos, exp and atan
+// that the vector kernels' functions match bit for bit.
+struct Scalar {
+  using V = double;
+  static double Splat(double x) { return x; }
+  static bool Greater(double a, double b) { return a > b; }
+  static double Sqrt(double x) { return std::sqrt(x); }
+  static double Sin(double x) { return tesvo::Sin(x); }
+  static double Cos(double x) { return tesvo::Cos(x); }
+  static double Exp(double x) { return tesvo::Exp(x); }
+  static double Atan(double x) { return tesvo::Atan(x); }
+};
+
+template <char kLetter>
+Complex StepOf(double a, double b, double p, double q) {
+  Step<Scalar, kLetter>(a, b, a * a - b * b, p, q);
+  return {a, b};
 }
 
-Complex CosPlusC(double a, double b, double p, double q) {
-  const double e = Exp(b);
-  return {p + Cos(a) * (e + 1 / e) * 0.5, q + Sin(a) * (1 / e - e) * 0.5};
-}
-
-Complex Square(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  return {g + p, h + q};
-}
-
-Complex CubeWithSineIm(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  const double x = g * a - h * b;
-  const double y = g * b + h * a;
-  return {x + p, 2 * Sin(y) + q};
-}
-
-Complex Fourth(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  return {g * g - h * h + p, 2 * g * h + q};
-}
-
-Complex FourthPlusCube(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  const double x = g * a - h * b;
-  const double y = g * b + h * a;
-  const double fourthRe = x * a - y * b;
-  const double fourthIm = x * b + y * a;
-  return {(p + fourthRe) + x, (q + fourthIm) + y};
-}
-
-// A square root of z^3 built from the one-argument arctangent: for Re z^3 < 0
-// it is a root of -z^3, which is what gives this formula its pictures.
-Complex ThreeHalves(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  const double x = g * a - h * b;
-  const double y = g * b + h * a;
-  const double r = std::sqrt(std::sqrt(x * x + y * y));
-  const double theta = Atan(y / x);
-  return {r * Cos(theta / 2) + p, r * Sin(theta / 2) + q};
-}
-
-Complex Nano(double a, double b, double p, double q) {
-  const double g = a * a - b * b;
-  const double h = 2 * a * b;
-  const double x = g * a - h * b;
-  const double y = g * b + h * a;
-  return {2 * Sin(x) + p, y + q};
-}
-
-constexpr FormulaStep kSteps[] = {ExpTimesC, CosPlusC,       Square,      CubeWithSineIm,
-                                  Fourth,    FourthPlusCube, ThreeHalves, Nano};
+constexpr FormulaStep kSteps[] = {StepOf<'a'>, StepOf<'b'>, StepOf<'c'>, StepOf<'d'>,
+                                  StepOf<'e'>, StepOf<'f'>, StepOf<'g'>, StepOf<'h'>};
 
 }  // namespace
 
@@ -82,5 +38,7 @@ FormulaStep SelectFormula(char letter) {
   const int row = FormulaRow(letter);
   return row < 0 ? nullptr : kSteps[row];
 }
+
+bool Escapes(Complex z, double bound) { return Escapes<Scalar>(z.re * z.re, z.im * z.im, bound); }
 
 }  // namespace tesvo

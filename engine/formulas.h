@@ -17,4 +17,7 @@ FormulaStep SelectFormula(char letter);
 // Row of the letter in the preset table, or -1.
 int FormulaRow(char letter);
 
+// Whether an orbit at z has escaped the circle of squared radius bound.
+bool Escapes(Complex z, double bound);
+
 }  // namespace tesvo

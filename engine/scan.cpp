@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/column_job.h"
+#include "engine/formula_step.h"
 #include "engine/helper_threads.h"
 #include "engine/program_state.h"
 #include "engine/scan_kernel.h"
@@ -34,7 +35,6 @@ bool CanGenerate(const ImageRecord& record) {
 
 ScanPlan MakeScanPlan(const ImageRecord& record, bool mandelbrot) {
   ScanPlan plan;
-  plan.step = SelectFormula(record.formulaLetter);
   plan.formulaLetter = record.formulaLetter;
   plan.mandelbrot = mandelbrot;
   plan.method = record.coloringMethod;
@@ -80,7 +80,9 @@ struct Orbit {
   std::int64_t steps;  // formula steps taken
 };
 
-Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
+// The count of one pixel: the plain rule, except that an orbit found to repeat
+// is not iterated further than it takes to know its iterates at the limit.
+Orbit IteratePoint(const ScanPlan& plan, FormulaStep step, double x, double y) {
   double u = x;
   double v = y;
   if (plan.method == kInversion) {
@@ -92,7 +94,7 @@ Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
   const Complex c = plan.mandelbrot ? Complex{u, v} : Complex{plan.cRe, plan.cIm};
   Complex previous = z;
   int n = 0;
-  double s = 0.0;  // the first step is taken whatever the start value
+  bool out = Escapes({0.0, 0.0}, plan.bound);  // as if from 0: the start value is not tested
   bool escaped = true;
   // Beyond the limits a record can hold, the plain rule alone.
   const bool cycles = plan.limit >= 0 && plan.limit <= kMaxIterationLimit;
@@ -103,13 +105,13 @@ Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
   int steps = 0;
   if (!(0 > plan.limit)) {
     for (;;) {
-      if (s > plan.bound) break;
+      if (out) break;
       // z has not escaped, nor has any iterate since the kept one: a repeat
       // closes a cycle that never escapes. Step on round it to the limit.
       if (cycles && n != keptAt && SameBits(z, kept)) {
         for (int r = (captureAt - n) % (n - keptAt); r > 0; --r) {
           previous = z;
-          z = plan.step(z.re, z.im, c.re, c.im);
+          z = step(z.re, z.im, c.re, c.im);
           ++steps;
         }
         escaped = false;
@@ -123,8 +125,8 @@ Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
       ++n;
       ++steps;
       previous = z;
-      z = plan.step(z.re, z.im, c.re, c.im);
-      s = z.im * z.im + z.re * z.re;
+      z = step(z.re, z.im, c.re, c.im);
+      out = Escapes(z, plan.bound);
       if (n > plan.limit) {
         escaped = false;
         break;
@@ -137,8 +139,6 @@ Orbit IteratePoint(const ScanPlan& plan, double x, double y) {
 }
 
 }  // namespace
-
-std::int16_t CountPoint(const ScanPlan& plan, double x, double y) { return IteratePoint(plan, x, y).count; }
 
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous) {
@@ -184,9 +184,10 @@ ScanPath Resolve(ScanPath path) {
 }
 
 std::int64_t CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
+  const FormulaStep step = SelectFormula(plan.formulaLetter);
   std::int64_t steps = 0;
   for (std::int64_t p = job.begin; p < job.end; ++p) {
-    const Orbit orbit = IteratePoint(plan, job.xs[p / job.rows], job.ys[p % job.rows]);
+    const Orbit orbit = IteratePoint(plan, step, job.xs[p / job.rows], job.ys[p % job.rows]);
     job.out[p] = orbit.count;
     steps += orbit.steps;
   }
@@ -249,11 +250,10 @@ void CountColumnsInOrder(const ScanPlan& plan, int first, int count, const ScanS
   if (pixels <= 0) return;
   // The kernels take the first step whatever the bound, which is right only
   // for a bound of 0 or more; below that every point escapes before its first
-  // step, which costs nothing on the plain rule. They also assume a known
-  // formula and a limit from 0 to the highest a record may hold, which is all
-  // CanGenerate lets through.
-  const bool kernelsApply = SelectFormula(plan.formulaLetter) == plan.step && plan.limit >= 0 &&
-                            plan.limit <= kMaxIterationLimit && !(0 > plan.bound);
+  // step, which costs nothing on the plain rule. They also assume a limit
+  // from 0 to the highest a record may hold, which is all CanGenerate lets
+  // through.
+  const bool kernelsApply = plan.limit >= 0 && plan.limit <= kMaxIterationLimit && !(0 > plan.bound);
   const ScanPath path = kernelsApply ? Resolve(settings.path) : ScanPath::kReference;
   // Unless told otherwise, small jobs stay on the calling thread: waking a
   // helper costs more than it saves on a few thousand pixels.

@@ -13,7 +13,6 @@
 namespace tesvo {
 
 struct ScanPlan {
-  FormulaStep step = nullptr;
   char formulaLetter = 0;
   bool mandelbrot = true;  // z starts near 0 and c is the point; otherwise z is the point
   std::int32_t method = kEscapeTime;
@@ -41,15 +40,10 @@ ScanPlan MakeScanPlan(const ImageRecord& record, bool mandelbrot);
 // The pixel's point after the inversion of the "inversión" mode.
 Complex InvertPoint(double x, double y);
 
-// The count of one pixel, point by point: the plain rule, except that an orbit
-// found to repeat is not iterated further than it takes to know its iterates
-// at the limit.
-std::int16_t CountPoint(const ScanPlan& plan, double x, double y);
-
 // How CountColumns computes; every choice gives the same counts, bit for bit.
 enum class ScanPath {
   kFastest,    // the widest vectors the running CPU has
-  kReference,  // CountPoint, pixel by pixel
+  kReference,  // pixel by pixel, through the formula's plain step
   kSse2,       // two lanes, the x86-64 baseline
   kAvx2,       // four lanes, where the CPU has AVX2
   kAvx512,     // eight lanes, where the CPU has AVX-512 F and DQ

@@ -27,8 +27,6 @@ struct PixelJob {
   double convergenceFactor;
 };
 
-inline constexpr double kMandelbrotStart = 1e-19;
-
 // The cycle test. A pixel's next iterate depends on nothing but its current
 // one, so once z equals, bit for bit, a value it had before, the orbit repeats
 // that stretch forever: it never escapes, and the iterates at the limit are
@@ -55,7 +53,7 @@ static constexpr std::int16_t EscapedCount(std::int32_t method, int n, double im
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous);
 
-// Each counts job.begin .. job.end - 1 into job.out, equal to CountPoint, and
+// Each counts job.begin .. job.end - 1 into job.out, equal to the reference path's, and
 // returns the number of formula steps it took.
 std::int64_t CountPixelsSse2(const PixelJob& job);
 std::int64_t CountPixelsAvx2(const PixelJob& job);

@@ -11,18 +11,14 @@
 
 #include "engine/generation.h"
 #include "engine/program_state.h"
+#include "engine/reference_scan.h"
 #include "engine/test_records.h"
 #include "tests/fake_window.h"
 
 namespace tesvo {
 namespace {
 
-std::vector<std::int16_t> PointByPoint(const ScanPlan& plan) {
-  std::vector<std::int16_t> counts;
-  for (double x : plan.xs)
-    for (double y : plan.ys) counts.push_back(CountPoint(plan, x, y));
-  return counts;
-}
+std::vector<std::int16_t> PointByPoint(const ImageRecord& r) { return testing::ReferenceScan(r).counts; }
 
 // What a sink was given, and whether it came in order.
 struct Received {
@@ -58,7 +54,7 @@ TEST(ColumnJob, ALateHelpersBlockIsCountedByTheCallingThread) {
   r.planeTop = 2.5;
   r.planeBottom = 0.5;
   const ScanPlan plan = MakeScanPlan(r, true);
-  const std::vector<std::int16_t> expected = PointByPoint(plan);
+  const std::vector<std::int16_t> expected = PointByPoint(r);
   ASSERT_EQ(std::count(expected.begin(), expected.end(), 0), 0);
   for (ScanPath path : Paths()) {
     for (int held : {0, 5, 13}) {
@@ -98,7 +94,7 @@ TEST(ColumnJob, CountsStayTheSameWhileTheCoresAreBusy) {
     ImageRecord r = testing::Resized(testing::Preset(row, kMandelbrotPreset), 70, 60);
     r.iterationLimit = 400;
     const ScanPlan plan = MakeScanPlan(r, true);
-    const std::vector<std::int16_t> expected = PointByPoint(plan);
+    const std::vector<std::int16_t> expected = PointByPoint(r);
     for (int threads : {2, 3, 5}) {
       for (int run = 0; run < 4; ++run) {
         Received received;

@@ -79,7 +79,8 @@ ImageRecord ZSquaredPreset(int width, int height) {
 std::vector<std::int16_t> LiteralCounts(const ImageRecord& r, const ScanPlan& plan) {
   std::vector<std::int16_t> counts;
   for (double x : plan.xs)
-    for (double y : plan.ys) counts.push_back(testing::ReferenceCount(r, plan.step, x, y));
+    for (double y : plan.ys)
+      counts.push_back(testing::ReferenceCount(r, SelectFormula(r.formulaLetter), x, y));
   return counts;
 }
 
