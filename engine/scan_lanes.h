@@ -10,10 +10,11 @@
 // holds values that are not numbers and finish kNever. The cycle test keeps
 // an earlier iterate kr + ki i of each lane, taken at step keptAt.
 // Every template depends on T, which each instruction set's file defines in
-// an anonymous namespace, so copies built with different flags never merge.
+// an anonymous namespace, so copies built with different flags never merge;
+// for the same reason no function of the standard library is called here
+// (scan_simd.h).
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <limits>
 
@@ -27,7 +28,7 @@ namespace tesvo::simd {
 // The slot of the lowest lane of vector k in the mask.
 template <class T>
 int Slot(int k, int mask) {
-  return k * T::kLanes + std::countr_zero(static_cast<unsigned>(mask));
+  return k * T::kLanes + __builtin_ctz(static_cast<unsigned>(mask));
 }
 
 // The lanes' bookkeeping, kept in memory while the iterates stay in
@@ -48,11 +49,11 @@ struct Slots {
   // Puts the next survivor, if any, into the slot, before its next step.
   [[gnu::always_inline]] void Load(int slot, std::int64_t step) {
     if (next == end) {
-      constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+      constexpr double kNaN = __builtin_nan("");
       pixel[slot] = -1;
       start[slot] = keptAt[slot] = 0.0;
       finish[slot] = kNever;
-      keepFrom[slot] = std::numeric_limits<double>::infinity();
+      keepFrom[slot] = __builtin_inf();
       zr[slot] = zi[slot] = pr[slot] = pi[slot] = cr[slot] = ci[slot] = kNaN;
       kr[slot] = ki[slot] = 0.0;
       return;
@@ -73,7 +74,7 @@ struct Slots {
   }
 
   static bool SameBits(double x, double y) {
-    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+    return __builtin_bit_cast(std::uint64_t, x) == __builtin_bit_cast(std::uint64_t, y);
   }
 
   // After step number `step`: counts the lane's pixel if it is finished, in
@@ -101,10 +102,10 @@ struct Slots {
     const std::int64_t span = step - static_cast<std::int64_t>(keptAt[slot]);
     if (!SameBits(zr[slot], kr[slot]) || !SameBits(zi[slot], ki[slot]) || span == 0) return false;
     const std::int64_t rest = (finish[slot] - step) % span;
-    keepFrom[slot] = std::numeric_limits<double>::infinity();
+    keepFrom[slot] = __builtin_inf();
     if (rest == 0) return true;
     finish[slot] = step + rest;
-    nextCapture = std::min(nextCapture, finish[slot]);
+    if (finish[slot] < nextCapture) nextCapture = finish[slot];
     return false;
   }
 
@@ -140,7 +141,8 @@ struct Slots {
   // cycle can move the earliest one.
   void FindNextCapture() {
     nextCapture = kNever;
-    for (int slot = 0; slot < kSlots; ++slot) nextCapture = std::min(nextCapture, finish[slot]);
+    for (int slot = 0; slot < kSlots; ++slot)
+      if (finish[slot] < nextCapture) nextCapture = finish[slot];
   }
 
   const PixelJob& job;
@@ -195,7 +197,7 @@ std::int64_t CountSurvivors(const PixelJob& job, const Survivor<T>* first, const
   slots.FindNextCapture();
   // The next step at which some lane is captured, or iterates are compared
   // or kept.
-  std::int64_t nextEvent = std::min(slots.nextCapture, kLookEvery);
+  std::int64_t nextEvent = slots.nextCapture < kLookEvery ? slots.nextCapture : kLookEvery;
 
   const auto repeated = [&](V a, V b, int k) {
     return T::And(T::SameBits(a, T::Load(slots.kr + k * kLanes)),
@@ -264,7 +266,8 @@ std::int64_t CountSurvivors(const PixelJob& job, const Survivor<T>* first, const
     }
     if (slots.busy == 0) return slots.steps;
     if (capture) slots.FindNextCapture();
-    nextEvent = std::min(slots.nextCapture, (step / kLookEvery + 1) * kLookEvery);
+    const std::int64_t nextLook = (step / kLookEvery + 1) * kLookEvery;
+    nextEvent = slots.nextCapture < nextLook ? slots.nextCapture : nextLook;
   }
 }
 

@@ -5,10 +5,11 @@
 // (escapedAt > 0) and the imaginary part of its iterate then; an escaped lane
 // runs on with the others, but nothing it computes after its escape is read.
 // Every template depends on T, which each instruction set's file defines in
-// an anonymous namespace, so copies built with different flags never merge.
+// an anonymous namespace, so copies built with different flags never merge;
+// for the same reason no function of the standard library is called here
+// (scan_simd.h).
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
 #include "engine/scan.h"
@@ -69,7 +70,7 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
   constexpr int kBatch = kVectors * kLanes;
   const V bound = T::Splat(job.bound);
   const V zero = T::Splat(0.0);
-  const double allBits = std::bit_cast<double>(~std::uint64_t{0});
+  const double allBits = __builtin_bit_cast(double, ~std::uint64_t{0});
   std::int64_t taken = 0;
   survived = 0;
   PixelCursor<T> cursor(job);
@@ -160,7 +161,7 @@ template <class T, char kLetter, bool kMandelbrot, int kVectors>
       T::Store(lanes[2] + k * kLanes, b[k]);
     }
     for (int i = 0; i < count; ++i) {
-      if (std::bit_cast<std::uint64_t>(lanes[0][i]) == 0) continue;
+      if (__builtin_bit_cast(std::uint64_t, lanes[0][i]) == 0) continue;
       const double cr = kMandelbrot ? x[i] : job.cRe;
       const double ci = kMandelbrot ? y[i] : job.cIm;
       survivors[survived++] = {first + i, lanes[1][i], lanes[2][i], cr, ci};

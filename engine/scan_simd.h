@@ -5,11 +5,15 @@
 // Greater, Or, And, AndNot, SameBits, Mask, Blend, Sqrt, Sin, Cos, Exp and
 // Atan. Every template here depends on T, which each file defines in an
 // anonymous namespace, so copies built with different flags never merge at
-// link time.
+// link time. Functions of the standard library are not: std::min or
+// std::bit_cast, where a build does not inline them, is a copy the linker
+// keeps once for all objects, perhaps the one built with AVX. The kernel
+// calls compiler builtins and operators instead, and a test checks that no
+// such copy is left (cmake/per_isa_symbols.cmake).
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "engine/scan_kernel.h"
 #include "engine/scan_lanes.h"
@@ -25,15 +29,19 @@ std::int64_t CountPixels(const PixelJob& job) {
   constexpr int kOpeningVectors = kVectors < kMostOpeningVectors ? kVectors : kMostOpeningVectors;
   if (job.begin >= job.end) return 0;
   // Room for the job's survivors, kept by each thread from job to job.
-  thread_local std::vector<Survivor<T>> room;
-  if (room.size() < static_cast<std::size_t>(job.end - job.begin)) room.resize(job.end - job.begin);
+  thread_local std::unique_ptr<Survivor<T>[]> room;
+  thread_local std::int64_t roomSize = 0;
+  if (roomSize < job.end - job.begin) {
+    roomSize = job.end - job.begin;
+    room.reset(new Survivor<T>[roomSize]);
+  }
   std::int64_t survived = 0;
   const int opening = job.limit < kOpening ? static_cast<int>(job.limit) : kOpening;
   const std::int64_t escapedSteps =
-      Open<T, kLetter, kMandelbrot, kOpeningVectors>(job, opening, room.data(), survived);
+      Open<T, kLetter, kMandelbrot, kOpeningVectors>(job, opening, room.get(), survived);
   if (survived == 0) return escapedSteps;
   return escapedSteps + CountSurvivors<T, kLetter, kMandelbrot, kPrevious, kVectors>(
-                            job, room.data(), room.data() + survived, opening);
+                            job, room.get(), room.get() + survived, opening);
 }
 
 template <class T, char kLetter, bool kMandelbrot, int kVectors>
