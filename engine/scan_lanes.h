@@ -73,6 +73,13 @@ struct Slots {
     ++busy;
   }
 
+  // One lane's values, for the escape test of a lane being serviced; nested
+  // here so that it is made per T like everything else.
+  struct OneLane {
+    using V = double;
+    static bool Greater(double a, double b) { return a > b; }
+  };
+
   static bool SameBits(double x, double y) {
     return __builtin_bit_cast(std::uint64_t, x) == __builtin_bit_cast(std::uint64_t, y);
   }
@@ -85,7 +92,7 @@ struct Slots {
     if (pixel[slot] < 0) return;
     const std::int64_t n = step - static_cast<std::int64_t>(start[slot]);
     const bool captured = step >= finish[slot];  // n > limit, or a cycle has come round to the limit
-    const bool escaped = !captured && Escapes(Complex{zr[slot], zi[slot]}, job.bound);
+    const bool escaped = !captured && Escapes<OneLane>(zr[slot] * zr[slot], zi[slot] * zi[slot], job.bound);
     if (!captured && !escaped && !Repeats(slot, step)) return;
     job.out[pixel[slot]] = OrbitCount(job.method, job.limit, job.convergenceFactor, escaped,
                                       static_cast<int>(n), {zr[slot], zi[slot]}, {pr[slot], pi[slot]});
