@@ -169,6 +169,13 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
          SaveImage("foto", window);
        },
        {{{"penultimo", 1}, {"ultimo", 2}}, {{"penultimo", 1}, {"ultimo", 2}, {"foto", 3}}}},
+      {"save with a larger picture",
+       [](auto& window) { Rotate(1, window); },
+       [](auto& window) {
+         state.currentImage = MakeImage(3);
+         SaveImage("foto", window, {.scale = 2, .antialias = 2});
+       },
+       {{{"ultimo", 1}}, {{"ultimo", 1}, {"foto", 3}}}},
       {"deletion",
        [](auto& window) {
          Rotate(1, window);
