@@ -1,7 +1,7 @@
 #include "colour/colour_commands.h"
 
 #include "colour/recolour.h"
-#include "engine/commands.h"
+#include "engine/generation.h"
 #include "engine/program_state.h"
 
 namespace tesvo {

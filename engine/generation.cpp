@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "engine/formulas.h"
 #include "engine/program_state.h"
 #include "engine/scan.h"
 
@@ -92,6 +93,12 @@ void ClearImageArea(ImageRecord record, Window& window) {
   const auto left = std::max<std::int64_t>(std::int64_t{record.pixelLeft} - 1, INT32_MIN);
   const auto top = std::max<std::int64_t>(std::int64_t{record.pixelTop} - 1, INT32_MIN);
   window.FillLightGrey(static_cast<int>(left), static_cast<int>(top), record.pixelRight, record.pixelBottom);
+}
+
+bool HasImage() {
+  const ImageRecord& image = state.currentImage;
+  return (image.kind == kMandelbrotKind || image.kind == kJuliaKind) && CanGenerate(image) &&
+         SelectFormula(state.mandelbrotSlot.formulaLetter) != nullptr;
 }
 
 }  // namespace tesvo

@@ -20,6 +20,12 @@ std::string JuliaCaption(double re, double im);
 // "Conjunto de Mandelbrot" + 27 blanks + "c = " + the previewed parameter.
 std::string PreviewTitle(double re, double im);
 
+// True once the big picture holds a Mandelbrot or Julia image with its
+// preset slots filled. Before that (nothing drawn yet, or only the start-up
+// placeholder) zoom and the colour commands do nothing, a right click only
+// explains, and the window offers neither the precision nor the colour buttons.
+bool HasImage();
+
 // Does nothing for a record that CanGenerate refuses.
 void GenerateImage(ImageRecord record, Window& window);
 void ScanMandelbrot(ImageRecord record, Window& window);

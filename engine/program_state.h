@@ -49,7 +49,6 @@ struct ProgramState {
 
   // Library.
   int readIndex = -1;
-  bool quietSave = false;
 
   void Reset() { *this = ProgramState{}; }
 };

@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "library/file_calls.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
 
@@ -68,13 +69,25 @@ const std::string& OwnIdentity() {
 std::string TemporaryStart(const std::string& identity) { return kTemporaryPrefix + identity + "-"; }
 std::string TemporaryStart() { return TemporaryStart(OwnIdentity()); }
 
+// 16 hexadecimal digits of the 64-bit FNV-1a hash of name.
+std::string NameHash(const std::string& name) {
+  std::uint64_t hash = 0xcbf29ce484222325;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kDigits[hash & 0xF];
+  return text;
+}
+
 // In the target's folder, so that the rename stays on one file system, but
 // under a short name of its own: a target whose name is near the file
 // system's length limit leaves no room for a suffix on that name. The
-// machine and process in it tell the start-up sweep whose file it is.
+// machine and process in it tell the start-up sweep whose file it is; the
+// hash of the target's name keeps apart the files one process writes at once.
 std::string TemporaryName(const std::string& file, const std::string& tag) {
   const std::filesystem::path path(file);
-  const std::string leaf = TemporaryStart() + std::to_string(::getpid()) + tag + kTemporarySuffix;
+  const std::string leaf = TemporaryStart() + std::to_string(::getpid()) + "-" +
+                           NameHash(path.filename().string()) + tag + kTemporarySuffix;
   return (path.parent_path() / leaf).string();
 }
 
@@ -100,19 +113,6 @@ int OpenRegularFile(const std::string& file) {
   return fd;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 // Returns the number of bytes read before end of file.
 std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed) {
   std::size_t total = 0;
@@ -134,8 +134,9 @@ std::size_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size, bool& failed)
 int CreateTemporary(const std::string& file, const std::string& temporary) {
   // Left by an earlier process with the same id, or put there by someone
   // else: a named pipe would block the open, so the name is made new.
-  if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kWrite, file, errno);
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (file_calls::Remove(temporary.c_str()) != 0 && errno != ENOENT)
+    throw FileError(FileStep::kWrite, file, errno);
+  const int fd = file_calls::CreateNew(temporary.c_str());
   if (fd < 0) throw FileError(FileStep::kWrite, file, errno);
   return fd;
 }
@@ -145,19 +146,19 @@ std::string WriteTemporary(const std::string& file, const std::string& tag,
                            const std::vector<std::uint8_t>& bytes) {
   const std::string temporary = TemporaryName(file, tag);
   Descriptor fd(CreateTemporary(file, temporary));
-  if (!WriteAll(fd.get(), bytes.data(), bytes.size()) || ::fsync(fd.get()) != 0 ||
-      ::close(fd.Release()) != 0) {
+  if (!file_calls::WriteAll(fd.get(), temporary.c_str(), bytes.data(), bytes.size()) ||
+      file_calls::Flush(fd.get(), temporary.c_str()) != 0 || ::close(fd.Release()) != 0) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    file_calls::Remove(temporary.c_str());
     throw FileError(FileStep::kWrite, file, error);
   }
   return temporary;
 }
 
 void MoveIntoPlace(const std::string& temporary, const std::string& file) {
-  if (::rename(temporary.c_str(), file.c_str()) != 0) {
+  if (file_calls::Rename(temporary.c_str(), file.c_str()) != 0) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    file_calls::Remove(temporary.c_str());
     throw FileError(FileStep::kWrite, file, error == ENOENT ? kTemporaryGone : error);
   }
 }
@@ -180,19 +181,18 @@ using MoveOutcome = std::variant<bool, int>;
 MoveOutcome TryMoveIntoFreePlace(const std::string& temporary, const std::string& file, NoReplaceStep step) {
   switch (step) {
     case NoReplaceStep::kRenameNoReplace:
-      if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
+      if (file_calls::Rename(temporary.c_str(), file.c_str(), true) == 0) return true;
       return errno == EEXIST ? MoveOutcome(false) : MoveOutcome(errno);
     case NoReplaceStep::kHardLink:
-      if (::link(temporary.c_str(), file.c_str()) == 0) {
-        ::unlink(temporary.c_str());
+      if (file_calls::Link(temporary.c_str(), file.c_str()) == 0) {
+        file_calls::Remove(temporary.c_str());
         return true;
       }
       // Over NFS a link whose reply was lost is sent again and finds its own
       // file in place.
       if (const int error = errno; error != EEXIST) return error;
       if (!SameFile(temporary, file)) return false;
-      ::unlink(temporary.c_str());
+      file_calls::Remove(temporary.c_str());
       return true;
     case NoReplaceStep::kLookThenRename: {
       // Not one step: only the folder's lock keeps another process out
@@ -200,7 +200,7 @@ MoveOutcome TryMoveIntoFreePlace(const std::string& temporary, const std::string
       struct stat info;
       if (::lstat(file.c_str(), &info) == 0) return false;
       if (errno != ENOENT) return errno;
-      if (::rename(temporary.c_str(), file.c_str()) == 0) return true;
+      if (file_calls::Rename(temporary.c_str(), file.c_str()) == 0) return true;
       return errno;
     }
   }
@@ -223,8 +223,10 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& file) {
 
 // The process of a temporary name of the machine `identity`, or 0 when the
 // name is not one of these. Identities hold no '.', and the process id must
-// be followed by a tag at once, so the name of another machine whose identity
-// begins with this one's is never taken for one of its own.
+// be followed by a tag, at once or after '-' and the hash of the target's
+// name, so the name of another machine whose identity begins with this one's
+// is never taken for one of its own. Versions before the hash left names
+// without it, which are swept all the same.
 pid_t TemporaryOwner(const std::string& leaf, const std::string& identity) {
   const std::string start = TemporaryStart(identity);
   if (!leaf.starts_with(start)) return 0;
@@ -233,6 +235,11 @@ pid_t TemporaryOwner(const std::string& leaf, const std::string& identity) {
   for (; i < leaf.size() && leaf[i] >= '0' && leaf[i] <= '9' && pid < 100000000; ++i)
     pid = pid * 10 + (leaf[i] - '0');
   if (i == start.size()) return 0;
+  if (leaf.size() - i > 17 && leaf[i] == '-' &&
+      std::all_of(leaf.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                  leaf.begin() + static_cast<std::ptrdiff_t>(i) + 17,
+                  [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }))
+    i += 17;
   const std::string rest = leaf.substr(i);
   for (const char* tag : kTemporaryTags)
     if (rest == tag + std::string(kTemporarySuffix)) return pid;
@@ -266,7 +273,7 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::move(other.target_)), temporary_(std::exchange(other.temporary_, {})) {}
 
 StagedFile::~StagedFile() {
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  if (!temporary_.empty()) file_calls::Remove(temporary_.c_str());
 }
 
 void StagedFile::Commit() { MoveIntoPlace(std::exchange(temporary_, {}), target_); }
@@ -278,15 +285,16 @@ StreamedFile::StreamedFile(std::string target, const std::string& tag)
 
 StreamedFile::~StreamedFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  if (!temporary_.empty()) file_calls::Remove(temporary_.c_str());
 }
 
 void StreamedFile::Write(const std::uint8_t* bytes, std::size_t size) {
-  if (!WriteAll(fd_, bytes, size)) throw FileError(FileStep::kWrite, target_, errno);
+  if (!file_calls::WriteAll(fd_, temporary_.c_str(), bytes, size))
+    throw FileError(FileStep::kWrite, target_, errno);
 }
 
 void StreamedFile::Close() {
-  const bool flushed = ::fsync(fd_) == 0;
+  const bool flushed = file_calls::Flush(fd_, temporary_.c_str()) == 0;
   const int error = errno;
   const bool closed = ::close(std::exchange(fd_, -1)) == 0;
   if (!flushed || !closed) throw FileError(FileStep::kWrite, target_, flushed ? errno : error);
@@ -315,14 +323,14 @@ bool MoveIntoFreePlace(const std::string& temporary, const std::string& file, No
   for (int step = static_cast<int>(first); step <= static_cast<int>(NoReplaceStep::kLookThenRename); ++step) {
     const MoveOutcome outcome = TryMoveIntoFreePlace(temporary, file, static_cast<NoReplaceStep>(step));
     if (const bool* moved = std::get_if<bool>(&outcome)) {
-      if (!*moved) ::unlink(temporary.c_str());
+      if (!*moved) file_calls::Remove(temporary.c_str());
       return *moved;
     }
     error = std::get<int>(outcome);
     // A file system without this step tries the next one.
     if (!Unsupported(error)) break;
   }
-  ::unlink(temporary.c_str());
+  file_calls::Remove(temporary.c_str());
   throw FileError(FileStep::kWrite, file, error == ENOENT ? kTemporaryGone : error);
 }
 
@@ -335,15 +343,22 @@ StagedFile StagePixelFile(const std::string& base, const std::int16_t* counts, s
   return StagedFile(PixelFileName(base), ".pix", PixelBytes(counts, countCount));
 }
 
-bool CommitNewPair(const std::string& base, StagedFile& parameters, StagedFile& pixels) {
-  if (ParameterFileExists(base)) return false;
-  // A pixel file left without its parameter file is of no image: it goes
-  // before the parameter file claims the name, so that the pair never shows
-  // another image's counts, even for a moment.
+bool PlacePair(const std::string& base, const ImageRecord& record, StagedFile& pixels,
+               PairPlacement placement) {
+  if (placement == PairPlacement::kNewName && ParameterFileExists(base)) return false;
+  // Staged only now, so that no more than two temporary files ever exist.
+  StagedFile parameters = StageParameterFile(base, record);
+  // The old pixel file goes before the parameter file changes, so that the
+  // pair never shows another image's counts, even for a moment. A new name
+  // reports the failure as its pixel file not written.
   const std::string pixelFile = PixelFileName(base);
-  if (::unlink(pixelFile.c_str()) != 0 && errno != ENOENT)
-    throw FileError(FileStep::kWrite, pixelFile, errno);
-  if (!parameters.CommitIfFree()) return false;
+  if (file_calls::Remove(pixelFile.c_str()) != 0 && errno != ENOENT)
+    throw FileError(placement == PairPlacement::kReplace ? FileStep::kRemove : FileStep::kWrite, pixelFile,
+                    errno);
+  if (placement == PairPlacement::kReplace)
+    parameters.Commit();
+  else if (!parameters.CommitIfFree())
+    return false;
   pixels.Commit();
   return true;
 }
@@ -351,11 +366,10 @@ bool CommitNewPair(const std::string& base, StagedFile& parameters, StagedFile& 
 bool WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount) {
   StagedFile pixels = StagePixelFile(base, counts, countCount);
-  StagedFile parameters = StageParameterFile(base, record);
   bool written;
   {
     const FolderLock lock(ParameterFileName(base), FolderLock::Mode::kExclusive);
-    written = CommitNewPair(base, parameters, pixels);
+    written = PlacePair(base, record, pixels, PairPlacement::kNewName);
   }
   if (written) SyncFolderOf(ParameterFileName(base));
   return written;
@@ -414,7 +428,8 @@ PixelFileState ReadPixelFile(const std::string& base, std::int16_t* counts, std:
 }
 
 void RemoveIfPresent(const std::string& file) {
-  if (::unlink(file.c_str()) != 0 && errno != ENOENT) throw FileError(FileStep::kRemove, file, errno);
+  if (file_calls::Remove(file.c_str()) != 0 && errno != ENOENT)
+    throw FileError(FileStep::kRemove, file, errno);
 }
 
 bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
@@ -424,8 +439,8 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
     throw FileError(FileStep::kCopy, from, errno, to);
   }
   std::string temporary = TemporaryName(to, ".link");
-  ::unlink(temporary.c_str());  // left by a process of ours with the same id
-  if (::link(from.c_str(), temporary.c_str()) != 0) {
+  file_calls::Remove(temporary.c_str());  // left by a process of ours with the same id
+  if (file_calls::Link(from.c_str(), temporary.c_str()) != 0) {
     const int error = errno;
     // Gone since the look: the same as not there.
     if (error == ENOENT && ::access(from.c_str(), F_OK) != 0 && errno == ENOENT) return false;
@@ -434,10 +449,10 @@ bool ReplaceWithCopyOf(const std::string& from, const std::string& to) {
       throw FileError(FileStep::kCopy, from, error, to);
     temporary = WriteTemporary(to, ".link", ReadWholeFile(from));
   }
-  const bool renamed = ::rename(temporary.c_str(), to.c_str()) == 0;
+  const bool renamed = file_calls::Rename(temporary.c_str(), to.c_str()) == 0;
   const int error = errno;
   // Where `to` was already a link of `from`, rename leaves both names.
-  ::unlink(temporary.c_str());
+  file_calls::Remove(temporary.c_str());
   if (!renamed) throw FileError(FileStep::kCopy, from, error, to);
   return true;
 }
@@ -449,7 +464,7 @@ void SyncFolderOf(const std::string& file) {
   // synchronised (some file systems refuse) only loses the renames' order on
   // a power cut, so it is no error.
   Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.get() >= 0) ::fsync(fd.get());
+  if (fd.get() >= 0) file_calls::FlushFolder(fd.get(), folder.c_str());
 }
 
 std::string MachineIdentity(const std::string& machineId, const std::string& hostName) {
@@ -483,7 +498,7 @@ int SweepTemporaryFiles(const std::string& folder, const std::string& identity) 
     if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
     std::error_code statusError;
     if (!it->is_regular_file(statusError) || it->is_symlink(statusError)) continue;
-    if (::unlink(it->path().c_str()) == 0) ++removed;
+    if (file_calls::Remove(it->path().c_str()) == 0) ++removed;
   }
   return removed;
 }

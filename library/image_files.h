@@ -73,19 +73,23 @@ enum class NoReplaceStep { kRenameNoReplace, kHardLink, kLookThenRename };
 bool MoveIntoFreePlace(const std::string& temporary, const std::string& file,
                        NoReplaceStep first = NoReplaceStep::kRenameNoReplace);
 
-// Puts a staged pair in place as base unless base + ".dat" exists; the caller
-// holds the folder's lock. The parameter file claims the name in a step that
-// never replaces a file, so that of two processes saving one name exactly one
-// gets it, and only that one then writes the pixel file; a pixel file there
-// before, of no image, is removed first. Interrupted, it leaves the name free
-// or a whole parameter file without pixel file, which reading rebuilds.
-// False, with nothing changed, when the name is taken. Throws FileError.
-bool CommitNewPair(const std::string& base, StagedFile& parameters, StagedFile& pixels);
+enum class PairPlacement { kNewName, kReplace };
 
-// Writes both files under temporary names in the target folder and puts them
-// in place with CommitNewPair under the folder's lock. A failure before that
-// leaves the folder as it was. False when base + ".dat" exists. Throws
-// FileError.
+// The one way a pair is put in place: the caller holds the folder's lock and
+// has staged the pixel file; the parameter file is staged here. The old pixel
+// file goes first, then the parameter file takes the name, then the pixel
+// file follows, so that an interruption leaves the old or the new parameter
+// file, each with its own pixel file or none, which reading rebuilds. A new
+// name is claimed in a step that never replaces a file, so that of two
+// processes saving one name exactly one gets it: false, with nothing
+// changed, when base + ".dat" exists. Throws FileError.
+bool PlacePair(const std::string& base, const ImageRecord& record, StagedFile& pixels,
+               PairPlacement placement);
+
+// Writes the pixel file under a temporary name in the target folder and puts
+// the pair in place as a new name with PlacePair under the folder's lock. A
+// failure before that leaves the folder as it was. False when base + ".dat"
+// exists. Throws FileError.
 bool WritePair(const std::string& base, const ImageRecord& record, const std::int16_t* counts,
                std::size_t countCount);
 
@@ -128,7 +132,8 @@ void SyncFolderOf(const std::string& file);
 // Whose temporary files these are: the machine id (32 hexadecimal digits,
 // "x" where there is none), '-', and the whole host name escaped so that no
 // two host names give the same text, for containers that share a machine id.
-// Temporary names are ".tesvo-IDENTITY-PID.TAG.tmp".
+// Temporary names are ".tesvo-IDENTITY-PID-HASH.TAG.tmp", HASH being 16
+// hexadecimal digits of the target file's name.
 std::string MachineIdentity(const std::string& machineId, const std::string& hostName);
 
 // Start-up: removes the temporary files that processes of this machine

@@ -5,7 +5,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <optional>
@@ -42,10 +41,7 @@ std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) 
 
 // The CRC-32 of the 8-bit RGB pixels, row by row, in hexadecimal.
 std::string PixelsCheck(std::span<const std::uint8_t> rgb) {
-  const uLong crc = crc32_z(0L, rgb.data(), rgb.size());
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
-                                 static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)};
-  return Hexadecimal(bytes);
+  return CrcText(static_cast<std::uint32_t>(crc32_z(0L, rgb.data(), rgb.size())));
 }
 
 // Whether the pixels of png, decoded to 8-bit RGB, give that check.
@@ -113,9 +109,7 @@ std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageR
   const std::vector<Colour> colours = ComposeCounts(counts, record);
   if (colours.empty()) return std::nullopt;
   const std::string file = PictureFileName(base);
-  const std::vector<std::uint8_t> png = EncodePicture(colours, record.Width(), record.Height(), record);
-  if (png.empty()) throw FileError(FileStep::kWrite, file, ENOMEM);
-  return StagedFile(file, ".png", png);
+  return StagedFile(file, ".png", EncodePicture(colours, record.Width(), record.Height(), record));
 }
 
 bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,

@@ -35,6 +35,13 @@ std::vector<std::uint8_t> MakeChunk(const char* type, const std::uint8_t* data, 
 
 }  // namespace
 
+std::string CrcText(std::uint32_t crc) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(crc >> shift) & 0xF];
+  return text;
+}
+
 std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::string& text) {
   std::vector<std::uint8_t> data(keyword.begin(), keyword.end());
   data.push_back(0);
@@ -82,10 +89,8 @@ void PngWriter::Finish(const std::string& checkKeyword) {
   if (used_ > 0) Chunk("IDAT", compressed_.data(), used_);
   used_ = 0;
   if (!checkKeyword.empty()) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string check;
-    for (int shift = 28; shift >= 0; shift -= 4) check += kDigits[(pixelsCrc_ >> shift) & 0xF];
-    const std::vector<std::uint8_t> checkChunk = TextChunk(checkKeyword, check);
+    const std::vector<std::uint8_t> checkChunk =
+        TextChunk(checkKeyword, CrcText(static_cast<std::uint32_t>(pixelsCrc_)));
     sink_(checkChunk.data(), checkChunk.size());
   }
   Chunk("IEND", nullptr, 0);

@@ -44,6 +44,10 @@ class PngWriter {
   uLong pixelsCrc_ = crc32(0L, Z_NULL, 0);
 };
 
+// A CRC-32 in 8 lower-case hexadecimal digits, the most significant first,
+// as the pixels' check chunk holds it.
+std::string CrcText(std::uint32_t crc);
+
 // A tEXt chunk, whole: length, type, keyword, a zero byte, the text, CRC.
 std::vector<std::uint8_t> TextChunk(const std::string& keyword, const std::string& text);
 

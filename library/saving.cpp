@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <optional>
-#include <utility>
 
 #include "engine/program_state.h"
 #include "library/file_error.h"
@@ -92,28 +91,23 @@ void RefuseTakenName(const std::string& file, Window& window) {
 }  // namespace
 
 void SaveImage(const std::string& name, Window& window, PictureSize size) {
-  // Spent before anything can fail, so that a failed quiet save never makes
-  // the user's next save quiet.
-  const bool quiet = std::exchange(state.quietSave, false);
-  // Only the parameter file makes a name taken; a quiet save finds it taken
-  // only when another process wrote that reserved pair first. Looked at
-  // first without the lock, so that a taken name costs no writing.
+  // Only the parameter file makes a name taken. Looked at first without the
+  // lock, so that a taken name costs no writing.
   if (ParameterFileExists(name)) {
-    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
+    RefuseTakenName(ParameterFileName(name), window);
     return;
   }
   const ImageRecord& image = state.currentImage;
   StagedFile pixels = StagePixelFile(name, state.countBuffer.data(), StoredCountCount(image));
-  StagedFile parameters = StageParameterFile(name, image);
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success. A file already under the
   // picture's name is never replaced: in a pictures folder it is likely the
-  // user's own. The reserved pairs have no picture. A larger picture is
-  // computed again once the pair is saved, under the window's progress.
+  // user's own. A larger picture is computed again once the pair is saved,
+  // under the window's progress.
   const bool larger = !(size == PictureSize{}) && CanRenderPicture(image, size);
   std::optional<FileError> pictureError;
   std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
-    if (quiet || larger || PictureFileExists(name)) return std::nullopt;
+    if (larger || PictureFileExists(name)) return std::nullopt;
     try {
       return StagePictureFile(name, image, state.countBuffer);
     } catch (const FileError& error) {
@@ -128,8 +122,8 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
     // second look, and the parameter file's step that never replaces a file,
     // decide which of the two saves it.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
-    taken = ParameterFileExists(name) || !CommitNewPair(name, parameters, pixels);
-    if (!taken && !quiet && !pictureError && !larger) {
+    taken = !PlacePair(name, image, pixels, PairPlacement::kNewName);
+    if (!taken && !pictureError && !larger) {
       bool written = false;
       try {
         written = picture && picture->CommitIfFree();
@@ -140,11 +134,10 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
     }
   }
   if (taken) {
-    if (!quiet) RefuseTakenName(ParameterFileName(name), window);
+    RefuseTakenName(ParameterFileName(name), window);
     return;
   }
   SyncFolderOf(ParameterFileName(name));
-  if (quiet) return;
   // An entry sorted in at or before the one read last moves it down a place:
   // readIndex follows it, so Borrar and the reading buttons still start from
   // the image the user read.
@@ -179,9 +172,7 @@ void RotateLastImages(Window&) {
   // Ordered so that a kill or an error at any point leaves each reserved name
   // with a whole parameter file of its old or its new image, and its pixel
   // file either the one of that image or missing (a read rebuilds it). The
-  // new pixel file, the large one, is complete before anything moves; the
-  // small parameter file is staged only once "penultimo" has taken the old
-  // "ultimo", so that no more than two temporary files ever exist.
+  // new pixel file, the large one, is complete before anything moves.
   const std::string last = kLastName;
   const std::string secondLast = kSecondLastName;
   const ImageRecord& image = state.currentImage;
@@ -193,23 +184,19 @@ void RotateLastImages(Window&) {
     RemoveIfPresent(PixelFileName(secondLast));
     if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
       ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
-    StagedFile parameters = StageParameterFile(last, image);
-    RemoveIfPresent(PixelFileName(last));
-    parameters.Commit();
-    pixels.Commit();
+    PlacePair(last, image, pixels, PairPlacement::kReplace);
   }
   SyncFolderOf(ParameterFileName(last));
 }
 
-void EnsureLastImages(Window& window) {
+void EnsureLastImages() {
   for (const char* name : {kLastName, kSecondLastName}) {
     if (ParameterFileExists(name)) continue;
     ImageRecord placeholder = state.presets[2][kMandelbrotPreset];
     placeholder.pixelRight = placeholder.pixelLeft + 1;
     placeholder.pixelBottom = placeholder.pixelTop + 1;
     state.currentImage = placeholder;
-    state.quietSave = true;
-    SaveImage(name, window);
+    WritePair(name, placeholder, state.countBuffer.data(), StoredCountCount(placeholder));
   }
 }
 

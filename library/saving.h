@@ -28,10 +28,7 @@ void DeleteReadImage(Window& window);
 // file there is left as it is, and the success message says so unless it is
 // already this image's picture. The picture is the one shown, taken from the
 // counts, or at a larger size computed again under the window's progress,
-// where cancelling leaves the pair saved and no picture. A quiet save
-// (state.quietSave: the reserved pairs) writes no picture, adds no list entry
-// and shows no message; the flag is spent by this call whatever its outcome.
-// Throws FileError.
+// where cancelling leaves the pair saved and no picture. Throws FileError.
 void SaveImage(const std::string& name, Window& window, PictureSize size = {});
 
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo",
@@ -41,6 +38,6 @@ void RotateLastImages(Window& window);
 
 // Start-up: a placeholder pair for each reserved name whose .dat is missing.
 // Throws FileError.
-void EnsureLastImages(Window& window);
+void EnsureLastImages();
 
 }  // namespace tesvo

@@ -5,12 +5,11 @@
 
 #include <cmath>
 
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
-#include "library/saving.h"
 
 namespace tesvo {
 namespace {
@@ -57,9 +56,7 @@ void EnlargePreview(Window& window) {
   ImageRecord enlarged = state.previewImage;
   TakeRectangle(enlarged, state.juliaSlot);
   enlarged.kind = kJuliaKind;
-  GenerateImage(enlarged, window);
-  state.currentImage = enlarged;
-  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  ShowNewImage(enlarged, window);
   state.formulaIndex = enlarged.formulaIndex;
   state.currentMethod = enlarged.coloringMethod;
   window.SelectMode(enlarged.coloringMethod);

@@ -2,11 +2,9 @@
 
 #include <utility>
 
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
-#include "library/file_error.h"
-#include "library/saving.h"
 
 namespace tesvo {
 
@@ -36,9 +34,7 @@ void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
   else
     zoomed.pixelBottom = full.pixelTop + (full.pixelBottom - full.pixelTop) * dy / dx;
 
-  GenerateImage(zoomed, window);
-  state.currentImage = zoomed;
-  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  ShowNewImage(zoomed, window);
 }
 
 }  // namespace tesvo

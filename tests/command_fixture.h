@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/program_state.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"

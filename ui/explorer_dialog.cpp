@@ -20,7 +20,8 @@
 #include <thread>
 
 #include "colour/colour_commands.h"
-#include "engine/commands.h"
+#include "commands/commands.h"
+#include "engine/generation.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/reading.h"
@@ -198,8 +199,8 @@ void ExplorerDialog::ConnectCommands() {
       {"juliaCoordinatesButton", JuliaFromCoordinates},
       {"readNextButton", ReadNextImage},
       {"readPreviousButton", ReadPreviousImage},
-      {"saveButton", [](Window& window) { ReportingFileErrors(window, [&] { SaveImageAs(window); }); }},
-      {"deleteButton", [](Window& window) { ReportingFileErrors(window, [&] { DeleteReadImage(window); }); }},
+      {"saveButton", SaveImageAs},
+      {"deleteButton", DeleteReadImage},
   };
   for (const auto& [name, command] : buttons)
     connect(Button(name), &QPushButton::clicked, this, [this, command = command] { Run(command); });
@@ -279,7 +280,7 @@ void ExplorerDialog::ShowAvailableCommands() {
 void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
   if (m_busy) return;
   m_busy = true;
-  command(*this);
+  ReportingFileErrors(*this, [&] { command(*this); });
   m_surface->Flush();
   ShowAvailableCommands();
   m_busy = false;

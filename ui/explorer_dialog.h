@@ -68,6 +68,7 @@ class ExplorerDialog : public QDialog, public Window {
   // Runs the help window on one of the five topics, over the big picture.
   void ShowHelpTopic(int topic);
   // Runs a command to its end; input waits meanwhile, the pictures keep growing.
+  // A file step that fails ends the command with its message box.
   void Run(const std::function<void(Window&)>& command);
 
   PictureSurface* m_surface = nullptr;

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "colour/colour_commands.h"
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"
 #include "library/reading.h"

@@ -299,6 +299,21 @@ TEST_F(ImageFilesTest, WriteReplacesWhateverIsAtItsTemporaryName) {
   ::alarm(0);
 }
 
+// Files staged at once for different targets of one folder keep apart,
+// whatever their tags; the same target is staged under the same name.
+TEST_F(ImageFilesTest, EachTargetHasATemporaryOfItsOwn) {
+  EXPECT_EQ(TemporaryOf("foto.pix", ".pix"), TemporaryOf("foto.pix", ".pix"));
+  EXPECT_NE(TemporaryOf("foto.pix", ".pix"), TemporaryOf("otra.pix", ".pix"));
+  StagedFile first("foto.pix", ".pix", {1});
+  StagedFile second("otra.pix", ".pix", {2});
+  StagedFile third("foto.dat", ".link", {3});
+  StagedFile fourth("otra.dat", ".link", {4});
+  for (StagedFile* staged : {&first, &second, &third, &fourth}) staged->Commit();
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix", "otra.dat", "otra.pix"}));
+  EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>{1});
+  EXPECT_EQ(FileBytes("otra.dat"), std::vector<std::uint8_t>{4});
+}
+
 // A temporary file that another process swept away before its rename.
 TEST_F(ImageFilesTest, VanishedTemporaryIsReportedAsSuch) {
   StagedFile staged("foto.pix", ".pix", {1});
@@ -322,18 +337,28 @@ TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
     ::waitpid(child, nullptr, 0);
     return std::to_string(child);
   };
-  // .tesvo-HOST-PID.pix.tmp of this process, taken apart.
+  // .tesvo-HOST-PID-HASH.pix.tmp of this process, taken apart.
   const std::string self = std::to_string(::getpid());
   const std::string own = TemporaryOf("foto.pix", ".pix");
-  ASSERT_TRUE(own.ends_with("-" + self + ".pix.tmp")) << own;
-  const std::string host = own.substr(7, own.size() - 7 - self.size() - 9);
+  const std::size_t pidAt = own.rfind("-" + self + "-");
+  ASSERT_NE(pidAt, std::string::npos) << own;
+  ASSERT_EQ(own.size() - pidAt, self.size() + 2 + 16 + 8) << own;
+  const std::string host = own.substr(7, pidAt - 7);
   const auto name = [&](const std::string& host, const std::string& pid, const std::string& tag) {
     return ".tesvo-" + host + "-" + pid + tag + ".tmp";
   };
   const std::string gone = endedProcess();
-  const std::vector<std::string> swept = {name(host, gone, ".dat"), name(host, gone, ".pix"),
-                                          name(host, gone, ".link"), name(host, gone, ".png")};
+  // Names with the hash of their target and, from earlier versions, without.
+  const std::vector<std::string> swept = {name(host, gone, ".dat"),
+                                          name(host, gone, ".pix"),
+                                          name(host, gone, ".link"),
+                                          name(host, gone, ".png"),
+                                          name(host, gone + "-0123456789abcdef", ".pix"),
+                                          name(host, gone + "-fedcba9876543210", ".link")};
   std::vector<std::string> kept = {name(host, self, ".dat"),
+                                   name(host, self + "-0123456789abcdef", ".dat"),
+                                   name(host, gone + "-0123456789abcdeg", ".pix"),
+                                   name(host, gone + "-0123456789abcde", ".pix"),
                                    name(host, "1", ".pix"),
                                    name("x" + host, gone, ".pix"),
                                    name(host, gone, ".txt"),
@@ -346,7 +371,7 @@ TEST_F(ImageFilesTest, SweepRemovesOnlyTemporariesOfEndedProcesses) {
     for (const std::string& file : files) WriteFileBytes(file, {1});
   kept.push_back(name(host, endedProcess(), ".dat"));  // a folder, which nothing of ours is
   fs::create_directory(kept.back());
-  EXPECT_EQ(SweepTemporaryFiles(), 4);
+  EXPECT_EQ(SweepTemporaryFiles(), 6);
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(dir.Entries(), kept);
 }

@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "colour/palette.h"
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/generation.h"
 #include "engine/program_state.h"
 #include "library/file_error.h"

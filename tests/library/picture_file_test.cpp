@@ -77,7 +77,7 @@ TEST_F(PictureFile, SavedPictureIsPaletteOfEachCountAndCarriesTheRecord) {
 
 TEST_F(PictureFile, ReservedImagesGetNoPicture) {
   RotateLastImages(window);
-  EnsureLastImages(window);
+  EnsureLastImages();
   EXPECT_EQ(dir.Entries(),
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
 }

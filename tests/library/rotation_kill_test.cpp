@@ -75,7 +75,7 @@ int TemporaryFiles() {
 [[noreturn]] void MakeImagesForEver(std::int32_t first, int announce) try {
   testing::FakeWindow window;
   SweepTemporaryFiles();
-  EnsureLastImages(window);
+  EnsureLastImages();
   for (std::int32_t id = first;; ++id) {
     state.currentImage = MakeImage(id);
     if (::write(announce, &id, sizeof id) != sizeof id) ::_exit(2);
@@ -83,8 +83,7 @@ int TemporaryFiles() {
     if (id % 4 == 0) {
       const std::int32_t save = -id;
       if (::write(announce, &save, sizeof save) != sizeof save) ::_exit(2);
-      state.quietSave = true;
-      SaveImage("foto" + std::to_string(id), window);
+      WritePair("foto" + std::to_string(id), state.currentImage, state.countBuffer.data(), 531 * 531);
     }
   }
 } catch (const std::exception& error) {

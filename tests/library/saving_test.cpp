@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/commands.h"
+#include "commands/commands.h"
 #include "engine/program_state.h"
 #include "fake_window.h"
 #include "file_helpers.h"
@@ -95,30 +95,6 @@ TEST_F(SavingTest, LonePixelFileIsOverwritten) {
   EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
 }
 
-TEST_F(SavingTest, QuietSaveAddsNoEntryShowsNothingAndIsSpent) {
-  state.currentImage = SmallImage(kEscapeTime, 300);
-  state.quietSave = true;
-  SaveImage("foto", window);
-  EXPECT_TRUE(fs::exists("foto.dat"));
-  EXPECT_TRUE(window.readList.empty());
-  EXPECT_TRUE(window.messages.empty());
-  EXPECT_FALSE(state.quietSave);
-}
-
-// A quiet save that fails must not make the user's next save quiet.
-TEST_F(SavingTest, FailedQuietSaveLeavesTheNextSaveAudible) {
-  WriteFileBytes("plano", {1});
-  state.currentImage = SmallImage(kEscapeTime, 300);
-  state.quietSave = true;
-  EXPECT_THROW(SaveImage("plano/foto", window), FileError);
-  EXPECT_FALSE(state.quietSave);
-
-  SaveImage("foto", window);
-  EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
-  ASSERT_EQ(window.messages.size(), 1u);
-  EXPECT_EQ(window.messages[0].text, "El fichero foto ha sido grabado");
-}
-
 // An error once "penultimo" has taken the old "ultimo" (the new parameter
 // file cannot be written): each name keeps a whole record of a known image,
 // and a pixel file only when it is that image's.
@@ -187,14 +163,13 @@ TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
     EXPECT_EQ(fs::exists("penultimo.pix") ? FileBytes("penultimo.pix") : none,
               t.secondLastPix ? std::vector<std::uint8_t>{2} : none);
     EXPECT_TRUE(window.messages.empty());
-    EXPECT_FALSE(state.quietSave);
   }
 }
 
 TEST_F(SavingTest, StartUpWritesBothPlaceholdersInAnEmptyFolder) {
   state.presets[2][kMandelbrotPreset].formulaIndex = 2;
   state.countBuffer[0] = 0x1234;
-  EnsureLastImages(window);
+  EnsureLastImages();
   EXPECT_EQ(dir.Entries(),
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
 
@@ -208,14 +183,13 @@ TEST_F(SavingTest, StartUpWritesBothPlaceholdersInAnEmptyFolder) {
   EXPECT_TRUE(SameBytes(state.currentImage, placeholder));
   EXPECT_TRUE(window.messages.empty());
   EXPECT_TRUE(window.readList.empty());
-  EXPECT_FALSE(state.quietSave);
 }
 
 TEST_F(SavingTest, StartUpWritesOnlyWhatIsMissing) {
   WriteFileBytes("ultimo.dat", {1});
   state.currentImage = SmallImage(kConvergence, 0);
   const ImageRecord before = state.currentImage;
-  EnsureLastImages(window);
+  EnsureLastImages();
   EXPECT_EQ(FileBytes("ultimo.dat"), std::vector<std::uint8_t>{1});
   EXPECT_FALSE(fs::exists("ultimo.pix"));
   EXPECT_EQ(fs::file_size("penultimo.dat"), 200u);
@@ -224,7 +198,7 @@ TEST_F(SavingTest, StartUpWritesOnlyWhatIsMissing) {
 
   WriteFileBytes("penultimo.dat", {2});
   state.currentImage = before;
-  EnsureLastImages(window);
+  EnsureLastImages();
   EXPECT_TRUE(SameBytes(state.currentImage, before));
   EXPECT_EQ(FileBytes("penultimo.dat"), std::vector<std::uint8_t>{2});
 }

@@ -115,7 +115,7 @@ std::string SharedName(int round, std::int32_t i) {
     if (::write(reports, &r, sizeof r) != sizeof r) ::_exit(2);
   };
   ReportingFileErrors(window, [] { SweepTemporaryFiles(); });
-  EnsureLastImages(window);
+  EnsureLastImages();
   if (!window.messages.empty()) report(-1, kOtherMessage);
   for (std::int32_t i = 0; names == 0 || i < names; ++i) {
     window.messages.clear();

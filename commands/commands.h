@@ -1,9 +1,11 @@
-// The commands of the main window that drive the engine directly, and the
-// window's initialisation of the program-wide state.
+// The commands of the main window that start and change images, and the
+// window's initialisation of the program-wide state. Each new image is kept
+// as "ultimo", the one before becoming "penultimo".
 #pragma once
 
 #include <array>
 
+#include "engine/image_record.h"
 #include "engine/window.h"
 
 namespace tesvo {
@@ -16,11 +18,10 @@ inline constexpr std::array<const char*, 4> kModeNames = {"convergencia", "desco
 // the reserved pairs "ultimo" and "penultimo", then lists the saved images.
 void InitialiseExplorer(Window& window, unsigned randomSeed);
 
-// True once the big picture holds a Mandelbrot or Julia image with its
-// preset slots filled. Before that (nothing drawn yet, or only the start-up
-// placeholder) zoom and the colour commands do nothing, a right click only
-// explains, and the window offers neither the precision nor the colour buttons.
-bool HasImage();
+// Draws record in the big picture, makes it the current image and keeps it
+// as "ultimo"; a file step that fails is told in a message box, and the
+// image stays.
+void ShowNewImage(const ImageRecord& record, Window& window);
 
 // "Iniciar conjunto de Mandelbrot": the preset of the current formula in the
 // current mode, with the preset's colours.

@@ -1,4 +1,4 @@
-#include "engine/commands.h"
+#include "commands/commands.h"
 
 #include <string>
 #include <vector>
@@ -26,15 +26,15 @@ void InitialiseExplorer(Window& window, unsigned randomSeed) {
   state.initialColours = {colours[0], colours[1], colours[2]};
   ReportingFileErrors(window, [&] {
     SweepTemporaryFiles();
-    EnsureLastImages(window);
+    EnsureLastImages();
   });
   ListSavedImages(window);
 }
 
-bool HasImage() {
-  const ImageRecord& image = state.currentImage;
-  return (image.kind == kMandelbrotKind || image.kind == kJuliaKind) && CanGenerate(image) &&
-         SelectFormula(state.mandelbrotSlot.formulaLetter) != nullptr;
+void ShowNewImage(const ImageRecord& record, Window& window) {
+  GenerateImage(record, window);
+  state.currentImage = record;
+  ReportingFileErrors(window, [&] { RotateLastImages(window); });
 }
 
 void StartMandelbrot(Window& window) {
@@ -45,10 +45,8 @@ void StartMandelbrot(Window& window) {
   ImageRecord record = row[kMandelbrotPreset];
   record.coloringMethod = state.currentMethod;
   BuildPaletteFor(record);
-  GenerateImage(record, window);
-  state.currentImage = record;
   state.slotsLoaded = true;
-  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  ShowNewImage(record, window);
 }
 
 void ChangeMode(Window& window, int selectedMethod) {
@@ -58,9 +56,7 @@ void ChangeMode(Window& window, int selectedMethod) {
   if (!CanGenerate(state.currentImage) || state.currentMethod == state.currentImage.coloringMethod) return;
   ImageRecord record = state.currentImage;
   record.coloringMethod = state.currentMethod;
-  GenerateImage(record, window);
-  state.currentImage = record;
-  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  ShowNewImage(record, window);
 }
 
 void IncreasePrecision(Window& window) {

@@ -1,0 +1,231 @@
+// A save, a rotation and a deletion stopped after each of their file changes
+// in turn, in a child process that ends there at once, as a crash would. On
+// the way out every file written and not yet flushed loses its contents, as
+// on a power cut. After each stop the folder must hold whole pairs of known
+// images in one of the states the command passes through, a pixel file and a
+// picture only beside their own parameter file, and, once the start-up sweep
+// has run, nothing else.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/program_state.h"
+#include "fake_window.h"
+#include "file_helpers.h"
+#include "library/file_calls.h"
+#include "library/image_files.h"
+#include "library/picture_file.h"
+#include "library/saving.h"
+
+namespace tesvo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FileBytes;
+
+constexpr int kStopped = 41;
+constexpr int kFinished = 42;
+
+// Image number id: the record carries it as its Julia parameter; its six
+// counts start at 10 * id.
+ImageRecord MakeImage(int id) {
+  ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
+  r.pixelRight = r.pixelLeft + 3;
+  r.pixelBottom = r.pixelTop + 2;
+  r.juliaRe = id;
+  for (int i = 0; i < 6; ++i) state.countBuffer[i] = static_cast<std::int16_t>(10 * id + i);
+  return r;
+}
+
+std::vector<std::uint8_t> PixelBytes(int id) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; i < 6; ++i) {
+    const auto count = static_cast<std::uint16_t>(10 * id + i);
+    bytes.push_back(static_cast<std::uint8_t>(count));
+    bytes.push_back(static_cast<std::uint8_t>(count >> 8));
+  }
+  return bytes;
+}
+
+// The child's count of changes still to make, and the files whose contents
+// a power cut would lose.
+int changesLeft = 0;
+std::set<std::string> unflushed;
+
+void StopAfterChanges(FileChange change, const char* path, const char* target) {
+  switch (change) {
+    case FileChange::kCreate:
+    case FileChange::kWrite:
+      unflushed.insert(path);
+      break;
+    case FileChange::kFlush:
+    case FileChange::kRemove:
+      unflushed.erase(path);
+      break;
+    case FileChange::kRename: {
+      const bool lost = unflushed.erase(path) > 0;
+      unflushed.erase(target);
+      if (lost) unflushed.insert(target);
+      break;
+    }
+    case FileChange::kLink:
+      if (unflushed.contains(path)) unflushed.insert(target);
+      break;
+    case FileChange::kFlushFolder:
+      break;
+  }
+  if (--changesLeft > 0) return;
+  for (const std::string& file : unflushed)
+    if (::truncate(file.c_str(), 0) != 0) ::_exit(2);
+  ::_exit(kStopped);
+}
+
+// Runs command in a child stopped after `changes` file changes; the child's
+// exit status.
+int RunStoppedAfter(int changes, const std::function<void()>& command) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    changesLeft = changes;
+    afterFileChange = StopAfterChanges;
+    try {
+      command();
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(kFinished);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The saved images: each name with a parameter file, and its image.
+using FolderState = std::map<std::string, int>;
+
+// What is wrong in the folder, or nothing: a parameter file that is not the
+// whole record of an image, a pixel file or a picture that is not its own
+// image's, or one without its parameter file.
+std::optional<std::string> Damage(FolderState& found) {
+  found.clear();
+  for (const auto& entry : fs::directory_iterator(".")) {
+    const fs::path file = entry.path().filename();
+    if (file.extension() != ".dat") continue;
+    const std::vector<std::uint8_t> bytes = FileBytes(file);
+    if (bytes.size() != kRecordSize) return file.string() + " is not whole";
+    found[file.stem().string()] = static_cast<int>(ReadParameterFile(file.stem().string()).juliaRe);
+  }
+  for (const auto& entry : fs::directory_iterator(".")) {
+    const fs::path file = entry.path().filename();
+    const std::string base = file.stem().string();
+    if (file.extension() == ".pix" && (!found.contains(base) || FileBytes(file) != PixelBytes(found[base])))
+      return file.string() + " is not the pixel file of " + base + ".dat";
+    if (file.extension() == ".png" && !IsPictureOfParameterFile(base))
+      return file.string() + " is not the picture of " + base + ".dat";
+  }
+  return std::nullopt;
+}
+
+struct Case {
+  const char* name;
+  std::function<void(testing::FakeWindow&)> setUp;
+  std::function<void(testing::FakeWindow&)> command;
+  // Every state the folder may be left in, from before the command to after.
+  std::vector<FolderState> states;
+};
+
+void Rotate(int id, testing::FakeWindow& window) {
+  state.currentImage = MakeImage(id);
+  RotateLastImages(window);
+}
+
+TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
+  const Case cases[] = {
+      {"rotation",
+       [](auto& window) {
+         Rotate(1, window);
+         Rotate(2, window);
+       },
+       [](auto& window) { Rotate(3, window); },
+       {{{"penultimo", 1}, {"ultimo", 2}},
+        {{"penultimo", 2}, {"ultimo", 2}},
+        {{"penultimo", 2}, {"ultimo", 3}}}},
+      {"save",
+       [](auto& window) {
+         Rotate(1, window);
+         Rotate(2, window);
+       },
+       [](auto& window) {
+         state.currentImage = MakeImage(3);
+         SaveImage("foto", window);
+       },
+       {{{"penultimo", 1}, {"ultimo", 2}}, {{"penultimo", 1}, {"ultimo", 2}, {"foto", 3}}}},
+      {"save with a larger picture",
+       [](auto& window) { Rotate(1, window); },
+       [](auto& window) {
+         state.currentImage = MakeImage(3);
+         SaveImage("foto", window, {.scale = 2, .antialias = 2});
+       },
+       {{{"ultimo", 1}}, {{"ultimo", 1}, {"foto", 3}}}},
+      {"deletion",
+       [](auto& window) {
+         Rotate(1, window);
+         state.currentImage = MakeImage(3);
+         SaveImage("foto", window);
+         if (!fs::exists("foto.png")) throw std::runtime_error("the save wrote no picture");
+       },
+       [](auto& window) {
+         window.readList = {"foto", "ultimo"};
+         window.answers = {true};
+         state.readIndex = 0;
+         DeleteReadImage(window);
+       },
+       {{{"ultimo", 1}, {"foto", 3}}, {{"ultimo", 1}}}},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    std::set<std::size_t> seen;
+    int status = kStopped;
+    int changes = 0;
+    while (status == kStopped && changes < 100) {
+      ++changes;
+      SCOPED_TRACE(::testing::Message() << "stopped after change " << changes);
+      testing::TemporaryDirectory folder;
+      state.Reset();
+      testing::FakeWindow window;
+      t.setUp(window);
+      status = RunStoppedAfter(changes, [&] { t.command(window); });
+      ASSERT_TRUE(status == kStopped || status == kFinished) << status;
+      FolderState found;
+      const std::optional<std::string> damage = Damage(found);
+      ASSERT_FALSE(damage) << *damage;
+      const auto at = std::find(t.states.begin(), t.states.end(), found);
+      ASSERT_NE(at, t.states.end()) << "a state the command never passes through";
+      seen.insert(static_cast<std::size_t>(at - t.states.begin()));
+      if (status == kFinished) {
+        EXPECT_EQ(found, t.states.back());
+      }
+      // The start-up sweep takes the child's temporary files; nothing else
+      // but the pairs and their pictures is left.
+      SweepTemporaryFiles();
+      for (const std::string& entry : folder.Entries())
+        EXPECT_TRUE(found.contains(fs::path(entry).stem().string())) << entry << " is left over";
+    }
+    EXPECT_EQ(status, kFinished);
+    // From the first state to the last, each one met on the way.
+    EXPECT_EQ(seen.size(), t.states.size());
+    EXPECT_EQ(*--seen.end(), t.states.size() - 1);
+  }
+}
+
+}  // namespace
+}  // namespace tesvo
