@@ -23,8 +23,12 @@ foreach(object IN LISTS objects)
     if(line MATCHES "^[0-9a-fA-F]+ [WVu] (.+)$")
       set(symbol "${CMAKE_MATCH_1}")
       # DW.ref.__gxx_personality_v0 is a pointer to the C++ runtime's own
-      # exception routine, the same in every object, not code of ours.
-      if(NOT symbol MATCHES "_GLOBAL__N_" AND NOT symbol STREQUAL "DW.ref.__gxx_personality_v0")
+      # exception routine, the same in every object, not code of ours. Type
+      # information (_ZTI) and type names (_ZTS), which clang's check of
+      # indirect calls emits for the entry points' function types, are
+      # constant data, the same whichever object the linker keeps.
+      if(NOT symbol MATCHES "_GLOBAL__N_" AND NOT symbol STREQUAL "DW.ref.__gxx_personality_v0"
+         AND NOT symbol MATCHES "^_ZT[IS]")
         string(APPEND shared "\n  ${object}: ${symbol}")
       endif()
     endif()
