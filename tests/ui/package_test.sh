@@ -4,11 +4,13 @@
 # list of the program, its desktop entry, metadata, icons, manual pages and
 # Debian's documents, under /usr only; that lintian finds nothing to say; and
 # that apt would install it.
-# Arguments: the build folder, the application id, the project version.
+# Arguments: the build folder, the application id, the project version, and
+# the package's architecture where it is not this machine's.
 set -eu
 build=$1
 app_id=$2
 version=$3
+arch=${4:-$(dpkg --print-architecture)}
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -22,7 +24,7 @@ if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log
   cat "$out/cpack.log" >&2
   exit 1
 fi
-deb="$out/tesvo_${version}_$(dpkg --print-architecture).deb"
+deb="$out/tesvo_${version}_$arch.deb"
 [ -f "$deb" ] || { fail "no $(basename "$deb") among: $(ls "$out")"; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
