@@ -4,7 +4,7 @@
 // this build on this machine must give them; a change of any count on any
 // build or machine fails here by name.
 //
-// A second table holds the same views at 40 x 30 pixels, small enough to be
+// A second table holds the same views at 16 x 12 pixels, small enough to be
 // counted on every path and thread count, and under an emulator, where a
 // build for another architecture is checked against counts made here.
 //
@@ -50,8 +50,8 @@ std::vector<View> EveryPresetView() {
 constexpr Complex kJuliaParameters[kFormulaCount] = {{0.9, 0.3},  {0.6, 1.1},  {-0.75, 0.11}, {0.4, 0.6},
                                                      {0.5, 0.55}, {-0.1, 0.3}, {0.6, 0.2},    {0.3, 0.5}};
 
-constexpr int kSmallWidth = 40;
-constexpr int kSmallHeight = 30;
+constexpr int kSmallWidth = 16;
+constexpr int kSmallHeight = 12;
 
 ImageRecord RecordOf(const View& view, bool small = false) {
   ImageRecord r = BuiltInPresets()[view.row][view.kind == kMandelbrotKind ? kMandelbrotPreset : kJuliaPreset];
