@@ -2,7 +2,7 @@
 // formula, the share of the literal scan's iterations the fast one saves, and
 // the fast scan on all threads against the same on one.
 // Usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N]
-//                    [--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]...
+//                    [--path avx512|avx2|sse2|neon|reference] [--quick] [--only TEXT]...
 //                    [--busy spin|engine] [--export]
 // --quick scans a third of the pixels of each window; --only runs just the
 // cases whose name, with the limit after it, contains TEXT ("z^2 100"), and
@@ -185,6 +185,7 @@ int Run(const Options& options) {
   const char* path = runs(ScanPath::kAvx512) ? "AVX-512"
                      : runs(ScanPath::kAvx2) ? "AVX2"
                      : runs(ScanPath::kSse2) ? "SSE2"
+                     : runs(ScanPath::kNeon) ? "AdvSIMD"
                                              : "reference";
   const char* busyText = options.busy == "spin"     ? "one core busy with a spinning process"
                          : options.busy == "engine" ? "a second engine drawing images without end"
@@ -361,6 +362,7 @@ int main(int argc, char** argv) {
       options.path = name == "avx512" ? tesvo::ScanPath::kAvx512
                      : name == "avx2" ? tesvo::ScanPath::kAvx2
                      : name == "sse2" ? tesvo::ScanPath::kSse2
+                     : name == "neon" ? tesvo::ScanPath::kNeon
                                       : tesvo::ScanPath::kReference;
     } else if (arg == "--quick") {
       options.quick = true;
@@ -374,7 +376,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N] "
-                   "[--path avx512|avx2|sse2|reference] [--quick] [--only TEXT]... [--busy spin|engine] "
+                   "[--path avx512|avx2|sse2|neon|reference] [--quick] [--only TEXT]... [--busy spin|engine] "
                    "[--export]\n");
       return 2;
     }

@@ -178,6 +178,7 @@ ScanPath Resolve(ScanPath path) {
     if (PathAvailable(ScanPath::kAvx512)) return ScanPath::kAvx512;
     if (PathAvailable(ScanPath::kAvx2)) return ScanPath::kAvx2;
     if (PathAvailable(ScanPath::kSse2)) return ScanPath::kSse2;
+    if (PathAvailable(ScanPath::kNeon)) return ScanPath::kNeon;
     return ScanPath::kReference;
   }
   return PathAvailable(path) ? path : ScanPath::kReference;
@@ -222,8 +223,32 @@ bool PathAvailable(ScanPath path) {
     case ScanPath::kAvx512:
       return false;
 #endif
+    case ScanPath::kNeon:
+#ifdef TESVO_NEON_KERNELS
+      return true;
+#else
+      return false;
+#endif
   }
   return false;
+}
+
+const char* PathName(ScanPath path) {
+  switch (path) {
+    case ScanPath::kFastest:
+      return "fastest";
+    case ScanPath::kReference:
+      return "reference";
+    case ScanPath::kSse2:
+      return "SSE2";
+    case ScanPath::kAvx2:
+      return "AVX2";
+    case ScanPath::kAvx512:
+      return "AVX-512";
+    case ScanPath::kNeon:
+      return "AdvSIMD";
+  }
+  return "?";
 }
 
 std::int64_t CountPixels(const ScanPlan& plan, ScanPath path, const PixelJob& job) {
@@ -235,6 +260,10 @@ std::int64_t CountPixels(const ScanPlan& plan, ScanPath path, const PixelJob& jo
       return CountPixelsAvx2(job);
     case ScanPath::kSse2:
       return CountPixelsSse2(job);
+#endif
+#ifdef TESVO_NEON_KERNELS
+    case ScanPath::kNeon:
+      return CountPixelsNeon(job);
 #endif
     default:
       return CountPixelsReference(plan, job);
@@ -275,6 +304,30 @@ void CountColumns(const ScanPlan& plan, int first, int count, std::int16_t* out,
   CountColumnsInOrder(plan, first, count, settings, [&](int from, int columns, const std::int16_t* counts) {
     std::copy_n(counts, columns * rows, out + (from - first) * rows);
   });
+}
+
+bool EvaluateOnPath(ScanPath path, MathFunction function, const double* in, double* out, int n) {
+  if (!PathAvailable(path)) return false;
+  switch (path) {
+#ifdef TESVO_X86_KERNELS
+    case ScanPath::kSse2:
+      EvaluateSse2(function, in, out, n);
+      return true;
+    case ScanPath::kAvx2:
+      EvaluateAvx2(function, in, out, n);
+      return true;
+    case ScanPath::kAvx512:
+      EvaluateAvx512(function, in, out, n);
+      return true;
+#endif
+#ifdef TESVO_NEON_KERNELS
+    case ScanPath::kNeon:
+      EvaluateNeon(function, in, out, n);
+      return true;
+#endif
+    default:
+      return false;
+  }
 }
 
 }  // namespace tesvo

@@ -47,7 +47,15 @@ enum class ScanPath {
   kSse2,       // two lanes, the x86-64 baseline
   kAvx2,       // four lanes, where the CPU has AVX2
   kAvx512,     // eight lanes, where the CPU has AVX-512 F and DQ
+  kNeon,       // two lanes of AdvSIMD, the arm64 baseline
 };
+
+// Every vector path, whether this build has it or not.
+inline constexpr ScanPath kVectorPaths[] = {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512,
+                                            ScanPath::kNeon};
+
+// The path's name in messages: "SSE2", "AdvSIMD".
+const char* PathName(ScanPath path);
 
 struct ScanSettings {
   ScanPath path = ScanPath::kFastest;

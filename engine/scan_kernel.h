@@ -7,6 +7,7 @@
 
 #include "engine/formulas.h"
 #include "engine/image_record.h"
+#include "engine/scan.h"
 
 namespace tesvo {
 
@@ -58,6 +59,7 @@ std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFac
 std::int64_t CountPixelsSse2(const PixelJob& job);
 std::int64_t CountPixelsAvx2(const PixelJob& job);
 std::int64_t CountPixelsAvx512(const PixelJob& job);
+std::int64_t CountPixelsNeon(const PixelJob& job);
 
 // The vector forms of Sin, Cos, Exp and Atan over n values, for checking that
 // they match the scalar ones bit for bit.
@@ -65,5 +67,10 @@ enum class MathFunction { kSin, kCos, kExp, kAtan };
 void EvaluateSse2(MathFunction function, const double* in, double* out, int n);
 void EvaluateAvx2(MathFunction function, const double* in, double* out, int n);
 void EvaluateAvx512(MathFunction function, const double* in, double* out, int n);
+void EvaluateNeon(MathFunction function, const double* in, double* out, int n);
+
+// The vector form of the path's kernel; false, with out untouched, where this
+// build or this CPU has no such path.
+bool EvaluateOnPath(ScanPath path, MathFunction function, const double* in, double* out, int n);
 
 }  // namespace tesvo

@@ -19,7 +19,11 @@ inline constexpr bool kCarriesSquares = T::kRegisters >= 32;
 // values it has squared already, so that it does not carry the squares itself.
 template <class V>
 [[gnu::always_inline]] inline V SquareDifference(V a, V b) {
+#if defined(__aarch64__)
+  asm("" : "+w"(a), "+w"(b));
+#else
   asm("" : "+x"(a), "+x"(b));
+#endif
   return a * a - b * b;
 }
 

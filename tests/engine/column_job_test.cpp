@@ -37,7 +37,7 @@ struct Received {
 
 std::vector<ScanPath> Paths() {
   std::vector<ScanPath> paths = {ScanPath::kReference};
-  for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512})
+  for (ScanPath path : kVectorPaths)
     if (PathAvailable(path)) paths.push_back(path);
   return paths;
 }

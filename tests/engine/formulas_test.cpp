@@ -78,5 +78,32 @@ TEST(FormulaStep, LettersOutsideTheTableSelectNothing) {
   }
 }
 
+// Each product is rounded before it is added: a compiler that fuses a * b + c
+// into one instruction (GCC does on arm64 unless told not to) keeps the low
+// bits that rounding drops. The operands pass through volatile so that
+// nothing is worked out while compiling. The formula step is built in the
+// core library, the plain expression here, both with the project's flags.
+TEST(Rounding, ProductsAreRoundedBeforeTheyAreAdded) {
+  volatile double slightlyAboveOne = 1 + 0x1p-30;
+  volatile double slightlyBelowOne = 1 - 0x1p-30;
+  volatile double minusOne = -1;
+  const double a = slightlyAboveOne;
+  const double b = slightlyBelowOne;
+  const double c = minusOne;
+
+  // (1 + 2^-30)(1 - 2^-30) = 1 - 2^-60 rounds to 1; fused, -2^-60 is kept.
+  const double plain = a * b + c;
+  EXPECT_EQ(plain, 0.0);
+  EXPECT_EQ(std::fma(a, b, c), -0x1p-60);
+
+  // The real part of z^2 at z = (1 + 2^-30) + (1 - 2^-30) i: the squares
+  // 1 + 2^-29 + 2^-60 and 1 - 2^-29 + 2^-60 each round to a 2^-60 less, so
+  // 2^-28; with either product fused into the subtraction, 2^-60 more or less.
+  const Complex square = SelectFormula('c')(a, b, 0, 0);
+  EXPECT_EQ(square.re, 0x1p-28);
+  EXPECT_EQ(std::fma(a, a, -(b * b)), 0x1p-28 + 0x1p-60);
+  EXPECT_EQ(std::fma(-b, b, a * a), 0x1p-28 - 0x1p-60);
+}
+
 }  // namespace
 }  // namespace tesvo

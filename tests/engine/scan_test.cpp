@@ -92,7 +92,7 @@ std::vector<std::int16_t> CountAll(const ScanPlan& plan, ScanSettings settings) 
 
 std::vector<ScanSettings> EverySetting(std::vector<int> threadCounts = {1, 3}) {
   std::vector<ScanSettings> settings = {{ScanPath::kReference, 2}, {ScanPath::kFastest, 0}};
-  for (ScanPath path : {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512}) {
+  for (ScanPath path : kVectorPaths) {
     if (!PathAvailable(path)) continue;
     for (int threads : threadCounts) settings.push_back({path, threads});
   }
@@ -100,8 +100,7 @@ std::vector<ScanSettings> EverySetting(std::vector<int> threadCounts = {1, 3}) {
 }
 
 std::string Describe(const ScanSettings& s) {
-  const char* names[] = {"fastest", "reference", "SSE2", "AVX2", "AVX-512"};
-  return std::string(names[static_cast<int>(s.path)]) + " on " + std::to_string(s.threads) + " threads";
+  return std::string(PathName(s.path)) + " on " + std::to_string(s.threads) + " threads";
 }
 
 // Every formula, kind and method of the case, every path and thread count:
@@ -426,16 +425,9 @@ TEST(DeterministicMath, VectorFormsGiveTheScalarBits) {
     std::vector<double> expected(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) expected[i] = f.scalar(in[i]);
     std::vector<double> got(in.size());
-    if (PathAvailable(ScanPath::kSse2)) {
-      EvaluateSse2(f.function, in.data(), got.data(), n);
-      ExpectSameBits(in, expected, got, f.name);
-    }
-    if (PathAvailable(ScanPath::kAvx2)) {
-      EvaluateAvx2(f.function, in.data(), got.data(), n);
-      ExpectSameBits(in, expected, got, f.name);
-    }
-    if (PathAvailable(ScanPath::kAvx512)) {
-      EvaluateAvx512(f.function, in.data(), got.data(), n);
+    for (ScanPath path : kVectorPaths) {
+      if (!EvaluateOnPath(path, f.function, in.data(), got.data(), n)) continue;
+      SCOPED_TRACE(PathName(path));
       ExpectSameBits(in, expected, got, f.name);
     }
   }
