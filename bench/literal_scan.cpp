@@ -8,21 +8,18 @@
 namespace tesvo::bench {
 namespace {
 
-// The formulas' one step, over plain doubles and the C library's sin, cos,
+// The formulas' one step over plain doubles, with the C library's sin, cos,
 // exp and atan, as a programmer who had not needed the same image on every
 // machine would call them. Where those differ from the deterministic ones in
 // the last bit, a count may differ from the program's: the benchmark's "same"
 // column says whether any did.
 struct Libm {
-  using V = double;
-  static double Splat(double x) { return x; }
-  static bool Greater(double a, double b) { return a > b; }
-  static double Sqrt(double x) { return std::sqrt(x); }
   static double Sin(double x) { return std::sin(x); }
   static double Cos(double x) { return std::cos(x); }
   static double Exp(double x) { return std::exp(x); }
   static double Atan(double x) { return std::atan(x); }
 };
+using Plain = Scalar<Libm>;
 
 // The loop of one image with its formula's step inlined, as a programmer would
 // write it for speed without changing what it computes.
@@ -52,13 +49,13 @@ void Scan(const ImageRecord& r, LiteralResult& result) {
       const Complex c = mandelbrot ? Complex{u, v} : Complex{r.juliaRe, r.juliaIm};
       Complex previous = z;
       int n = 0;
-      bool out = Escapes<Libm>(0.0, 0.0, r.escapeBound);  // as if from 0: the start value is not tested
+      bool out = Escapes<Plain>(0.0, 0.0, r.escapeBound);  // as if from 0: the start value is not tested
       for (;;) {
         if (out) break;
         n = n + 1;
         previous = z;
-        Step<Libm, kLetter>(z.re, z.im, z.re * z.re - z.im * z.im, c.re, c.im);
-        out = Escapes<Libm>(z.re * z.re, z.im * z.im, r.escapeBound);
+        Step<Plain, kLetter>(z.re, z.im, z.re * z.re - z.im * z.im, c.re, c.im);
+        out = Escapes<Plain>(z.re * z.re, z.im * z.im, r.escapeBound);
         if (n > r.iterationLimit) break;
       }
       result.steps += n;

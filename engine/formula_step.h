@@ -5,7 +5,18 @@
 // so that every path gives the same counts bit for bit.
 #pragma once
 
+#include <cmath>
+
 namespace tesvo {
+
+// The scalar traits: plain doubles, with the sin, cos, exp and atan of Maths.
+template <class Maths>
+struct Scalar : Maths {
+  using V = double;
+  static double Splat(double x) { return x; }
+  static bool Greater(double a, double b) { return a > b; }
+  static double Sqrt(double x) { return std::sqrt(x); }
+};
 
 // z at the start of a Mandelbrot orbit: near 0, which some formulas cannot
 // start from.

@@ -1,20 +1,14 @@
 #include "engine/formulas.h"
 
-#include <cmath>
-
 #include "engine/deterministic_math.h"
 #include "engine/formula_step.h"
 
 namespace tesvo {
 namespace {
 
-// The steps on plain doubles, with the deterministic sin, cos, exp and atan
-// that the vector kernels' functions match bit for bit.
-struct Scalar {
-  using V = double;
-  static double Splat(double x) { return x; }
-  static bool Greater(double a, double b) { return a > b; }
-  static double Sqrt(double x) { return std::sqrt(x); }
+// The deterministic sin, cos, exp and atan, which the vector kernels'
+// functions match bit for bit.
+struct Deterministic {
   static double Sin(double x) { return tesvo::Sin(x); }
   static double Cos(double x) { return tesvo::Cos(x); }
   static double Exp(double x) { return tesvo::Exp(x); }
@@ -23,7 +17,7 @@ struct Scalar {
 
 template <char kLetter>
 Complex StepOf(double a, double b, double p, double q) {
-  Step<Scalar, kLetter>(a, b, a * a - b * b, p, q);
+  Step<Scalar<Deterministic>, kLetter>(a, b, a * a - b * b, p, q);
   return {a, b};
 }
 
