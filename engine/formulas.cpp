@@ -14,10 +14,11 @@ struct Deterministic {
   static double Exp(double x) { return tesvo::Exp(x); }
   static double Atan(double x) { return tesvo::Atan(x); }
 };
+using Steps = Scalar<Deterministic>;
 
 template <char kLetter>
 Complex StepOf(double a, double b, double p, double q) {
-  Step<Scalar<Deterministic>, kLetter>(a, b, a * a - b * b, p, q);
+  Step<Steps, kLetter>(a, b, a * a - b * b, p, q);
   return {a, b};
 }
 
@@ -33,6 +34,6 @@ FormulaStep SelectFormula(char letter) {
   return row < 0 ? nullptr : kSteps[row];
 }
 
-bool Escapes(Complex z, double bound) { return Escapes<Scalar>(z.re * z.re, z.im * z.im, bound); }
+bool Escapes(Complex z, double bound) { return Escapes<Steps>(z.re * z.re, z.im * z.im, bound); }
 
 }  // namespace tesvo
