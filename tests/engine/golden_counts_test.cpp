@@ -168,6 +168,15 @@ TEST_P(GoldenCounts, SmallAtLimit100) { ExpectGoldenCounts(100, EveryPathAndThre
 
 TEST_P(GoldenCounts, SmallAtLimit5000) { ExpectGoldenCounts(5000, EveryPathAndThreadCount(), true); }
 
+// Every path on the calling thread alone: what an emulator that runs no second
+// thread can check.
+TEST_P(GoldenCounts, SmallOnOneThread) {
+  std::vector<ScanSettings> settings = {{ScanPath::kFastest, 1}, {ScanPath::kReference, 1}};
+  for (ScanPath path : kEveryVectorPath)
+    if (PathAvailable(path)) settings.push_back({path, 1});
+  for (double limit : {100.0, 5000.0}) ExpectGoldenCounts(limit, settings, true);
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryFormula, GoldenCounts, ::testing::Range(0, kFormulaCount),
                          [](const ::testing::TestParamInfo<int>& info) {
                            return std::string(1, 'a' + info.param);
