@@ -16,6 +16,9 @@ const char* const kQtOptionsWithValue[] = {
 };
 const char* const kQtFlags[] = {"reverse", "nograb", "dograb", "sync", "widgetcount"};
 
+// "--name" or "-name" as the parser names the option: "name".
+QString WithoutDashes(QString option) { return option.remove(QRegularExpression(QStringLiteral("^-+"))); }
+
 QString HelpText(const QString& program) {
   return QStringLiteral(
              "Uso: %1 [opciones]\n"
@@ -69,16 +72,25 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
       QString written = name;
       for (const QString& argument : arguments.mid(1)) {
         const QString option = argument.section('=', 0, 0);
-        if (option.startsWith('-') &&
-            QString(option).remove(QRegularExpression(QStringLiteral("^-+"))) == name) {
+        if (option.startsWith('-') && WithoutDashes(option) == name) {
           written = option;
           break;
         }
       }
       line.text = QStringLiteral("%1: opción desconocida: %2%3").arg(program, written, tryHelp);
     } else {
-      // The only other refusal: the last option takes a value and was given
-      // none.
+      // The two other refusals: an option that takes no value was given one
+      // ("--pictures-folder=DIR"), or the last option takes a value and was
+      // given none.
+      QStringList flags = help.names() + version.names() + picturesFolder.names();
+      for (const char* name : kQtFlags) flags.append(QString::fromLatin1(name));
+      for (const QString& argument : arguments.mid(1)) {
+        const QString option = argument.section('=', 0, 0);
+        if (option.startsWith('-') && argument.contains('=') && flags.contains(WithoutDashes(option))) {
+          line.text = QStringLiteral("%1: la opción %2 no lleva valor%3").arg(program, option, tryHelp);
+          return line;
+        }
+      }
       line.text =
           QStringLiteral("%1: falta el valor de la opción %2%3").arg(program, arguments.last(), tryHelp);
     }

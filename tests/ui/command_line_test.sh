@@ -34,6 +34,8 @@ render|2|err|tesvo render: Faltan el fichero de la imagen (.dat) y el del dibujo
 render falta.dat falta.png|1|err|tesvo render: No se ha podido leer el fichero falta.dat.
 render a.dat b.png --scale 40|2|err|La escala (--scale) tiene que ser un número entero de 1 a 32, no «40».
 -style|2|err|tesvo: falta el valor de la opción -style
+--pictures-folder=/tmp|2|err|tesvo: la opción --pictures-folder no lleva valor
+--version=2|2|err|tesvo: la opción --version no lleva valor
 |1|err|$no_display
 --pictures-folder|1|err|$no_display"
 
