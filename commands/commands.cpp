@@ -34,7 +34,7 @@ void InitialiseExplorer(Window& window, unsigned randomSeed) {
 void ShowNewImage(const ImageRecord& record, Window& window) {
   GenerateImage(record, window);
   state.currentImage = record;
-  ReportingFileErrors(window, [&] { RotateLastImages(window); });
+  ReportingFileErrors(window, [&] { RotateLastImages(); });
 }
 
 void StartMandelbrot(Window& window) {

@@ -168,7 +168,7 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   window.ShowMessage(saved, kProgramName);
 }
 
-void RotateLastImages(Window&) {
+void RotateLastImages() {
   // Ordered so that a kill or an error at any point leaves each reserved name
   // with a whole parameter file of its old or its new image, and its pixel
   // file either the one of that image or missing (a read rebuilds it). The

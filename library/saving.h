@@ -34,7 +34,7 @@ void SaveImage(const std::string& name, Window& window, PictureSize size = {});
 // "ultimo" becomes "penultimo" and currentImage is written as "ultimo",
 // without losing either image when interrupted at any point. Files of the
 // reserved pairs that are missing are no error. Throws FileError.
-void RotateLastImages(Window& window);
+void RotateLastImages();
 
 // Start-up: a placeholder pair for each reserved name whose .dat is missing.
 // Throws FileError.

@@ -143,26 +143,26 @@ struct Case {
   std::vector<FolderState> states;
 };
 
-void Rotate(int id, testing::FakeWindow& window) {
+void Rotate(int id) {
   state.currentImage = MakeImage(id);
-  RotateLastImages(window);
+  RotateLastImages();
 }
 
 TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
   const Case cases[] = {
       {"rotation",
-       [](auto& window) {
-         Rotate(1, window);
-         Rotate(2, window);
+       [](auto&) {
+         Rotate(1);
+         Rotate(2);
        },
-       [](auto& window) { Rotate(3, window); },
+       [](auto&) { Rotate(3); },
        {{{"penultimo", 1}, {"ultimo", 2}},
         {{"penultimo", 2}, {"ultimo", 2}},
         {{"penultimo", 2}, {"ultimo", 3}}}},
       {"save",
-       [](auto& window) {
-         Rotate(1, window);
-         Rotate(2, window);
+       [](auto&) {
+         Rotate(1);
+         Rotate(2);
        },
        [](auto& window) {
          state.currentImage = MakeImage(3);
@@ -170,7 +170,7 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
        },
        {{{"penultimo", 1}, {"ultimo", 2}}, {{"penultimo", 1}, {"ultimo", 2}, {"foto", 3}}}},
       {"save with a larger picture",
-       [](auto& window) { Rotate(1, window); },
+       [](auto&) { Rotate(1); },
        [](auto& window) {
          state.currentImage = MakeImage(3);
          SaveImage("foto", window, {.scale = 2, .antialias = 2});
@@ -178,7 +178,7 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
        {{{"ultimo", 1}}, {{"ultimo", 1}, {"foto", 3}}}},
       {"deletion",
        [](auto& window) {
-         Rotate(1, window);
+         Rotate(1);
          state.currentImage = MakeImage(3);
          SaveImage("foto", window);
          if (!fs::exists("foto.png")) throw std::runtime_error("the save wrote no picture");

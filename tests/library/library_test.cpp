@@ -533,7 +533,7 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
   };
   const Case cases[] = {
       {"save", LOCK_SH, [&] { SaveImage("otra", window_); }},
-      {"rotation", LOCK_SH, [&] { RotateLastImages(window_); }},
+      {"rotation", LOCK_SH, [&] { RotateLastImages(); }},
       {"deletion", LOCK_SH,
        [&] {
          window_.answers = {true};

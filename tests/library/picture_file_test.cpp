@@ -76,7 +76,7 @@ TEST_F(PictureFile, SavedPictureIsPaletteOfEachCountAndCarriesTheRecord) {
 }
 
 TEST_F(PictureFile, ReservedImagesGetNoPicture) {
-  RotateLastImages(window);
+  RotateLastImages();
   EnsureLastImages();
   EXPECT_EQ(dir.Entries(),
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));

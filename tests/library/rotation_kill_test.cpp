@@ -79,7 +79,7 @@ int TemporaryFiles() {
   for (std::int32_t id = first;; ++id) {
     state.currentImage = MakeImage(id);
     if (::write(announce, &id, sizeof id) != sizeof id) ::_exit(2);
-    RotateLastImages(window);
+    RotateLastImages();
     if (id % 4 == 0) {
       const std::int32_t save = -id;
       if (::write(announce, &save, sizeof save) != sizeof save) ::_exit(2);
@@ -110,7 +110,7 @@ int Run(int kills, unsigned seed) {
   const auto start = std::chrono::steady_clock::now();
   for (std::int32_t id : {1, 2}) {
     state.currentImage = MakeImage(id);
-    RotateLastImages(window);
+    RotateLastImages();
   }
   const auto image =
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 2;

@@ -102,13 +102,13 @@ TEST_F(SavingTest, RotationFailingHalfwayLeavesWholeMatchingPairs) {
   std::vector<ImageRecord> images;
   for (std::int16_t first : {40, 50}) {
     images.push_back(state.currentImage = SmallImage(first == 40 ? kEscapeTime : kConvergence, first));
-    RotateLastImages(window);
+    RotateLastImages();
   }
   std::string failed;
   try {
     const testing::FileSizeLimit full(100);  // room for six counts, not for a record
     state.currentImage = SmallImage(kEscapeTime, 60);
-    RotateLastImages(window);
+    RotateLastImages();
   } catch (const FileError& error) {
     failed = error.file();
   }
@@ -156,7 +156,7 @@ TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
           file,
           {static_cast<std::uint8_t>(1 + (std::find(files.begin(), files.end(), file) - files.begin()))});
     state.currentImage = SmallImage(kEscapeTime, 40);
-    RotateLastImages(window);
+    RotateLastImages();
     EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
     EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(40));
     EXPECT_EQ(fs::exists("penultimo.dat") ? FileBytes("penultimo.dat") : none, t.secondLastDat);
@@ -230,7 +230,7 @@ std::vector<std::vector<std::uint8_t>> ReservedFiles() {
 TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
   for (std::int16_t first : {1, 2}) {
     state.currentImage = FullImage(first);
-    RotateLastImages(window);
+    RotateLastImages();
   }
   const auto before = ReservedFiles();
   fs::create_directory("vacia");
@@ -243,7 +243,7 @@ TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
     int failures = 0;
     state.currentImage = FullImage(3);
     try {
-      RotateLastImages(window);
+      RotateLastImages();
       ++failures;
     } catch (const FileError& error) {
       if (error.systemError() != EACCES) ++failures;

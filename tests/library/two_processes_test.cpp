@@ -120,7 +120,7 @@ std::string SharedName(int round, std::int32_t i) {
   for (std::int32_t i = 0; names == 0 || i < names; ++i) {
     window.messages.clear();
     state.currentImage = MakeImage(process * kProcessStep + i);
-    ReportingFileErrors(window, [&] { RotateLastImages(window); });
+    ReportingFileErrors(window, [&] { RotateLastImages(); });
     const std::string name = SharedName(round, i);
     ReportingFileErrors(window, [&] { SaveImage(name, window); });
     const std::string saved = "El fichero " + name + " ha sido grabado";
@@ -143,7 +143,7 @@ std::string SharedName(int round, std::int32_t i) {
   testing::FakeWindow window;
   for (int i = 0; i < rotations; ++i) {
     state.currentImage = MakeImage(process * kProcessStep + i, 16);
-    ReportingFileErrors(window, [&] { RotateLastImages(window); });
+    ReportingFileErrors(window, [&] { RotateLastImages(); });
   }
   for (const auto& message : window.messages)
     std::fprintf(stderr, "process %d: %s\n", process, message.text.c_str());
