@@ -1,7 +1,7 @@
-// A save, a rotation and a deletion stopped after each of their file changes
-// in turn, in a child process that ends there at once, as a crash would. On
-// the way out every file written and not yet flushed loses its contents, as
-// on a power cut. After each stop the folder must hold whole pairs of known
+// A save, a rotation, a deletion and a render over a picture stopped after
+// each of their file changes in turn, in a child process that ends there at
+// once, as a crash would. On the way out every file written and not yet
+// flushed loses its contents, as on a power cut. After each stop the folder must hold whole pairs of known
 // images in one of the states the command passes through, a pixel file and a
 // picture only beside their own parameter file, and, once the start-up sweep
 // has run, nothing else.
@@ -16,6 +16,8 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "library/file_calls.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"
+#include "library/render_command.h"
 #include "library/saving.h"
 
 namespace tesvo {
@@ -141,6 +144,8 @@ struct Case {
   std::function<void(testing::FakeWindow&)> command;
   // Every state the folder may be left in, from before the command to after.
   std::vector<FolderState> states;
+  // A picture that must be there, whole, after every stop.
+  const char* keptPicture = nullptr;
 };
 
 void Rotate(int id) {
@@ -190,6 +195,18 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
          DeleteReadImage(window);
        },
        {{{"ultimo", 1}, {"foto", 3}}, {{"ultimo", 1}}}},
+      {"render over the picture",
+       [](auto& window) {
+         state.currentImage = MakeImage(3);
+         SaveImage("foto", window);
+       },
+       [](auto&) {
+         std::ostringstream err;
+         if (RenderCommand({"foto.dat", "foto.png", "--scale", "2"}, err, false) != 0)
+           throw std::runtime_error(err.str());
+       },
+       {FolderState{{"foto", 3}}},
+       "foto"},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.name);
@@ -208,6 +225,9 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
       FolderState found;
       const std::optional<std::string> damage = Damage(found);
       ASSERT_FALSE(damage) << *damage;
+      if (t.keptPicture) {
+        ASSERT_TRUE(IsPictureOfParameterFile(t.keptPicture)) << t.keptPicture << ".png is lost";
+      }
       const auto at = std::find(t.states.begin(), t.states.end(), found);
       ASSERT_NE(at, t.states.end()) << "a state the command never passes through";
       seen.insert(static_cast<std::size_t>(at - t.states.begin()));
