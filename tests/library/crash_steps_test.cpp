@@ -1,10 +1,10 @@
 // A save, a rotation, a deletion and a render over a picture stopped after
 // each of their file changes in turn, in a child process that ends there at
 // once, as a crash would. On the way out every file written and not yet
-// flushed loses its contents, as on a power cut. After each stop the folder must hold whole pairs of known
-// images in one of the states the command passes through, a pixel file and a
-// picture only beside their own parameter file, and, once the start-up sweep
-// has run, nothing else.
+// flushed loses its contents, as on a power cut. After each stop the folder
+// must hold whole pairs of known images in one of the states the command
+// passes through, a pixel file and a picture only beside their own parameter
+// file, and, once the start-up sweep has run, nothing else.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
