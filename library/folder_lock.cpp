@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "library/file_error.h"
 
@@ -18,17 +21,73 @@ std::chrono::milliseconds folderLockWait{3000};
 
 namespace {
 
-// Opens (creating it where missing) the lock file of folder, or -1. flock
-// takes read-only descriptors, but over NFS it becomes a POSIX lock, whose
-// exclusive form needs write access: read-only is the second choice, for a
-// lock file another user made.
-int OpenLockFile(const std::string& lockFile) {
+// What is wrong with the lock files met so far: each folder's is told once.
+struct LockNotices {
+  std::mutex mutex;
+  std::set<std::string> told;
+  std::vector<std::string> pending;
+};
+
+LockNotices& Notices() {
+  static LockNotices notices;
+  return notices;
+}
+
+void Notice(const std::string& folder, const std::string& what) {
+  LockNotices& notices = Notices();
+  const std::lock_guard guard(notices.mutex);
+  if (!notices.told.insert(folder).second) return;
+  const std::string where = folder == "." ? "de esta carpeta" : "de la carpeta " + folder;
+  notices.pending.push_back("Tesvo no puede usar el fichero " + std::string(kLockFileName) + " " + where +
+                            ", con el que las ventanas de Tesvo se turnan para cambiar sus ficheros: " +
+                            what + ".\nMientras tanto se turnan con la propia carpeta; borra " +
+                            kLockFileName + " para que vuelva a usarse.");
+}
+
+// Why the lock file cannot be used, from the error of its open or its kind.
+std::string Fault(int error) {
+  switch (error) {
+    case ELOOP:
+      return "es un enlace simbólico";
+    case EISDIR:
+      return "es una carpeta";
+    case kNotRegularFile:
+    case ENXIO:  // what opening a socket gives
+      return "no es un fichero de datos sino una tubería, un dispositivo o un socket";
+    case EACCES:
+    case EPERM:
+      return "no se puede abrir: no hay permiso";
+    default:
+      return "no se puede abrir (error del sistema número " + std::to_string(error) + ")";
+  }
+}
+
+// Opens (creating it where missing) the lock file, never through a link and
+// never anything but a regular file. flock takes read-only descriptors, but
+// over NFS it becomes a POSIX lock, whose exclusive form needs write access:
+// read-only is the second choice, for a lock file another user made. -1 with
+// the reason in `error`: 0 where there is simply none and the folder cannot
+// take one (read-only, missing), which is no fault of the lock file.
+int OpenLockFile(const std::string& lockFile, int& error) {
   constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
   int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
-  if (fd < 0 && errno == EACCES) fd = ::open(lockFile.c_str(), O_RDONLY | kFlags);
-  if (fd < 0) return -1;
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(lockFile.c_str(), O_RDONLY | kFlags);
+  if (fd < 0) {
+    error = errno;
+    struct stat info;
+    // A dangling link also fails with ELOOP; a missing file in a folder that
+    // takes no new one is no fault.
+    if (error != ELOOP && ::lstat(lockFile.c_str(), &info) != 0) error = 0;
+    return -1;
+  }
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+    ::close(fd);
+    return -1;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    error = S_ISDIR(info.st_mode) ? EISDIR : kNotRegularFile;
     ::close(fd);
     return -1;
   }
@@ -37,11 +96,27 @@ int OpenLockFile(const std::string& lockFile) {
 
 }  // namespace
 
+std::optional<std::string> TakeLockNotice() {
+  LockNotices& notices = Notices();
+  const std::lock_guard guard(notices.mutex);
+  if (notices.pending.empty()) return std::nullopt;
+  std::string text = notices.pending.front();
+  notices.pending.erase(notices.pending.begin());
+  return text;
+}
+
 FolderLock::FolderLock(const std::string& file, Mode mode) {
   std::filesystem::path folder = std::filesystem::path(file).parent_path();
   if (folder.empty()) folder = ".";
-  const int fd = OpenLockFile((folder / kLockFileName).string());
-  if (fd < 0) return;
+  int error = 0;
+  int fd = OpenLockFile((folder / kLockFileName).string(), error);
+  if (fd < 0) {
+    if (error != 0) Notice(folder.string(), Fault(error));
+    // Every process that finds the lock file unusable locks the folder
+    // itself instead, which flock allows on a folder opened for reading.
+    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+  }
   const int operation = (mode == Mode::kShared ? LOCK_SH : LOCK_EX) | LOCK_NB;
   const auto deadline = std::chrono::steady_clock::now() + folderLockWait;
   // Held for milliseconds at a time: short naps, growing up to 20 ms, find
@@ -52,9 +127,9 @@ FolderLock::FolderLock(const std::string& file, Mode mode) {
       fd_ = fd;
       return;
     }
-    const int error = errno;
-    if (error == EINTR) continue;
-    if (error != EWOULDBLOCK) {
+    const int lockError = errno;
+    if (lockError == EINTR) continue;
+    if (lockError != EWOULDBLOCK) {
       // ENOLCK, EINVAL: this file system keeps no locks.
       ::close(fd);
       return;

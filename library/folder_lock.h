@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 namespace tesvo {
@@ -17,16 +18,22 @@ inline constexpr const char* kLockFileName = ".tesvo.lock";
 // FileError (FileStep::kLock) and changes nothing. Tests shorten it.
 extern std::chrono::milliseconds folderLockWait;
 
+// What is wrong with a folder's lock file, in Spanish, once per folder for
+// the life of the process; commands show it to the user after their work.
+std::optional<std::string> TakeLockNotice();
+
 class FolderLock {
  public:
   enum class Mode { kShared, kExclusive };
 
   // Locks the folder of `file`: shared for reading a pair, exclusive for
-  // changing names. A folder where the lock file cannot be made or locked (a
-  // read-only or missing folder, a file system without locks) is not locked:
-  // the change then fails on its own, or the steps that never replace a file
-  // keep two processes apart. Throws FileError when another process holds
-  // the lock for longer than folderLockWait.
+  // changing names. Where the lock file cannot be used (a folder, a pipe or
+  // a link under its name, or one that cannot be opened) or cannot be made
+  // (a read-only folder), the folder itself is locked, the first in a notice
+  // for the user. A missing folder or a file system without locks is not
+  // locked: the change then fails on its own, or the steps that never
+  // replace a file keep two processes apart. Throws FileError when another
+  // process holds the lock for longer than folderLockWait.
   FolderLock(const std::string& file, Mode mode);
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;

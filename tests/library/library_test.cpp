@@ -574,5 +574,55 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
   EXPECT_EQ(window_.messages[0].text, "El fichero otra ha sido grabado");
 }
 
+// A lock file that cannot be used does not switch the lock off: the folder
+// itself is locked instead, the lock file stays as it is, and the user is
+// told once what is wrong with it.
+TEST_F(Library, BrokenLockFileIsToldOnceAndTheFolderIsLockedInstead) {
+  const struct {
+    const char* folder;
+    std::function<void(const std::string& lock)> make;
+    const char* fault;
+  } rows[] = {
+      {"carpeta", [](const std::string& lock) { fs::create_directory(lock); }, "es una carpeta"},
+      {"tuberia", [](const std::string& lock) { ::mkfifo(lock.c_str(), 0600); },
+       "no es un fichero de datos sino una tubería, un dispositivo o un socket"},
+      {"enlace",
+       [](const std::string& lock) {
+         Write("otro", "");
+         fs::create_symlink(fs::absolute("otro"), lock);
+       },
+       "es un enlace simbólico"},
+      {"colgante", [](const std::string& lock) { fs::create_symlink("nada", lock); },
+       "es un enlace simbólico"},
+  };
+  const auto wait = std::exchange(folderLockWait, std::chrono::milliseconds(50));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.folder);
+    const std::string folder = row.folder;
+    fs::create_directory(folder);
+    const std::string lock = folder + "/" + kLockFileName;
+    row.make(lock);
+    const fs::file_type kind = fs::symlink_status(lock).type();
+    {
+      const FolderLock held(folder + "/foto.dat", FolderLock::Mode::kExclusive);
+      EXPECT_TRUE(held.Held());
+      EXPECT_THROW(FolderLock(folder + "/otra.dat", FolderLock::Mode::kShared), FileError);
+    }
+    window_.messages.clear();
+    ReportingFileErrors(window_, [&] { SaveSmallImage(folder + "/foto"); });
+    ReportingFileErrors(window_, [&] { SaveImage(folder + "/otra", window_); });
+    ASSERT_EQ(window_.messages.size(), 2u);
+    EXPECT_EQ(
+        window_.messages[0].text,
+        "Tesvo no puede usar el fichero .tesvo.lock de la carpeta " + folder +
+            ", con el que las ventanas de Tesvo se turnan para cambiar sus ficheros: " + row.fault +
+            ".\nMientras tanto se turnan con la propia carpeta; borra .tesvo.lock para que vuelva a usarse.");
+    EXPECT_EQ(window_.messages[1].text, "El fichero " + folder + "/otra ha sido grabado");
+    EXPECT_TRUE(fs::exists(folder + "/otra.dat"));
+    EXPECT_EQ(fs::symlink_status(lock).type(), kind);
+  }
+  folderLockWait = wait;
+}
+
 }  // namespace
 }  // namespace tesvo
