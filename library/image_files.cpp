@@ -137,7 +137,17 @@ int CreateTemporary(const std::string& file, const std::string& temporary) {
   if (file_calls::Remove(temporary.c_str()) != 0 && errno != ENOENT)
     throw FileError(FileStep::kWrite, file, errno);
   const int fd = file_calls::CreateNew(temporary.c_str());
-  if (fd < 0) throw FileError(FileStep::kWrite, file, errno);
+  if (fd < 0) {
+    const int error = errno;
+    // /proc and the like say a new file's name does not exist although its
+    // folder does; a folder that was removed has no links left.
+    const std::filesystem::path folder = std::filesystem::path(temporary).parent_path();
+    struct stat info;
+    if (error == ENOENT && ::stat(folder.empty() ? "." : folder.c_str(), &info) == 0 &&
+        S_ISDIR(info.st_mode) && info.st_nlink > 0)
+      throw FileError(FileStep::kWrite, file, kNoFilesHere);
+    throw FileError(FileStep::kWrite, file, error);
+  }
   return fd;
 }
 
@@ -401,6 +411,28 @@ std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t siz
   bytes.resize(ReadUpTo(fd.get(), bytes.data(), bytes.size(), failed));
   if (failed) throw FileError(FileStep::kRead, file, errno);
   return bytes;
+}
+
+FileReader::FileReader(const std::string& file) : file_(file), fd_(OpenRegularFile(file)) {
+  if (fd_ < 0) throw FileError(FileStep::kRead, file, ENOENT);
+}
+
+FileReader::~FileReader() { ::close(fd_); }
+
+std::size_t FileReader::Read(std::uint8_t* data, std::size_t size) {
+  bool failed = false;
+  const std::size_t got = ReadUpTo(fd_, data, size, failed);
+  if (failed) throw FileError(FileStep::kRead, file_, errno);
+  return got;
+}
+
+bool FileReader::Skip(std::uint64_t size) {
+  struct stat info;
+  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  if (at < 0 || ::fstat(fd_, &info) != 0) throw FileError(FileStep::kRead, file_, errno);
+  if (size > static_cast<std::uint64_t>(info.st_size - at)) return false;
+  if (::lseek(fd_, static_cast<off_t>(size), SEEK_CUR) < 0) throw FileError(FileStep::kRead, file_, errno);
+  return true;
 }
 
 ImageRecord ReadParameterFile(const std::string& base) {

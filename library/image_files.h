@@ -106,6 +106,24 @@ bool WritePixelFileOf(const std::string& base, const ImageRecord& record, const 
 // or cannot be read.
 std::vector<std::uint8_t> ReadFileStart(const std::string& file, std::size_t size);
 
+// A regular file read from the start piece by piece, for files too large to
+// hold whole. Throws FileError.
+class FileReader {
+ public:
+  explicit FileReader(const std::string& file);
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader();
+  // Up to size bytes; fewer only at the end of the file.
+  std::size_t Read(std::uint8_t* data, std::size_t size);
+  // Moves size bytes on; false, without moving, where fewer are left.
+  bool Skip(std::uint64_t size);
+
+ private:
+  std::string file_;
+  int fd_;
+};
+
 // The record of base + ".dat", its first 200 bytes. Throws FileError when it
 // cannot be opened or holds fewer.
 ImageRecord ReadParameterFile(const std::string& base);

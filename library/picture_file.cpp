@@ -2,15 +2,18 @@
 
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <optional>
 #include <span>
 
 #include "colour/recolour.h"
+#include "library/file_calls.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
 #include "library/image_files.h"
@@ -39,22 +42,100 @@ std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) 
   }
 }
 
-// The CRC-32 of the 8-bit RGB pixels, row by row, in hexadecimal.
-std::string PixelsCheck(std::span<const std::uint8_t> rgb) {
-  return CrcText(static_cast<std::uint32_t>(crc32_z(0L, rgb.data(), rgb.size())));
+// libpng's read callback: the next bytes from the FileReader. A failure
+// jumps back through png_error, with no C++ object left to destroy.
+void ReadPictureBytes(png_structp png, png_bytep data, png_size_t size) {
+  bool read = false;
+  try {
+    read = static_cast<FileReader*>(png_get_io_ptr(png))->Read(data, size) == size;
+  } catch (const FileError&) {
+  }
+  if (!read) png_error(png, "read");
 }
 
-// Whether the pixels of png, decoded to 8-bit RGB, give that check.
-bool PixelsGive(const std::vector<std::uint8_t>& png, const std::string& check) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return false;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  const bool read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
-  png_image_free(&image);
-  return read && PixelsCheck(rgb) == check;
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+// Whether the pixels of the PNG file, decoded row by row to 8-bit RGB, give
+// that check; one row is held at a time, whatever the picture's size. An
+// interlaced picture, which Tesvo never writes, answers false.
+bool PixelsGive(const std::string& file, const std::string& check) {
+  std::optional<FileReader> reader;
+  try {
+    reader.emplace(file);
+  } catch (const FileError&) {
+    return false;
+  }
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, IgnoreWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  std::vector<std::uint8_t> row;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  // Every object the jump of a libpng error could skip lives above this line.
+  if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &*reader, ReadPictureBytes);
+  png_read_info(png, info);
+  bool read = png_get_interlace_type(png, info) == PNG_INTERLACE_NONE;
+  if (read) {
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_strip_alpha(png);
+    png_read_update_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    read = png_get_rowbytes(png, info) == std::size_t{width} * 3;
+    row.resize(std::size_t{width} * 3);
+  }
+  for (png_uint_32 y = 0; read && y < png_get_image_height(png, info); ++y) {
+    png_read_row(png, row.data(), nullptr);
+    crc = crc32_z(crc, row.data(), row.size());
+  }
+  png_destroy_read_struct(&png, &info, nullptr);
+  return read && CrcText(static_cast<std::uint32_t>(crc)) == check;
+}
+
+// The chunks of a PNG file, walked without decoding: whether one is exactly
+// the wanted chunk, bytes and CRC, and the text of the pixels' check chunk.
+struct PictureChunks {
+  bool ofRecord = false;
+  std::optional<std::string> check;
+};
+
+std::optional<PictureChunks> ReadChunks(const std::string& file, const std::vector<std::uint8_t>& wanted) {
+  try {
+    FileReader reader(file);
+    std::uint8_t signature[8];
+    if (reader.Read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return std::nullopt;
+    const std::string checkStart = std::string(kPixelsKeyword) + '\0';
+    // Text chunks longer than this are neither of the two.
+    constexpr std::uint32_t kLongestText = 4096;
+    PictureChunks chunks;
+    std::vector<std::uint8_t> chunk;
+    for (;;) {
+      std::uint8_t header[8];
+      if (reader.Read(header, 8) != 8) return std::nullopt;
+      const std::uint32_t length =
+          static_cast<std::uint32_t>(header[0]) << 24 | header[1] << 16 | header[2] << 8 | header[3];
+      const bool text = std::equal(header + 4, header + 8, "tEXt");
+      if (std::equal(header + 4, header + 8, "IEND")) return chunks;
+      if (!text || length > kLongestText) {
+        if (!reader.Skip(std::uint64_t{length} + 4)) return std::nullopt;
+        continue;
+      }
+      chunk.assign(header, header + 8);
+      chunk.resize(12 + std::size_t{length});
+      if (reader.Read(chunk.data() + 8, length + 4) != length + 4) return std::nullopt;
+      const auto data = chunk.begin() + 8;
+      if (chunk == wanted)
+        chunks.ofRecord = true;
+      else if (length > checkStart.size() && std::equal(checkStart.begin(), checkStart.end(), data))
+        chunks.check.emplace(data + static_cast<std::ptrdiff_t>(checkStart.size()), data + length);
+    }
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
 }
 
 // A PNG of width x height, the record's chunk right after the header and the
@@ -71,10 +152,6 @@ class PictureWriter {
  private:
   PngWriter png_;
 };
-
-// The largest picture that ownership is judged of: a full image is about
-// half a megabyte.
-constexpr std::size_t kLargestPicture = std::size_t{16} << 20;
 
 }  // namespace
 
@@ -131,37 +208,32 @@ bool WriteScaledPicture(const std::string& file, const ImageRecord& record, cons
   return out.CommitIfFree();
 }
 
+bool WriteScaledPictureInto(int fd, const std::string& name, const ImageRecord& record,
+                            const Palette& palette, PictureSize size, const RenderSettings& settings) {
+  if (!CanRenderPicture(record, size)) return false;
+  PictureWriter picture(record, PictureWidth(record, size), PictureHeight(record, size),
+                        [&](const std::uint8_t* bytes, std::size_t length) {
+                          if (!file_calls::WriteAll(fd, name.c_str(), bytes, length))
+                            throw FileError(FileStep::kWrite, name, errno);
+                        });
+  if (!RenderPicture(record, palette, size, settings, [&](const std::uint8_t* rgb) { picture.Row(rgb); }))
+    return false;
+  picture.Finish();
+  return true;
+}
+
 bool IsPictureOfParameterFile(const std::string& base) {
   // The record as reading takes it: whatever follows its 200 bytes is not
   // part of the image.
   const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize);
   if (record.size() != kRecordSize) return false;
-  const std::vector<std::uint8_t> wanted = TextChunk(kRecordKeyword, Hexadecimal(record));
-  // A picture Tesvo wrote is well under a megabyte; a program that keeps
-  // text chunks may have moved them elsewhere among the chunks.
-  const std::vector<std::uint8_t> png = FirstBytes(PictureFileName(base), kLargestPicture + 1);
-  if (png.size() > kLargestPicture || png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return false;
-  const std::string checkStart = std::string(kPixelsKeyword) + '\0';
-  bool ofRecord = false;
-  std::optional<std::string> check;
-  for (std::size_t at = 8; png.size() - at >= 12;) {
-    const std::uint32_t length =
-        static_cast<std::uint32_t>(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
-    if (length > png.size() - at - 12) return false;
-    const auto data = png.begin() + static_cast<std::ptrdiff_t>(at + 8);
-    if (12 + std::size_t{length} == wanted.size() &&
-        std::equal(wanted.begin(), wanted.end(), png.begin() + at))
-      ofRecord = true;
-    else if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "tEXt") && length > checkStart.size() &&
-             std::equal(checkStart.begin(), checkStart.end(), data))
-      check.emplace(data + static_cast<std::ptrdiff_t>(checkStart.size()), data + length);
-    if (std::equal(png.begin() + at + 4, png.begin() + at + 8, "IEND")) break;
-    at += 12 + std::size_t{length};
-  }
-  // A picture edited by another program that kept the chunks has other
-  // pixels: it is the user's now. Pictures saved before they carried the
-  // check are told by the record alone.
-  return ofRecord && (!check || PixelsGive(png, *check));
+  // A program that keeps text chunks may have moved them elsewhere among the
+  // chunks; a picture edited by one has other pixels and is the user's now.
+  // Pictures saved before they carried the check are told by the record alone.
+  const std::string file = PictureFileName(base);
+  const std::optional<PictureChunks> chunks =
+      ReadChunks(file, TextChunk(kRecordKeyword, Hexadecimal(record)));
+  return chunks && chunks->ofRecord && (!chunks->check || PixelsGive(file, *chunks->check));
 }
 
 }  // namespace tesvo

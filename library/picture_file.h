@@ -47,10 +47,17 @@ std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageR
 bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,
                         PictureSize size, const RenderSettings& settings = {}, bool onlyIfFree = false);
 
+// The same picture written straight into an open descriptor (standard
+// output, a pipe, a device), for which there is no temporary name: a stop
+// leaves what was written. `name` names it in messages. Throws FileError.
+bool WriteScaledPictureInto(int fd, const std::string& name, const ImageRecord& record,
+                            const Palette& palette, PictureSize size, const RenderSettings& settings = {});
+
 // Whether base + ".png" is the picture a save wrote of base + ".dat": among
 // its chunks, wherever it stands, is the record chunk of exactly that file's
 // record, its 200 bytes, CRC included, and its pixels are those it was
-// written with. Any failure answers false.
+// written with. Pictures of any size are judged, a row at a time. Any
+// failure answers false.
 bool IsPictureOfParameterFile(const std::string& base);
 
 }  // namespace tesvo

@@ -142,10 +142,9 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   // readIndex follows it, so Borrar and the reading buttons still start from
   // the image the user read.
   if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
-  if (pictureError) throw *pictureError;
+  const std::string file = PictureFileName(name);
   std::string saved = "El fichero " + name + " ha sido grabado";
-  if (larger) {
-    const std::string file = PictureFileName(name);
+  if (larger && !pictureError) {
     bool written = false;
     if (!PictureFileExists(name)) {
       // The work runs beside the window's event loop: it takes its own copies.
@@ -154,17 +153,35 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
       const std::string text = "Grabando el dibujo " + file + ", de " +
                                std::to_string(PictureWidth(record, size)) + " x " +
                                std::to_string(PictureHeight(record, size)) + " píxeles...";
-      written = window.RunCancellable(text, [&](const ProgressReport& report) {
-        return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report}, true);
-      });
+      try {
+        written = window.RunCancellable(text, [&](const ProgressReport& report) {
+          return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report}, true);
+        });
+      } catch (const FileError& error) {
+        pictureError = error;
+      }
     }
     // Not written: cancelled, or a file came under the picture's name.
-    if (!written && !PictureFileExists(name)) saved += ", sin el dibujo " + file + ", que se ha cancelado.";
-    pictureKept = !written && PictureFileExists(name) && !IsPictureOfParameterFile(name);
+    if (!written && !pictureError && !PictureFileExists(name))
+      saved += ", sin el dibujo " + file + ", que se ha cancelado.";
+    pictureKept = !written && !pictureError && PictureFileExists(name) && !IsPictureOfParameterFile(name);
+  }
+  if (pictureError) {
+    // The pair is saved and listed whatever became of the picture: the
+    // message says so, and how to have the picture all the same. Another
+    // window's lock says "nothing has changed", which is not so here.
+    const bool busy = pictureError->systemError() == kFolderBusy;
+    saved += ", pero no su dibujo " + file + ":\n" +
+             (busy ? pictureError->Headline() : pictureError->what()) +
+             "\nPara tenerlo, graba la imagen otra vez con otro nombre, o escribe en una terminal:\ntesvo "
+             "render " +
+             ParameterFileName(name) + " " + file;
+    if (size.scale > 1) saved += " --scale " + std::to_string(size.scale);
+    if (size.antialias > 1) saved += " --antialias " + std::to_string(size.antialias);
   }
   if (pictureKept)
-    saved += "\nYa había un fichero " + PictureFileName(name) +
-             ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin PNG.";
+    saved += "\nYa había un fichero " + file +
+             ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin dibujo.";
   window.ShowMessage(saved, kProgramName);
 }
 

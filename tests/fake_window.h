@@ -84,6 +84,7 @@ class FakeWindow : public Window {
   bool RunCancellable(const std::string& text,
                       const std::function<bool(const ProgressReport&)>& work) override {
     progressTexts.push_back(text);
+    if (beforeWork) beforeWork();
     return work([this](double done) {
       reports.push_back(done);
       return done < cancelAt;
@@ -110,6 +111,8 @@ class FakeWindow : public Window {
   std::string title;
   std::vector<std::string> titles;
   std::vector<Message> messages;
+  // Runs as RunCancellable starts its work.
+  std::function<void()> beforeWork;
   std::deque<bool> answers;
   std::vector<std::string> modeItems;
   int selectedMode = -1;

@@ -3,17 +3,25 @@
 // picture leaves behind.
 #include "library/picture_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "colour/recolour.h"
 #include "engine/program_state.h"
 #include "engine/reference_picture.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 #include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
@@ -82,17 +90,55 @@ TEST_F(PictureFile, ReservedImagesGetNoPicture) {
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
 }
 
-// The pair is written and listed before the picture; a picture that does not
-// fit on the disk is reported as a file error and takes nothing with it.
+// The pair is written and listed before the picture; a picture that cannot
+// be written takes nothing with it, and the message says that the pair is
+// saved and how to have the picture: a full disk as shown, another window
+// holding the folder through a larger picture's last step.
 TEST_F(PictureFile, FailedPictureLeavesThePairSavedAndListed) {
-  {
-    testing::FileSizeLimit disk(400);  // the pair fits, the picture does not
-    EXPECT_THROW(SaveImage("foto", window), FileError);
+  const auto wait = std::exchange(folderLockWait, std::chrono::milliseconds(50));
+  const struct {
+    const char* what;
+    PictureSize size;
+    bool fullDisk;
+    std::string reason;
+    std::string options;
+  } rows[] = {
+      {"full disk",
+       {},
+       true,
+       "No se ha podido grabar el fichero foto.png.\nEl fichero es más grande de lo que el disco admite.",
+       ""},
+      {"lock held",
+       {2, 1},
+       false,
+       "Otra ventana de Tesvo está grabando o borrando en esta carpeta y no termina.",
+       " --scale 2"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (const std::string& file : dir.Entries()) fs::remove(file);
+    window.readList.clear();
+    window.messages.clear();
+    const int held = ::open(kLockFileName, O_RDWR | O_CREAT, 0644);
+    window.beforeWork = [&] { ::flock(held, LOCK_EX); };
+    {
+      std::optional<testing::FileSizeLimit> disk;
+      if (row.fullDisk) disk.emplace(400);  // the pair fits, the picture does not
+      EXPECT_NO_THROW(SaveImage("foto", window, row.size));
+    }
+    ::close(held);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
+    EXPECT_EQ(fs::file_size("foto.pix"), 2u * kWidth * kHeight);
+    EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text,
+              "El fichero foto ha sido grabado, pero no su dibujo foto.png:\n" + row.reason +
+                  "\nPara tenerlo, graba la imagen otra vez con otro nombre, o escribe "
+                  "en una terminal:\ntesvo render foto.dat foto.png" +
+                  row.options);
   }
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
-  EXPECT_EQ(fs::file_size("foto.pix"), 2u * kWidth * kHeight);
-  EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
-  EXPECT_TRUE(window.messages.empty());
+  window.beforeWork = nullptr;
+  folderLockWait = wait;
 }
 
 // A file already under the picture's name is never replaced: the pair is
@@ -106,8 +152,7 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
   } cases[] = {
       {{1, 2, 3},
        "El fichero foto ha sido grabado\nYa había un fichero foto.png, que no es de esta imagen: se ha "
-       "dejado "
-       "como estaba y la imagen queda sin PNG."},
+       "dejado como estaba y la imagen queda sin dibujo."},
       {FileBytes("tesvo.png"), "El fichero foto ha sido grabado"},
   };
   // As shown, and at a larger size, which is not computed at all.
@@ -200,6 +245,16 @@ TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
   colours[3] ^= 0x000100;
   Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
   std::copy(png.end() - 12 - kCheck, png.end() - 12, edited.end() - 12 - kCheck);
+  // A private chunk of 17 MiB before the end: size alone decides nothing.
+  Bytes padded = png;
+  Bytes big(8 + (std::size_t{17} << 20) + 4, 0);
+  const std::uint32_t length = static_cast<std::uint32_t>(big.size() - 12);
+  big[0] = static_cast<std::uint8_t>(length >> 24), big[1] = static_cast<std::uint8_t>(length >> 16);
+  big[2] = static_cast<std::uint8_t>(length >> 8), big[3] = static_cast<std::uint8_t>(length);
+  std::copy_n("prVt", 4, big.begin() + 4);
+  const uLong crc = crc32_z(0, big.data() + 4, big.size() - 8);
+  for (int i = 0; i < 4; ++i) big[big.size() - 4 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+  padded.insert(padded.end() - 12, big.begin(), big.end());
   const Case cases[] = {
       {"as written", png, dat, true},
       {"chunk after the image data", moved, dat, true},
@@ -211,6 +266,7 @@ TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
       {"record of another image", png, otherRecord, false},
       {"cut inside the chunk", shortened, dat, false},
       {"parameter file too short", png, Bytes(dat.begin(), dat.end() - 1), false},
+      {"larger than 16 MiB with a chunk of another program", padded, dat, true},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.what);
