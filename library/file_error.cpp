@@ -37,6 +37,12 @@ std::string Reason(FileStep step, int error) {
       return "El disco, o la red por la que se llega a la carpeta, ha fallado al leer o escribir.";
     case ESTALE:
       return "El fichero o su carpeta ha cambiado en el servidor mientras se usaba.";
+    case kWholeDisk:
+      return "Es un disco entero, en el que Tesvo no escribe.";
+    case ELOOP:
+      return "Hay demasiados enlaces simbólicos seguidos.";
+    case kNoFilesHere:
+      return "En esa carpeta no se pueden crear ficheros.";
     case kFolderBusy:
       return "No se ha cambiado nada; vuelve a intentarlo dentro de un momento.";
     case ENOMEM:
@@ -75,6 +81,11 @@ std::string Describe(FileStep step, const std::string& file, int error, const st
 }
 
 }  // namespace
+
+std::string FileError::Headline() const {
+  const std::string text = what();
+  return text.substr(0, text.find('\n'));
+}
 
 FileError::FileError(FileStep step, std::string file, int systemError, std::string target)
     : std::runtime_error(Describe(step, file, systemError, target)),

@@ -2,6 +2,7 @@
 // told which file and which step, in one message box.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -21,8 +22,12 @@ inline constexpr int kNotRegularFile = -1;
 // The temporary file of a write, or the folder it was in, went before the
 // rename that would have put it in place.
 inline constexpr int kTemporaryGone = -2;
+// A whole disk (a block device) where a file was expected.
+inline constexpr int kWholeDisk = -5;
 // Another process kept the folder's lock for longer than a change waits.
 inline constexpr int kFolderBusy = -3;
+// A folder that exists but where no file can be made (/proc, /sys).
+inline constexpr int kNoFilesHere = -4;
 
 class FileError : public std::runtime_error {
  public:
@@ -31,6 +36,9 @@ class FileError : public std::runtime_error {
   FileStep step() const { return step_; }
   const std::string& file() const { return file_; }
   int systemError() const { return systemError_; }
+  // The first line of the message, which step failed on which file, without
+  // the reason.
+  std::string Headline() const;
 
  private:
   FileStep step_;
@@ -38,7 +46,11 @@ class FileError : public std::runtime_error {
   int systemError_;
 };
 
-// Runs a command body; a FileError ends it with the message box.
+// What is wrong with a folder's lock file, once per folder (folder_lock.h).
+std::optional<std::string> TakeLockNotice();
+
+// Runs a command body; a FileError ends it with the message box. A fault of
+// a folder's lock file that the body met is told after it.
 template <typename Body>
 void ReportingFileErrors(Window& window, Body&& body) {
   try {
@@ -46,6 +58,8 @@ void ReportingFileErrors(Window& window, Body&& body) {
   } catch (const FileError& error) {
     window.ShowMessage(error.what(), kProgramName);
   }
+  while (const std::optional<std::string> notice = TakeLockNotice())
+    window.ShowMessage(*notice, kProgramName);
 }
 
 }  // namespace tesvo

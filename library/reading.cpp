@@ -41,6 +41,8 @@ std::optional<std::string> RecordProblem(const ImageRecord& r) {
   if (!std::isfinite(r.iterationLimit) || r.iterationLimit <= 0)
     return "la precisión no es un número positivo";
   if (r.iterationLimit > kMaxIterationLimit) return "la precisión pasa de 5000";
+  if (!std::isfinite(r.escapeBound) || r.escapeBound <= 0)
+    return "la cota de escape no es un número positivo";
   if (r.gradation < 1) return "el gradado es menor que 1";
   for (const RGB& c : r.controlColours)
     for (const std::int32_t component : {c.red, c.green, c.blue})

@@ -1,5 +1,9 @@
 #include "library/render_command.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 
@@ -10,6 +14,7 @@
 #include <filesystem>
 #include <iomanip>
 #include <optional>
+#include <utility>
 
 #include "colour/palette.h"
 #include "engine/scaled_picture.h"
@@ -22,6 +27,7 @@ namespace tesvo {
 namespace {
 
 struct Request {
+  bool help = false;
   std::string input;
   std::string output;
   PictureSize size;
@@ -65,6 +71,10 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
   bool optionsEnd = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
+    if (!optionsEnd && argument == "-h") {
+      request.help = true;
+      return request;
+    }
     if (optionsEnd || !argument.starts_with("--")) {
       files.push_back(argument);
       continue;
@@ -72,6 +82,10 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
     if (argument == "--") {
       optionsEnd = true;
       continue;
+    }
+    if (argument == "--help") {
+      request.help = true;
+      return request;
     }
     // --scale 8 or --scale=8.
     const std::size_t equals = argument.find('=');
@@ -110,6 +124,10 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
     error.message = "Sobra «" + files[2] + "»: solo se dan dos ficheros.";
     return std::nullopt;
   }
+  if (files[1].empty()) {
+    error.message = "El nombre del fichero del dibujo está vacío.";
+    return std::nullopt;
+  }
   request.input = files[0];
   request.output = files[1];
   return request;
@@ -124,7 +142,7 @@ class InterruptCatcher {
  public:
   InterruptCatcher() {
     interrupted = 0;
-    struct sigaction action {};
+    struct sigaction action = {};
     action.sa_handler = [](int) { interrupted = 1; };
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
@@ -193,37 +211,131 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-int Render(const Request& request, std::ostream& err, bool progressBar) {
+// Every message as command-line tools write theirs: "tesvo render: " and a
+// small letter.
+void Say(std::ostream& err, std::string text) {
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  err << "tesvo render: " << text << "\n";
+}
+
+// Where the picture goes: a file put in place by a rename, or, where there is
+// no file to replace (standard output, a pipe, a device), straight into what
+// is open there.
+struct Destination {
+  std::string file;  // the file to put in place; empty when writing straight
+  int fd = -1;
+  bool ownsFd = false;
+
+  Destination() = default;
+  Destination(const Destination&) = delete;
+  Destination& operator=(const Destination&) = delete;
+  ~Destination() {
+    if (ownsFd) ::close(fd);
+  }
+};
+
+// Follows symbolic links at the output as the shell's ">" does, so that the
+// picture takes the place of the link's target and the link stays a link.
+std::string FollowLinks(const std::string& output) {
+  std::filesystem::path path = output;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path.string();
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    if (error) throw FileError(FileStep::kWrite, output, error.value());
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  throw FileError(FileStep::kWrite, output, ELOOP);
+}
+
+// Opens the request's output. A regular file, or none yet, is written under
+// a temporary name and renamed; what is not a file is never replaced.
+// Throws FileError; a usage problem comes back in `usage`.
+void OpenDestination(const std::string& output, int standardOutput, Destination& destination,
+                     std::optional<std::string>& usage) {
+  if (output == "-") {
+    if (::isatty(standardOutput) == 1) {
+      usage =
+          "La salida estándar es una terminal: el dibujo, un PNG, tiene que ir a un fichero o a otro "
+          "programa (por ejemplo «tesvo render ENTRADA.dat - > dibujo.png»).";
+      return;
+    }
+    destination.fd = standardOutput;
+    return;
+  }
+  const std::string target = FollowLinks(output);
+  struct stat info;
+  if (::stat(target.c_str(), &info) != 0) {
+    // Missing: made new (a missing folder is told when the temporary file is).
+    if (errno != ENOENT) throw FileError(FileStep::kWrite, output, errno);
+    destination.file = target;
+    return;
+  }
+  if (S_ISREG(info.st_mode)) {
+    destination.file = target;
+    return;
+  }
+  if (S_ISDIR(info.st_mode)) throw FileError(FileStep::kWrite, output, EISDIR);
+  // A PNG written over the start of a disk would destroy what is on it.
+  if (S_ISBLK(info.st_mode)) throw FileError(FileStep::kWrite, output, kWholeDisk);
+  // A character device or a pipe, as the shell's ">" writes into them. A
+  // pipe waits here for its reader; Ctrl+C ends the wait. A socket cannot be
+  // opened (ENXIO).
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw FileError(FileStep::kWrite, output, errno);
+  destination.fd = fd;
+  destination.ownsFd = true;
+}
+
+int Render(const Request& request, std::ostream& err, bool progressBar, int standardOutput) {
   const std::vector<std::uint8_t> bytes = ReadFileStart(request.input, kRecordSize);
   if (bytes.size() != kRecordSize) throw FileError(FileStep::kRead, request.input, kWrongSize);
   RecordBytes recordBytes{};
   std::copy(bytes.begin(), bytes.end(), recordBytes.begin());
   const ImageRecord record = FromBytes(recordBytes);
+  // The small picture's preview is never saved, and has no picture here.
+  if (record.kind == kPreviewKind) {
+    Say(err,
+        "El fichero " + request.input + " es una vista previa de un conjunto de Julia, que no se dibuja.");
+    return kRenderFailed;
+  }
   if (const std::optional<std::string> problem = RecordProblem(record)) {
-    err << "tesvo render: El fichero " << request.input << " no es una imagen de Tesvo: " << *problem
-        << ".\n";
+    Say(err, "El fichero " + request.input + " no es una imagen de Tesvo: " + *problem + ".");
     return kRenderFailed;
   }
   if (!CanRenderPicture(record, request.size)) {
-    err << "tesvo render: La imagen de " << request.input << " no tiene ningún punto: mide " << record.Width()
-        << " x " << record.Height() << ".\n";
+    Say(err, "La imagen de " + request.input + " no tiene ningún punto: mide " +
+                 std::to_string(record.Width()) + " x " + std::to_string(record.Height()) + ".");
     return kRenderFailed;
   }
   std::error_code ignored;
-  if (std::filesystem::equivalent(request.input, request.output, ignored)) {
-    err << "tesvo render: El dibujo no puede ir en el propio fichero " << request.input << ".\n";
+  if (request.output != "-" && std::filesystem::equivalent(request.input, request.output, ignored)) {
+    Say(err, "El dibujo no puede ir en el propio fichero " + request.input + ".");
     return kRenderBadUsage;
   }
-  // Known before the computing, as a folder that cannot take the file is.
-  if (std::filesystem::is_directory(request.output, ignored))
-    throw FileError(FileStep::kWrite, request.output, EISDIR);
+  Destination destination;
+  std::optional<std::string> usage;
+  try {
+    OpenDestination(request.output, standardOutput, destination, usage);
+  } catch (const FileError& error) {
+    if (error.systemError() != EINTR) throw;
+  }
+  if (usage) {
+    Say(err, *usage);
+    return kRenderBadUsage;
+  }
+  if (interrupted == 0 && !destination.file.empty()) {
+    // Temporaries of renders or saves of this machine that were killed.
+    std::filesystem::path folder = std::filesystem::path(destination.file).parent_path();
+    SweepTemporaryFiles(folder.empty() ? "." : folder.string());
+  }
 
   // The colours a fresh start gives the record, whatever another build left.
   Palette palette{};
   const ControlColours& c = record.controlColours;
   BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
 
-  InterruptCatcher catcher;
   ProgressBar bar(err);
   RenderSettings settings;
   settings.scan.threads = request.threads;
@@ -233,14 +345,22 @@ int Render(const Request& request, std::ostream& err, bool progressBar) {
   };
   bool finished = false;
   try {
-    finished = WriteScaledPicture(request.output, record, palette, request.size, settings);
+    if (interrupted == 0)
+      finished = destination.file.empty()
+                     ? WriteScaledPictureInto(destination.fd, request.output, record, palette, request.size,
+                                              settings)
+                     : WriteScaledPicture(destination.file, record, palette, request.size, settings);
+    if (finished && destination.ownsFd && ::close(std::exchange(destination.fd, -1)) != 0)
+      throw FileError(FileStep::kWrite, request.output, errno);
   } catch (...) {
     if (progressBar) bar.Break();
     throw;
   }
   if (!finished) {
     if (progressBar) bar.Break();
-    err << "tesvo render: Interrumpido; no se ha grabado " << request.output << ".\n";
+    Say(err, destination.file.empty()
+                 ? "Interrumpido; lo escrito en " + request.output + " no es un dibujo entero."
+                 : "Interrumpido; no se ha grabado " + request.output + ".");
     return kRenderInterrupted;
   }
   return 0;
@@ -248,20 +368,29 @@ int Render(const Request& request, std::ostream& err, bool progressBar) {
 
 }  // namespace
 
-int RenderCommand(const std::vector<std::string>& arguments, std::ostream& err, bool progressBar) {
+int RenderCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                  bool progressBar, int standardOutput) {
+  // First of all, so that a Ctrl+C at any moment leaves no file behind and
+  // says so.
+  InterruptCatcher catcher;
   UsageError usage;
   const std::optional<Request> request = Parse(arguments, usage);
   if (!request) {
-    err << "tesvo render: " << usage.message << "\n" << kRenderUsage << "\n";
+    Say(err, usage.message + "\n" + kRenderUsage);
     return kRenderBadUsage;
   }
+  if (request->help) {
+    out << kRenderUsage << "\n\n" << kRenderHelp;
+    out.flush();
+    return out ? 0 : kRenderFailed;
+  }
   try {
-    return Render(*request, err, progressBar);
+    return Render(*request, err, progressBar, standardOutput);
   } catch (const FileError& error) {
-    err << "tesvo render: " << OneLine(error.what()) << "\n";
+    Say(err, OneLine(error.what()));
     return kRenderFailed;
   } catch (const std::bad_alloc&) {
-    err << "tesvo render: No queda memoria.\n";
+    Say(err, "No queda memoria.");
     return kRenderFailed;
   }
 }

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include <algorithm>
 #include <cstdint>
@@ -61,6 +64,17 @@ inline std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) {
 inline void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A Unix socket bound to `name`, a file that no open() opens; the descriptor,
+// which the caller closes.
+inline int MakeSocket(const char* name) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", name);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  return fd;
 }
 
 // While it lives, no file of the process can grow beyond `bytes`: a write

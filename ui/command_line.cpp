@@ -35,13 +35,13 @@ QString HelpText(const QString& program) {
              "\n"
              "Se aceptan también las opciones generales de Qt (-platform, -style, -display...).\n"
              "\n"
-             "render dibuja sin pantalla la imagen guardada en ENTRADA.dat y la graba en\n"
-             "SALIDA.png, K veces más ancha y más alta (K de 1 a 32; 1 si no se dice), cada\n"
-             "píxel la media de A x A muestras (A de 1 a 4; 1, sin suavizado, si no se dice),\n"
-             "con N hilos (todos los núcleos si no se dice).\n"
+             "render dibuja sin pantalla la imagen grabada en ENTRADA.dat y graba su dibujo\n"
+             "en SALIDA.png («-»: la salida estándar), K veces más ancho y más alto (K de 1\n"
+             "a 32; 1 si no se dice), cada píxel la media de A x A muestras (A de 1 a 4; 1,\n"
+             "sin suavizado, si no se dice), con N hilos (todos los núcleos si no se dice).\n"
              "\n"
-             "Cada imagen guardada es NOMBRE.dat (sus parámetros), NOMBRE.pix (sus cuentas)\n"
-             "y NOMBRE.png (la imagen). Más información: man tesvo.\n")
+             "Cada imagen grabada es NOMBRE.dat (sus parámetros), NOMBRE.pix (las cuentas\n"
+             "de iteraciones) y NOMBRE.png (el dibujo). Más información: man tesvo.\n")
       .arg(program);
 }
 
@@ -63,7 +63,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
 
   const QString program = arguments.isEmpty() ? QStringLiteral("tesvo") : arguments.first().section('/', -1);
   CommandLine line;
-  const QString tryHelp = QStringLiteral("\nPruebe «%1 --help» para más información.").arg(program);
+  const QString tryHelp = QStringLiteral("\nPrueba «%1 --help» para más información.").arg(program);
   if (!parser.parse(arguments)) {
     line.action = CommandLine::Action::kRefuse;
     if (!parser.unknownOptionNames().isEmpty()) {

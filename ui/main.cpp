@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
   // "tesvo render IN.dat OUT.png ...": before any window exists, so that it
   // runs where there is no display.
   if (argc > 1 && std::string_view(argv[1]) == "render")
-    return tesvo::RenderCommand({argv + 2, argv + argc}, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    return tesvo::RenderCommand({argv + 2, argv + argc}, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -202,7 +202,7 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
        },
        [](auto&) {
          std::ostringstream err;
-         if (RenderCommand({"foto.dat", "foto.png", "--scale", "2"}, err, false) != 0)
+         if (RenderCommand({"foto.dat", "foto.png", "--scale", "2"}, err, err, false) != 0)
            throw std::runtime_error(err.str());
        },
        {FolderState{{"foto", 3}}},

@@ -466,12 +466,8 @@ TEST_F(ImageFilesTest, RebuiltPixelFileFollowsItsParameterFile) {
 
 // A socket where a file is expected: the prepared text, not a number.
 TEST_F(ImageFilesTest, SocketIsReportedAsNoDataFile) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", "enchufe.pix");
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int fd = testing::MakeSocket("enchufe.pix");
+  ASSERT_TRUE(fs::is_socket("enchufe.pix"));
   std::vector<std::int16_t> counts(4);
   try {
     ReadPixelFile("enchufe", counts.data(), counts.size());

@@ -3,8 +3,15 @@
 // gets its message, its exit status and no file.
 #include "library/render_command.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <cmath>
+#include <functional>
+#include <thread>
 
 #include <filesystem>
 #include <sstream>
@@ -40,7 +47,7 @@ struct Result {
 
 Result Render(const std::vector<std::string>& arguments, bool progressBar = false) {
   std::ostringstream err;
-  const int status = RenderCommand(arguments, err, progressBar);
+  const int status = RenderCommand(arguments, err, err, progressBar);
   return {status, err.str()};
 }
 
@@ -117,6 +124,9 @@ TEST_F(RenderCommandTest, BadInputGetsAMessageAStatusAndNoFile) {
   ImageRecord empty = good;
   empty.pixelBottom = empty.pixelTop;
   WriteRecord("vacia.dat", empty);
+  ImageRecord unbounded = good;
+  unbounded.escapeBound = std::nan("");
+  WriteRecord("cota.dat", unbounded);
   fs::create_directory("carpeta");
   WriteFileBytes("viejo.png", {1, 2, 3});
 
@@ -126,55 +136,62 @@ TEST_F(RenderCommandTest, BadInputGetsAMessageAStatusAndNoFile) {
     int status;
     std::string message;  // after "tesvo render: "
   } rows[] = {
-      {{}, kRenderBadUsage, "Faltan el fichero de la imagen (.dat) y el del dibujo (.png)." + usage},
-      {{"foto.dat"}, kRenderBadUsage, "Falta el fichero del dibujo (.png)." + usage},
-      {{"foto.dat", "a.png", "b.png"}, kRenderBadUsage, "Sobra «b.png»: solo se dan dos ficheros." + usage},
-      {{"foto.dat", "a.png", "--size", "2"}, kRenderBadUsage, "No hay ninguna opción «--size»." + usage},
-      {{"foto.dat", "a.png", "--scale"}, kRenderBadUsage, "Falta el valor de --scale." + usage},
+      {{}, kRenderBadUsage, "faltan el fichero de la imagen (.dat) y el del dibujo (.png)." + usage},
+      {{"foto.dat"}, kRenderBadUsage, "falta el fichero del dibujo (.png)." + usage},
+      {{"foto.dat", "a.png", "b.png"}, kRenderBadUsage, "sobra «b.png»: solo se dan dos ficheros." + usage},
+      {{"foto.dat", "a.png", "--size", "2"}, kRenderBadUsage, "no hay ninguna opción «--size»." + usage},
+      {{"foto.dat", "a.png", "--scale"}, kRenderBadUsage, "falta el valor de --scale." + usage},
       {{"foto.dat", "a.png", "--scale", "0"},
        kRenderBadUsage,
-       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «0»." + usage},
+       "la escala (--scale) tiene que ser un número entero de 1 a 32, no «0»." + usage},
       {{"foto.dat", "a.png", "--scale=33"},
        kRenderBadUsage,
-       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «33»." + usage},
+       "la escala (--scale) tiene que ser un número entero de 1 a 32, no «33»." + usage},
       {{"foto.dat", "a.png", "--scale", "2.5"},
        kRenderBadUsage,
-       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «2.5»." + usage},
+       "la escala (--scale) tiene que ser un número entero de 1 a 32, no «2.5»." + usage},
       {{"foto.dat", "a.png", "--scale="},
        kRenderBadUsage,
-       "La escala (--scale) tiene que ser un número entero de 1 a 32, no «»." + usage},
+       "la escala (--scale) tiene que ser un número entero de 1 a 32, no «»." + usage},
       {{"foto.dat", "a.png", "--antialias", "5"},
        kRenderBadUsage,
-       "El suavizado (--antialias) tiene que ser un número entero de 1 a 4, no «5»." + usage},
+       "el suavizado (--antialias) tiene que ser un número entero de 1 a 4, no «5»." + usage},
       {{"foto.dat", "a.png", "--threads", "0"},
        kRenderBadUsage,
-       "El número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «0»." + usage},
+       "el número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «0»." + usage},
       {{"foto.dat", "a.png", "--threads", "x"},
        kRenderBadUsage,
-       "El número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «x»." + usage},
+       "el número de hilos (--threads) tiene que ser un número entero de 1 a 256, no «x»." + usage},
       {{"falta.dat", "viejo.png"},
        kRenderFailed,
-       "No se ha podido leer el fichero falta.dat. El fichero o su carpeta no existe.\n"},
+       "no se ha podido leer el fichero falta.dat. El fichero o su carpeta no existe.\n"},
       {{"corto.dat", "a.png"},
        kRenderFailed,
-       "No se ha podido leer el fichero corto.dat. El fichero es más corto de lo que debe ser.\n"},
+       "no se ha podido leer el fichero corto.dat. El fichero es más corto de lo que debe ser.\n"},
       {{"carpeta", "a.png"},
        kRenderFailed,
-       "No se ha podido leer el fichero carpeta. Hay una carpeta con ese nombre.\n"},
+       "no se ha podido leer el fichero carpeta. Hay una carpeta con ese nombre.\n"},
       {{"previa.dat", "a.png"},
        kRenderFailed,
-       "El fichero previa.dat no es una imagen de Tesvo: el tipo de imagen no es ni Mandelbrot ni Julia.\n"},
+       "el fichero previa.dat es una vista previa de un conjunto de Julia, que no se dibuja.\n"},
       {{"honda.dat", "a.png"},
        kRenderFailed,
-       "El fichero honda.dat no es una imagen de Tesvo: la precisión pasa de 5000.\n"},
-      {{"vacia.dat", "a.png"}, kRenderFailed, "La imagen de vacia.dat no tiene ningún punto: mide 21 x 0.\n"},
+       "el fichero honda.dat no es una imagen de Tesvo: la precisión pasa de 5000.\n"},
+      {{"vacia.dat", "a.png"}, kRenderFailed, "la imagen de vacia.dat no tiene ningún punto: mide 21 x 0.\n"},
       {{"foto.dat", "no/hay/a.png"},
        kRenderFailed,
-       "No se ha podido grabar el fichero no/hay/a.png. La carpeta no existe.\n"},
+       "no se ha podido grabar el fichero no/hay/a.png. La carpeta no existe.\n"},
       {{"foto.dat", "carpeta"},
        kRenderFailed,
-       "No se ha podido grabar el fichero carpeta. Hay una carpeta con ese nombre.\n"},
-      {{"foto.dat", "./foto.dat"}, kRenderBadUsage, "El dibujo no puede ir en el propio fichero foto.dat.\n"},
+       "no se ha podido grabar el fichero carpeta. Hay una carpeta con ese nombre.\n"},
+      {{"foto.dat", "./foto.dat"}, kRenderBadUsage, "el dibujo no puede ir en el propio fichero foto.dat.\n"},
+      {{"foto.dat", ""}, kRenderBadUsage, "el nombre del fichero del dibujo está vacío." + usage},
+      {{"cota.dat", "a.png"},
+       kRenderFailed,
+       "el fichero cota.dat no es una imagen de Tesvo: la cota de escape no es un número positivo.\n"},
+      {{"foto.dat", "/proc/a.png"},
+       kRenderFailed,
+       "no se ha podido grabar el fichero /proc/a.png. En esa carpeta no se pueden crear ficheros.\n"},
   };
   const std::vector<std::string> before = dir.Entries();
   for (const auto& row : rows) {
@@ -188,6 +205,112 @@ TEST_F(RenderCommandTest, BadInputGetsAMessageAStatusAndNoFile) {
   }
 }
 
+// What stands at the output decides how the picture gets there: a file or
+// none is put in place by a rename, through a link as the shell's ">" goes;
+// a pipe, a device or standard output are written into and stay what they
+// are; a socket, a whole disk or a terminal are refused.
+TEST_F(RenderCommandTest, OutputIsWrittenAsWhatStandsThere) {
+  WriteRecord("foto.dat", SmallJulia());
+  ASSERT_EQ(Render({"foto.dat", "ref.png"}).status, 0);
+  const std::vector<std::uint8_t> picture = FileBytes("ref.png");
+  const bool root = ::geteuid() == 0;
+  int socket = -1;
+  enum class After { kFile, kLinkToFile, kFifo, kDevice, kUnchanged };
+  const struct {
+    const char* name;
+    std::function<void()> make;  // puts what stands at "out"
+    int status;
+    std::string message;  // after "tesvo render: "
+    After after;
+  } rows[] = {
+      {"none", [] {}, 0, "", After::kFile},
+      {"a file",
+       [] {
+         WriteFileBytes("out", {1, 2});
+       },
+       0, "", After::kFile},
+      {"a link", [] { WriteFileBytes("target", {1}), fs::create_symlink("target", "out"); }, 0, "",
+       After::kLinkToFile},
+      {"a dangling link", [] { fs::create_symlink("target", "out"); }, 0, "", After::kLinkToFile},
+      {"a pipe", [] { ::mkfifo("out", 0600); }, 0, "", After::kFifo},
+      {"a device that takes all", [] { ::mknod("out", S_IFCHR | 0600, ::makedev(1, 3)); }, 0, "",
+       After::kDevice},
+      {"a full device", [] { ::mknod("out", S_IFCHR | 0600, ::makedev(1, 7)); }, kRenderFailed,
+       "no se ha podido grabar el fichero out. No queda espacio en el disco.\n", After::kDevice},
+      {"a disk", [] { ::mknod("out", S_IFBLK | 0600, ::makedev(7, 0)); }, kRenderFailed,
+       "no se ha podido grabar el fichero out. Es un disco entero, en el que Tesvo no escribe.\n",
+       After::kUnchanged},
+      {"a socket", [&] { socket = testing::MakeSocket("out"); }, kRenderFailed,
+       "no se ha podido grabar el fichero out. No es un fichero de datos sino una tubería, un dispositivo o "
+       "un "
+       "socket.\n",
+       After::kUnchanged},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fs::remove_all("out");
+    fs::remove_all("target");
+    row.make();
+    if (!fs::exists(fs::symlink_status("out")) && row.after != After::kFile) {
+      EXPECT_FALSE(root) << "not made";
+      continue;  // only root makes device nodes
+    }
+    std::vector<std::uint8_t> streamed;
+    std::thread reader;
+    if (row.after == After::kFifo) reader = std::thread([&] { streamed = FileBytes("out"); });
+    const Result result = Render({"foto.dat", "out"});
+    if (reader.joinable()) reader.join();
+    EXPECT_EQ(result.status, row.status);
+    EXPECT_EQ(result.err, row.message.empty() ? "" : "tesvo render: " + row.message);
+    const fs::file_status status = fs::symlink_status("out");
+    switch (row.after) {
+      case After::kFile:
+        EXPECT_TRUE(fs::is_regular_file(status));
+        EXPECT_TRUE(FileBytes("out") == picture);
+        break;
+      case After::kLinkToFile:
+        EXPECT_TRUE(fs::is_symlink(status));
+        EXPECT_TRUE(FileBytes("target") == picture);
+        break;
+      case After::kFifo:
+        EXPECT_TRUE(fs::is_fifo(status));
+        EXPECT_TRUE(streamed == picture);
+        break;
+      case After::kDevice:
+        EXPECT_TRUE(fs::is_character_file(status));
+        break;
+      case After::kUnchanged:
+        EXPECT_FALSE(fs::is_regular_file(status));
+        break;
+    }
+    EXPECT_EQ(dir.Entries().size(), 3u + (row.after == After::kLinkToFile));  // no temporary left
+  }
+
+  ::close(socket);
+
+  // "-": standard output, unless it is a terminal.
+  const int file = ::open("salida", O_RDWR | O_CREAT | O_TRUNC, 0600);
+  std::ostringstream out, err;
+  EXPECT_EQ(RenderCommand({"foto.dat", "-"}, out, err, false, file), 0);
+  ::close(file);
+  EXPECT_TRUE(FileBytes("salida") == picture);
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  EXPECT_EQ(RenderCommand({"foto.dat", "-"}, out, err, false, terminal), kRenderBadUsage);
+  ::close(terminal);
+  EXPECT_TRUE(err.str().starts_with("tesvo render: la salida estándar es una terminal")) << err.str();
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST_F(RenderCommandTest, HelpPrintsTheUsage) {
+  for (const char* help : {"--help", "-h"}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RenderCommand({"foto.dat", help}, out, err, false), 0);
+    EXPECT_TRUE(out.str().starts_with(std::string(kRenderUsage) + "\n")) << out.str();
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
 TEST_F(RenderCommandTest, FullDiskLeavesNoFile) {
   WriteRecord("foto.dat", SmallJulia());
   Result result;
@@ -198,7 +321,7 @@ TEST_F(RenderCommandTest, FullDiskLeavesNoFile) {
   EXPECT_EQ(result.status, kRenderFailed);
   EXPECT_EQ(
       result.err,
-      "tesvo render: No se ha podido grabar el fichero grande.png. El fichero es más grande de lo que el "
+      "tesvo render: no se ha podido grabar el fichero grande.png. El fichero es más grande de lo que el "
       "disco admite.\n");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"foto.dat"});
 }
@@ -212,7 +335,7 @@ TEST_F(RenderCommandTest, FolderThatCannotBeWrittenIsRefused) {
   const Result result = Render({"foto.dat", folder + "/a.png"});
   fs::permissions("cerrada", fs::perms::owner_all);
   EXPECT_EQ(result.status, kRenderFailed);
-  EXPECT_EQ(result.err, "tesvo render: No se ha podido grabar el fichero " + folder +
+  EXPECT_EQ(result.err, "tesvo render: no se ha podido grabar el fichero " + folder +
                             "/a.png. No hay permiso para hacerlo.\n");
   EXPECT_TRUE(fs::is_empty("cerrada"));
 }

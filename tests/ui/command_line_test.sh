@@ -16,7 +16,7 @@ fail() {
 }
 
 no_display="tesvo: no se puede abrir la pantalla; Tesvo es un programa gráfico y necesita un escritorio (X11 o Wayland)."
-try_help="Pruebe «tesvo --help» para más información."
+try_help="Prueba «tesvo --help» para más información."
 
 # arguments | exit code | stream | text
 rows="--help|0|out|Uso: tesvo [opciones]
@@ -30,9 +30,10 @@ rows="--help|0|out|Uso: tesvo [opciones]
 -x|2|err|$try_help
 picture.dat|2|err|tesvo: argumento inesperado: picture.dat
 --help|0|out|render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]
-render|2|err|tesvo render: Faltan el fichero de la imagen (.dat) y el del dibujo (.png).
-render falta.dat falta.png|1|err|tesvo render: No se ha podido leer el fichero falta.dat.
-render a.dat b.png --scale 40|2|err|La escala (--scale) tiene que ser un número entero de 1 a 32, no «40».
+render --help|0|out|Uso: tesvo render ENTRADA.dat SALIDA.png
+render|2|err|tesvo render: faltan el fichero de la imagen (.dat) y el del dibujo (.png).
+render falta.dat falta.png|1|err|tesvo render: no se ha podido leer el fichero falta.dat.
+render a.dat b.png --scale 40|2|err|la escala (--scale) tiene que ser un número entero de 1 a 32, no «40».
 -style|2|err|tesvo: falta el valor de la opción -style
 --pictures-folder=/tmp|2|err|tesvo: la opción --pictures-folder no lleva valor
 --version=2|2|err|tesvo: la opción --version no lleva valor
@@ -69,4 +70,37 @@ mkdir "$work/render"
 header=$(od -An -tx1 -j12 -N12 "$work/render/doble.png" | tr -d ' \n')
 [ "$header" = 49484452000000500000003c ] || fail "tesvo render: not an 80 x 60 PNG: $header"
 [ "$(ls -A "$work/render")" = doble.png ] || fail "tesvo render left other files: $(ls -A "$work/render")"
+# A render killed with SIGKILL leaves its temporary file; the next render in
+# that folder sweeps it, as a start of the windows does.
+mkdir "$work/killed"
+(cd "$work/killed" && exec "$program" render "$(dirname "$0")/pequena.dat" grande.png --scale 32 --antialias 4) \
+  </dev/null >/dev/null 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  [ -n "$(ls -A "$work/killed")" ] && break
+  sleep 0.05
+done
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+ls -A "$work/killed" | grep -q '\.tmp$' || fail "tesvo render: no temporary file to sweep: $(ls -A "$work/killed")"
+(cd "$work/killed" && "$program" render "$(dirname "$0")/pequena.dat" nueva.png) </dev/null ||
+  fail "tesvo render after a kill: exit code $?"
+[ "$(ls -A "$work/killed")" = nueva.png ] || fail "tesvo render left a killed one's files: $(ls -A "$work/killed")"
+
+# Waiting for a reader of a named pipe, a render ends on SIGTERM with its
+# message, exit code 130 and nothing written.
+mkfifo "$work/killed/tubo"
+(cd "$work/killed" && exec "$program" render "$(dirname "$0")/pequena.dat" tubo) </dev/null >/dev/null \
+  2>"$work/err" &
+pid=$!
+# Sent once it waits in the pipe's open, after its start-up.
+for _ in $(seq 100); do
+  grep -q wait_for_partner "/proc/$pid/wchan" 2>/dev/null && break
+  sleep 0.05
+done
+kill -TERM "$pid"
+wait "$pid" && status=0 || status=$?
+[ "$status" -eq 130 ] || fail "tesvo render into a pipe without reader, then SIGTERM: exit code $status"
+grep -qF "tesvo render: interrumpido" "$work/err" || fail "tesvo render on SIGTERM said: $(cat "$work/err")"
+
 exit $failed
