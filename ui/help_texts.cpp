@@ -42,9 +42,6 @@ std::array<HelpTopic, 5> BuildTopics() {
             "\n4. GRABAR\n",
             "    Cuando una de las imágenes que se ven en la imagen grande de la derecha se quiere grabar, "
             "basta darle al botón 'Grabar' y escribir el nombre deseado para la imagen (sin extensión).\n",
-            "    Con la imagen se graba su dibujo en PNG, como se ve o 2, 4, 8 o 16 veces más ancho y alto, "
-            "suavizado si se quiere. Uno grande tarda: se puede cancelar, y entonces se graba la imagen "
-            "sin el dibujo.\n",
             "\n¿QUÉ FICHEROS SE GRABAN? ¿Y DÓNDE?\n",
             "    Los ficheros se grabarán en la carpeta donde se encuentre el programa ejecutable Tesvo.exe. "
             "También se puede escribir una ruta completa para que los ficheros se graben en otra carpeta, "
@@ -53,7 +50,10 @@ std::array<HelpTopic, 5> BuildTopics() {
             "necesaria para reconstruir la imagen, mientras que el fichero PIX, mucho más voluminoso, "
             "contiene la imagen punto a punto, y se crea para que la lectura de las imágenes grabadas sea "
             "más rápida. Si lo que quieres es enviarle una imagen a otro usuario de este programa, basta "
-            "que le envíes el fichero DAT: Tesvo se encargará de reconstruirla.\n\n"})},
+            "que le envíes el fichero DAT: Tesvo se encargará de reconstruirla.\n\n",
+            // What the program adds to the two files; one line, the last the text area holds.
+            "    Además se graba un tercero, el dibujo PNG, con el 'Tamaño del dibujo' y el 'Suavizado' "
+            "elegidos al grabar.\n"})},
       {3, "COLORES",
        Join({"\n1. GRADADO COLOR\n",
              "    Más gradado quiere decir que el paso de un color a otro se realiza con más suavidad.\n",

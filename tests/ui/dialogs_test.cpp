@@ -185,10 +185,44 @@ class DialogsTest : public QObject {
       QVERIFY(topics[i].text.starts_with("\n1. "));
       QVERIFY(topics[i].text.ends_with("\n"));
     }
-    QVERIFY(topics[1].text.ends_with("reconstruirla.\n\n"));
+    QVERIFY(topics[1].text.ends_with("elegidos al grabar.\n"));
     QVERIFY(topics[0].text.find(kWebAddress) != std::string::npos);
     QVERIFY(topics[1].text.size() < 2000);
     QCOMPARE(FindHelpTopic(6), nullptr);
+  }
+
+  // Word-wrapped in the help window's fixed text area, no topic loses lines.
+  void helpTextsFitTheirWindow() {
+    for (const HelpTopic& topic : HelpTopics()) {
+      HelpDialog help(topic.number, nullptr);
+      const auto* text = help.findChild<QLabel*>("helpText");
+      QVERIFY2(text->heightForWidth(text->width()) <= text->height(), topic.title);
+    }
+  }
+
+  // The topic on saving tells the two files first, then the PNG added to
+  // them, and names the save window's choices as the window labels them.
+  void savingTopicAgreesWithTheSaveWindow() {
+    const std::string& text = FindHelpTopic(2)->text;
+    const std::size_t pair = text.find("Se graban dos ficheros.");
+    QVERIFY(pair != std::string::npos);
+    QCOMPARE(text.find("PNG"), text.find("PNG", pair));
+    QCOMPARE(text.find("dibujo"), text.find("dibujo", pair));
+    SaveImageDialog dialog(nullptr, 531, 531);
+    for (const char* label : {"sizeLabel", "antialiasLabel"}) {
+      QString name = dialog.findChild<QLabel*>(label)->text();
+      name.chop(1);  // the colon
+      QVERIFY2(text.find("'" + name.toStdString() + "'") != std::string::npos, label);
+    }
+  }
+
+  // One word for each thing: "grabar" as the window says, never "guardar",
+  // and "tú" as the fixed paragraphs speak.
+  void helpTextsUseTheProgramsWords() {
+    for (const HelpTopic& topic : HelpTopics())
+      for (const char* word : {"guard", "Guard", "usted", "Pruebe", "sus cuentas"})
+        QVERIFY2(topic.text.find(word) == std::string::npos,
+                 (std::string(topic.title) + ": " + word).c_str());
   }
 
  private:
