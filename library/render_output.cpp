@@ -1,0 +1,152 @@
+#include "library/render_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+
+#include "library/file_error.h"
+#include "library/image_files.h"
+
+namespace tesvo {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+std::string Duration(double seconds) {
+  const long total = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (total >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+  return text;
+}
+
+}  // namespace
+
+InterruptCatcher::InterruptCatcher() {
+  interrupted = 0;
+  struct sigaction action = {};
+  action.sa_handler = [](int) { interrupted = 1; };
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
+}
+
+InterruptCatcher::~InterruptCatcher() {
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+}
+
+bool InterruptCatcher::Interrupted() { return interrupted != 0; }
+
+ProgressBar::ProgressBar(std::ostream& out) : out_(out), start_(Clock::now()) {}
+
+void ProgressBar::Show(double done) {
+    const Clock::time_point now = Clock::now();
+    const int percent = static_cast<int>(done * 100);
+    if (percent == shown_ && now - drawn_ < std::chrono::milliseconds(250)) return;
+    shown_ = percent;
+    drawn_ = now;
+    constexpr int kWidth = 30;
+    const int filled = std::clamp(static_cast<int>(done * kWidth), 0, kWidth);
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    out_ << '\r' << std::setw(3) << percent << "% [" << std::string(filled, '#')
+         << std::string(kWidth - filled, '.') << ']';
+    if (done >= 1)
+      out_ << ' ' << Duration(elapsed) << " en total   \n";
+    else if (done > 0 && elapsed > 1)
+      out_ << " quedan " << Duration(elapsed * (1 - done) / done) << "   ";
+    out_ << std::flush;
+}
+
+void ProgressBar::Break() {
+  if (shown_ >= 0 && shown_ < 100) out_ << '\n';
+}
+
+// Lines of a file error's message joined into one.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n') c = ' ';
+  return text;
+}
+
+// Every message as command-line tools write theirs: "tesvo render: " and a
+// small letter.
+void Say(std::ostream& err, std::string text) {
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  err << "tesvo render: " << text << "\n";
+}
+
+Destination::~Destination() {
+  if (ownsFd) ::close(fd);
+}
+
+namespace {
+
+// Follows symbolic links at the output as the shell's ">" does, so that the
+// picture takes the place of the link's target and the link stays a link.
+std::string FollowLinks(const std::string& output) {
+  std::filesystem::path path = output;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path.string();
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    if (error) throw FileError(FileStep::kWrite, output, error.value());
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  throw FileError(FileStep::kWrite, output, ELOOP);
+}
+
+}  // namespace
+
+void OpenDestination(const std::string& output, int standardOutput, Destination& destination,
+                     std::optional<std::string>& usage) {
+  if (output == "-") {
+    if (::isatty(standardOutput) == 1) {
+      usage =
+          "La salida estándar es una terminal: el dibujo, un PNG, tiene que ir a un fichero o a otro "
+          "programa (por ejemplo «tesvo render ENTRADA.dat - > dibujo.png»).";
+      return;
+    }
+    destination.fd = standardOutput;
+    return;
+  }
+  const std::string target = FollowLinks(output);
+  struct stat info;
+  if (::stat(target.c_str(), &info) != 0) {
+    // Missing: made new (a missing folder is told when the temporary file is).
+    if (errno != ENOENT) throw FileError(FileStep::kWrite, output, errno);
+    destination.file = target;
+    return;
+  }
+  if (S_ISREG(info.st_mode)) {
+    destination.file = target;
+    return;
+  }
+  if (S_ISDIR(info.st_mode)) throw FileError(FileStep::kWrite, output, EISDIR);
+  // A PNG written over the start of a disk would destroy what is on it.
+  if (S_ISBLK(info.st_mode)) throw FileError(FileStep::kWrite, output, kWholeDisk);
+  // A character device or a pipe, as the shell's ">" writes into them. A
+  // pipe waits here for its reader; Ctrl+C ends the wait. A socket cannot be
+  // opened (ENXIO).
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw FileError(FileStep::kWrite, output, errno);
+  destination.fd = fd;
+  destination.ownsFd = true;
+}
+
+void SweepBeside(const Destination& destination) {
+  if (destination.file.empty()) return;
+  const std::filesystem::path folder = std::filesystem::path(destination.file).parent_path();
+  SweepTemporaryFiles(folder.empty() ? "." : folder.string());
+}
+
+}  // namespace tesvo

@@ -1,0 +1,82 @@
+// What the command-line renders share: where the picture goes, the progress
+// bar, Ctrl+C, and messages in the style of command-line tools.
+#pragma once
+
+#include <csignal>
+#include <chrono>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace tesvo {
+
+// Ctrl+C, a closed terminal or a request to end (SIGINT, SIGHUP, SIGTERM)
+// only mark the render as interrupted while an object lives, so that it stops
+// at the end of a band and its temporary file goes with it; the earlier
+// handlers come back when it goes. Blocking calls such as the open of a pipe
+// return EINTR.
+class InterruptCatcher {
+ public:
+  InterruptCatcher();
+  InterruptCatcher(const InterruptCatcher&) = delete;
+  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+  ~InterruptCatcher();
+  static bool Interrupted();
+
+ private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+  struct sigaction previous_[std::size(kSignals)] = {};
+};
+
+// "\r 37% [##########..........] quedan 1:23", redrawn at most a few times a
+// second.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::ostream& out);
+  void Show(double done);
+  // Ends the bar's line before a message.
+  void Break();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream& out_;
+  Clock::time_point start_;
+  Clock::time_point drawn_{};
+  int shown_ = -1;
+};
+
+// Lines of a file error's message joined into one.
+std::string OneLine(std::string text);
+
+// A message as command-line tools write theirs: "tesvo render: " and a
+// small letter.
+void Say(std::ostream& err, std::string text);
+
+// Where the picture goes: a file put in place by a rename, or, where there is
+// no file to replace (standard output, a pipe, a device), straight into what
+// is open there.
+struct Destination {
+  std::string file;  // the file to put in place; empty when writing straight
+  int fd = -1;
+  bool ownsFd = false;
+
+  Destination() = default;
+  Destination(const Destination&) = delete;
+  Destination& operator=(const Destination&) = delete;
+  ~Destination();
+};
+
+// Opens the output named on the command line. A regular file, or none yet,
+// is written under a temporary name and renamed, through symbolic links as
+// the shell's ">" goes; what is not a file is never replaced: a pipe or a
+// character device is written into, "-" is standardOutput. Throws FileError;
+// a usage problem (standard output a terminal) comes back in `usage`.
+void OpenDestination(const std::string& output, int standardOutput, Destination& destination,
+                     std::optional<std::string>& usage);
+
+// Removes the temporary files that renders or saves of this machine left in
+// the destination's folder when they were killed.
+void SweepBeside(const Destination& destination);
+
+}  // namespace tesvo
