@@ -11,7 +11,7 @@ constexpr double kEpsilon = 0x1p-53;
 template <char kLetter>
 BlaSkip SingleStep(const ReferenceOrbit& orbit, std::int64_t m, double bound) {
   const Cx<double> z = orbit.z[static_cast<std::size_t>(m)];
-  const StepCoefficients k = Coefficients<kLetter>(z);
+  const StepCoefficients<> k = Coefficients<kLetter>(z);
   double a1Below = 0;
   double restAbove = 0;
   CoefficientBounds<kLetter>(k, a1Below, restAbove);
@@ -20,7 +20,13 @@ BlaSkip SingleStep(const ReferenceOrbit& orbit, std::int64_t m, double bound) {
   double radius = std::min(1.0, kEpsilon * a1Below / restAbove);
   if (z.im * z.im + z.re * z.re >= bound * (1 - 0x1p-30)) radius = 0;
   const FloatExp one = FloatExp::Of(1.0);
-  return {ToFloatExp(k.a1), {one, {}}, FloatExp::Of(radius), radius, 1};
+  BlaSkip s;
+  s.a = ToFloatExp(k.a1);
+  s.b = {one, {}};
+  s.radius = FloatExp::Of(radius);
+  s.radiusDouble = radius;
+  s.length = 1;
+  return s;
 }
 
 // x, then y.
@@ -81,6 +87,15 @@ BlaTable::BlaTable(char letter, const ReferenceOrbit& orbit, FloatExp dcAbove, d
     default:
       break;
   }
+  for (std::vector<BlaSkip>& level : levels_) {
+    for (BlaSkip& skip : level) {
+      skip.aDouble = ToDouble(skip.a);
+      skip.bDouble = ToDouble(skip.b);
+      skip.inDoubles = WithinExponents(skip.a, -400, 900) && WithinExponents(skip.b, -400, 900);
+    }
+  }
+  if (!levels_.empty())
+    for (const BlaSkip& skip : levels_.front()) firstRadii_.push_back(skip.radiusDouble);
 }
 
 std::size_t BlaTable::Skips() const {

@@ -20,7 +20,17 @@ struct BlaSkip {
   FloatExp radius;      // taken only while |dz| (an upper bound of it) is below this
   double radiusDouble;  // the same as the nearest double
   std::int64_t length;
+  // a and b as doubles, and whether they are far enough inside a double's
+  // range for the skip to be taken in doubles by a difference in doubles.
+  Cx<double> aDouble, bDouble;
+  bool inDoubles = false;
 };
+
+// Whether each part of z is 0 or has its exponent from `lowest` to `highest`.
+inline bool WithinExponents(const Cx<FloatExp>& z, std::int64_t lowest, std::int64_t highest) {
+  const auto within = [&](FloatExp x) { return x.IsZero() || (x.e >= lowest && x.e <= highest); };
+  return within(z.re) && within(z.im);
+}
 
 class BlaTable {
  public:
@@ -54,9 +64,13 @@ class BlaTable {
   }
 
   std::size_t Skips() const;
+  // The radius of the shortest skip from m = 1 + 2^kFirstLevel j, the widest
+  // of all skips from there, as doubles.
+  const std::vector<double>& FirstRadii() const { return firstRadii_; }
 
  private:
   std::vector<std::vector<BlaSkip>> levels_;  // levels_[k]: skips of 2^(kFirstLevel + k) steps
+  std::vector<double> firstRadii_;
 };
 
 }  // namespace tesvo

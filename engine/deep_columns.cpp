@@ -4,6 +4,7 @@
 // over in order, and counts again a column a late helper still holds rather
 // than wait for it. Every pixel's count depends on its offset alone, so any
 // thread gives the same counts.
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -89,12 +90,17 @@ class DeepJob : public HelperTask {
   std::uint32_t* Column(int column) { return counts_.data() + static_cast<std::size_t>(column) * view_.rows; }
 
   // False when the count stopped early: the view was abandoned, or `watch`
-  // shows a helper has finished the column meanwhile.
+  // shows a helper has finished the column meanwhile. Counts a piece of the
+  // column at a time, looking in between.
   bool CountInto(int column, std::uint32_t* out, StepTotals& totals, const std::atomic<std::uint8_t>* watch) {
-    for (int j = 0; j < view_.rows; ++j) {
+    constexpr int kPiece = 64;
+    Cx<FloatExp> dc[kPiece];
+    for (int j = 0; j < view_.rows; j += kPiece) {
       if (stop_.load(std::memory_order_relaxed)) return false;
       if (watch != nullptr && watch->load(std::memory_order_acquire) != kPending) return false;
-      out[j] = counter_.Count(PixelOffset(view_, plan_, column, j), totals);
+      const int count = std::min(kPiece, view_.rows - j);
+      for (int k = 0; k < count; ++k) dc[k] = PixelOffset(view_, plan_, column, j + k);
+      counter_.Count(dc, out + j, count, totals);
     }
     return true;
   }

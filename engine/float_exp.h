@@ -31,7 +31,13 @@ struct FloatExp {
 
   // The nearest double: 0 (or a subnormal) far down, infinity far up.
   double ToDouble() const {
+    if (e > -1021 && e < 1024) return m * Power(e);
     return std::ldexp(m, static_cast<int>(std::clamp<std::int64_t>(e, -4000, 4000)));
+  }
+
+  // 2^k for -1022 <= k <= 1023.
+  static double Power(std::int64_t k) {
+    return std::bit_cast<double>(static_cast<std::uint64_t>(k + 1023) << 52);
   }
 
   bool IsZero() const { return m == 0; }
@@ -53,7 +59,7 @@ inline FloatExp operator+(FloatExp a, FloatExp b) {
   // Below half an ulp of a, b leaves the rounded sum at a, as in doubles.
   if (a.e - b.e > 60) return a;
   // The shift is exact: the shifted mantissa stays far above the subnormals.
-  return FloatExp::Of(a.m + std::ldexp(b.m, static_cast<int>(b.e - a.e)), a.e);
+  return FloatExp::Of(a.m + b.m * FloatExp::Power(b.e - a.e), a.e);
 }
 
 inline FloatExp operator-(FloatExp a, FloatExp b) { return a + -b; }

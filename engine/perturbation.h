@@ -2,7 +2,8 @@
 // bilinear skips where the table has one, single difference steps elsewhere,
 // and rebasing onto the start of the reference whenever the pixel's orbit
 // comes nearer to 0 than to the reference, or the reference ends. Differences
-// are doubles while they are above 2^-500 and FloatExp below.
+// are doubles while they are above 2^-500 and FloatExp below. The plain steps
+// in doubles, which take most of the time, may run on lanes of pixels side by side.
 #pragma once
 
 #include <cstdint>
@@ -14,15 +15,23 @@
 namespace tesvo {
 
 struct PerturbationOptions {
-  bool rebase = true;  // only a test turns these off, to show what they do
+  bool rebase = true;  // only a test turns these two off, to show what they do
   bool skips = true;
+  int lanes = 1;  // pixels stepped side by side: 1 or 4
 };
-
-struct PixelState;
 
 struct StepTotals {
   std::int64_t steps = 0;    // difference steps taken
   std::int64_t skipped = 0;  // steps passed over by bilinear skips
+};
+
+// Where a pixel's orbit is: its difference dz from reference point m at step n.
+struct PixelState {
+  Cx<FloatExp> dz;
+  Cx<FloatExp> dc;
+  std::int64_t n = 0;
+  std::int64_t m = 0;
+  std::uint32_t count = 0;  // once done
 };
 
 class PerturbationCounter {
@@ -31,15 +40,27 @@ class PerturbationCounter {
   PerturbationCounter(char letter, const ReferenceOrbit& orbit, const BlaTable& table, std::int64_t limit,
                       double bound, PerturbationOptions options = {});
 
-  // The first n in 1 .. limit with |z_n|^2 > bound, else 0, for the point at
-  // dc from the reference.
-  std::uint32_t Count(const Cx<FloatExp>& dc, StepTotals& totals) const;
+  // For each of the `count` points at dc[k] from the reference, the first n
+  // in 1 .. limit with |z_n|^2 > bound, else 0, into out[k]. The same counts
+  // with any number of lanes.
+  void Count(const Cx<FloatExp>* dc, std::uint32_t* out, int count, StepTotals& totals) const;
+
+  // Takes the pixel on through all but plain steps in doubles: steps in
+  // FloatExp and bilinear skips. True once it has its count; false when its
+  // next step is a plain one in doubles.
+  bool Advance(PixelState& pixel, StepTotals& totals) const;
+
+  const ReferenceOrbit& Orbit() const { return orbit_; }
+  const BlaTable& Table() const { return table_; }
+  std::int64_t Limit() const { return limit_; }
+  double Bound() const { return bound_; }
+  const PerturbationOptions& Options() const { return options_; }
 
  private:
   template <char kLetter>
-  std::uint32_t CountAs(const Cx<FloatExp>& dc, StepTotals& totals) const;
+  void CountAs(const Cx<FloatExp>* dc, std::uint32_t* out, int count, StepTotals& totals) const;
   template <char kLetter, class T>
-  bool Run(PixelState& pixel, StepTotals& totals) const;
+  int Run(PixelState& pixel, StepTotals& totals) const;
 
   char letter_;
   const ReferenceOrbit& orbit_;

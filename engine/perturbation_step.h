@@ -11,36 +11,38 @@
 namespace tesvo {
 
 // The coefficients of f(Z + dz) - f(Z) = a1 dz + a2 dz^2 + a3 dz^3 + dz^4 at
-// one point of the reference orbit (for z^2: a1 dz + dz^2).
+// one point of the reference orbit (for z^2: a1 dz + dz^2), in doubles or
+// lanes of doubles D.
+template <class D = double>
 struct StepCoefficients {
-  Cx<double> a1, a2, a3;
+  Cx<D> a1, a2, a3;
 };
 
-template <char kLetter>
-inline StepCoefficients Coefficients(const Cx<double>& z) {
+template <char kLetter, class D>
+inline StepCoefficients<D> Coefficients(const Cx<D>& z) {
   if constexpr (kLetter == 'c') {
     return {{z.re + z.re, z.im + z.im}, {}, {}};
   } else {
-    const Cx<double> z2 = z * z;
-    const Cx<double> z3 = z2 * z;
+    const Cx<D> z2 = z * z;
+    const Cx<D> z3 = z2 * z;
     if constexpr (kLetter == 'e') {
       return {Scaled(z3, 4.0), Scaled(z2, 6.0), Scaled(z, 4.0)};
     } else {
       static_assert(kLetter == 'f');
-      const Cx<double> four = Scaled(z, 4.0);
+      const Cx<D> four = Scaled(z, 4.0);
       return {Scaled(z3, 4.0) + Scaled(z2, 3.0), Scaled(z2, 6.0) + Scaled(z, 3.0), {four.re + 1.0, four.im}};
     }
   }
 }
 
-// The next difference; T is double or FloatExp.
-template <char kLetter, class T>
-inline Cx<T> DifferenceStep(const StepCoefficients& k, const Cx<T>& dz, const Cx<T>& dc) {
-  const auto as = [](const Cx<double>& a) {
-    if constexpr (std::is_same_v<T, double>) {
-      return a;
-    } else {
+// The next difference; T is FloatExp, or D itself.
+template <char kLetter, class T, class D>
+inline Cx<T> DifferenceStep(const StepCoefficients<D>& k, const Cx<T>& dz, const Cx<T>& dc) {
+  const auto as = [](const Cx<D>& a) {
+    if constexpr (std::is_same_v<T, FloatExp>) {
       return ToFloatExp(a);
+    } else {
+      return a;
     }
   };
   if constexpr (kLetter == 'c') {
@@ -53,7 +55,7 @@ inline Cx<T> DifferenceStep(const StepCoefficients& k, const Cx<T>& dz, const Cx
 // Bounds of the coefficients for the bilinear skips: below |a1|, and above
 // the sum of the other coefficients' moduli.
 template <char kLetter>
-inline void CoefficientBounds(const StepCoefficients& k, double& a1Below, double& restAbove) {
+inline void CoefficientBounds(const StepCoefficients<>& k, double& a1Below, double& restAbove) {
   a1Below = LowerAbs(k.a1);
   restAbove = kLetter == 'c' ? 1.0 : (UpperAbs(k.a2) + UpperAbs(k.a3)) + 1.0;
 }

@@ -1,6 +1,7 @@
 // The deep engine against the plain MPFR loop, pixel by pixel, on small
 // windows of every formula it counts, on both sides of a double's range; a
-// view that only rebasing counts right; golden counts on 1, 2 and 3 threads.
+// view that only rebasing counts right; golden counts on 1, 2 and 3 threads
+// and on 1 and 4 lanes.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/deep_view.h"
