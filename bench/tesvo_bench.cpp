@@ -3,7 +3,7 @@
 // the fast scan on all threads against the same on one.
 // Usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N]
 //                    [--path avx512|avx2|sse2|neon|reference] [--quick] [--only TEXT]...
-//                    [--busy spin|engine] [--export]
+//                    [--busy spin|engine] [--export] [--deep]
 // --quick scans a third of the pixels of each window; --only runs just the
 // cases whose name, with the limit after it, contains TEXT ("z^2 100"), and
 // may be given more than once; --literal-repeat 0 leaves the literal scan out.
@@ -12,6 +12,8 @@
 // window of the program would.
 // --export times large pictures written to PNG files instead, against the
 // literal scan's time for as many pixels, and their peak memory.
+// --deep times deep views (widths 1e-18 to 1e-1000) against the plain MPFR
+// loop (bench/deep_bench.cpp); --threads, --quick and --only apply.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -30,6 +32,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/deep_bench.h"
 #include "bench/literal_scan.h"
 #include "colour/palette.h"
 #include "colour/recolour.h"
@@ -59,6 +62,7 @@ struct Options {
   ScanPath path = ScanPath::kFastest;
   bool quick = false;
   bool exportPictures = false;
+  bool deep = false;
   std::vector<std::string> only;
   std::string busy;  // "", "spin" or "engine"
 };
@@ -368,6 +372,8 @@ int main(int argc, char** argv) {
       options.quick = true;
     } else if (arg == "--export") {
       options.exportPictures = true;
+    } else if (arg == "--deep") {
+      options.deep = true;
     } else if (arg == "--only" && i + 1 < argc) {
       options.only.push_back(argv[++i]);
     } else if (arg == "--busy" && i + 1 < argc &&
@@ -377,9 +383,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr,
                    "usage: tesvo-bench [--repeat N] [--literal-repeat N] [--threads N] "
                    "[--path avx512|avx2|sse2|neon|reference] [--quick] [--only TEXT]... [--busy spin|engine] "
-                   "[--export]\n");
+                   "[--export] [--deep]\n");
       return 2;
     }
   }
+  if (options.deep) return tesvo::bench::RunDeep(options.threads, options.quick, options.only);
   return options.exportPictures ? tesvo::bench::RunExport(options) : tesvo::bench::Run(options);
 }

@@ -1,0 +1,180 @@
+// The plain high-precision count a programmer would write for a deep view:
+// every pixel's point in MPFR, z from 0 through the formula in MPFR, the same
+// count rule. The tests hold the deep engine to it; the benchmark times it.
+#pragma once
+
+#include <gmp.h>
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/deep_view.h"
+
+namespace tesvo::testing {
+
+class Big {
+ public:
+  explicit Big(long precision, double value = 0) {
+    mpfr_init2(x_, precision);
+    mpfr_set_d(x_, value, MPFR_RNDN);
+  }
+  Big(long precision, const std::string& text) {
+    mpfr_init2(x_, precision);
+    mpfr_set_str(x_, text.c_str(), 10, MPFR_RNDN);
+  }
+  Big(const Big& other) {
+    mpfr_init2(x_, mpfr_get_prec(other.x_));
+    mpfr_set(x_, other.x_, MPFR_RNDN);
+  }
+  Big& operator=(const Big& other) {
+    mpfr_set(x_, other.x_, MPFR_RNDN);
+    return *this;
+  }
+  ~Big() { mpfr_clear(x_); }
+  mpfr_ptr operator*() const { return const_cast<mpfr_ptr>(x_); }
+  std::string Decimal(int digits) const {
+    std::vector<char> text(static_cast<std::size_t>(digits) + 32);
+    mpfr_snprintf(text.data(), text.size(), "%.*Re", digits, x_);
+    return text.data();
+  }
+
+ private:
+  mpfr_t x_;
+};
+
+struct BigComplex {
+  Big re, im;
+  explicit BigComplex(long precision) : re(precision), im(precision) {}
+};
+
+// a = a * b (a and b may be the same), with t as scratch.
+inline void Multiply(BigComplex& a, const BigComplex& b, BigComplex& t) {
+  mpfr_mul(*t.re, *a.re, *b.re, MPFR_RNDN);
+  mpfr_mul(*t.im, *a.im, *b.im, MPFR_RNDN);
+  mpfr_sub(*t.re, *t.re, *t.im, MPFR_RNDN);
+  mpfr_mul(*t.im, *a.re, *b.im, MPFR_RNDN);
+  mpfr_mul(*a.im, *a.im, *b.re, MPFR_RNDN);
+  mpfr_add(*a.im, *a.im, *t.im, MPFR_RNDN);
+  mpfr_set(*a.re, *t.re, MPFR_RNDN);
+}
+
+inline void Add(BigComplex& a, const BigComplex& b) {
+  mpfr_add(*a.re, *a.re, *b.re, MPFR_RNDN);
+  mpfr_add(*a.im, *a.im, *b.im, MPFR_RNDN);
+}
+
+// z = f(z) + c for the formula.
+struct BigStepper {
+  BigComplex z2, z3, t;
+  explicit BigStepper(long precision) : z2(precision), z3(precision), t(precision) {}
+  void Step(char letter, BigComplex& z, const BigComplex& c) {
+    z2 = z;
+    Multiply(z2, z, t);
+    if (letter == 'c') {
+      z = z2;
+    } else {
+      z3 = z2;
+      Multiply(z3, z, t);
+      Multiply(z2, z2, t);
+      z = z2;
+      if (letter == 'f') Add(z, z3);
+    }
+    Add(z, c);
+  }
+};
+
+// Bits for a view: well below a pixel at the depth, and more for long orbits.
+inline long PlainPrecision(const DeepView& view) {
+  Big width(64, view.width);
+  return 128 - mpfr_get_exp(*width) + 2 * static_cast<long>(std::log2(static_cast<double>(view.limit) + 1));
+}
+
+// Pixel (i, j)'s count, pixel by pixel in MPFR.
+inline std::uint32_t PlainCount(const DeepView& view, int i, int j, long precision) {
+  BigComplex c(precision), z(precision);
+  Big step(precision, view.width), bound(precision, view.bound), norm(precision), t(precision);
+  mpfr_div_ui(*step, *step, static_cast<unsigned long>(view.columns), MPFR_RNDN);
+  mpfr_set_str(*c.re, view.centreRe.c_str(), 10, MPFR_RNDN);
+  mpfr_set_str(*c.im, view.centreIm.c_str(), 10, MPFR_RNDN);
+  mpfr_mul_d(*t, *step, (i + 0.5) - 0.5 * view.columns, MPFR_RNDN);
+  mpfr_add(*c.re, *c.re, *t, MPFR_RNDN);
+  mpfr_mul_d(*t, *step, 0.5 * view.rows - (j + 0.5), MPFR_RNDN);
+  mpfr_add(*c.im, *c.im, *t, MPFR_RNDN);
+  BigStepper stepper(precision);
+  for (std::int64_t n = 1; n <= view.limit; ++n) {
+    stepper.Step(view.formulaLetter, z, c);
+    mpfr_sqr(*norm, *z.im, MPFR_RNDN);
+    mpfr_sqr(*t, *z.re, MPFR_RNDN);
+    mpfr_add(*norm, *norm, *t, MPFR_RNDN);
+    if (mpfr_greater_p(*norm, *bound)) return static_cast<std::uint32_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace tesvo::testing
+
+namespace tesvo::testing {
+
+// A root of z_a(c) - z_b(c) (z_0 = 0) by Newton's method from `start`:
+// a nucleus of period a when b = 0, a Misiurewicz point when b > 0.
+inline BigComplex NewtonPoint(char letter, double re, double im, int a, int b, long precision) {
+  BigComplex c(precision), z(precision), dz(precision), g(precision), dg(precision), t(precision),
+      u(precision), one(precision);
+  mpfr_set_d(*c.re, re, MPFR_RNDN);
+  mpfr_set_d(*c.im, im, MPFR_RNDN);
+  mpfr_set_ui(*one.re, 1, MPFR_RNDN);
+  BigStepper stepper(precision);
+  for (int iteration = 0; iteration < 64 + precision / 8; ++iteration) {
+    mpfr_set_zero(*z.re, 1);
+    mpfr_set_zero(*z.im, 1);
+    dz = z;
+    for (int n = 1; n <= a; ++n) {
+      // dz = f'(z) dz + 1, then z = f(z) + c
+      u = z;
+      if (letter != 'c') {
+        Multiply(u, z, t);
+        Multiply(u, z, t);
+        mpfr_mul_ui(*u.re, *u.re, 4, MPFR_RNDN);
+        mpfr_mul_ui(*u.im, *u.im, 4, MPFR_RNDN);
+        if (letter == 'f') {
+          BigComplex s = z;
+          Multiply(s, z, t);
+          mpfr_mul_ui(*s.re, *s.re, 3, MPFR_RNDN);
+          mpfr_mul_ui(*s.im, *s.im, 3, MPFR_RNDN);
+          Add(u, s);
+        }
+      } else {
+        mpfr_mul_ui(*u.re, *u.re, 2, MPFR_RNDN);
+        mpfr_mul_ui(*u.im, *u.im, 2, MPFR_RNDN);
+      }
+      Multiply(dz, u, t);
+      Add(dz, one);
+      stepper.Step(letter, z, c);
+      if (n == b) {
+        g = z;
+        dg = dz;
+      }
+    }
+    // c -= (z - g) / (dz - dg)
+    mpfr_sub(*z.re, *z.re, *g.re, MPFR_RNDN);
+    mpfr_sub(*z.im, *z.im, *g.im, MPFR_RNDN);
+    mpfr_sub(*dz.re, *dz.re, *dg.re, MPFR_RNDN);
+    mpfr_sub(*dz.im, *dz.im, *dg.im, MPFR_RNDN);
+    Big norm(precision), x(precision);
+    mpfr_sqr(*norm, *dz.re, MPFR_RNDN);
+    mpfr_sqr(*x, *dz.im, MPFR_RNDN);
+    mpfr_add(*norm, *norm, *x, MPFR_RNDN);
+    mpfr_neg(*dz.im, *dz.im, MPFR_RNDN);
+    Multiply(z, dz, t);  // (z - g) * conj(dz - dg)
+    mpfr_div(*z.re, *z.re, *norm, MPFR_RNDN);
+    mpfr_div(*z.im, *z.im, *norm, MPFR_RNDN);
+    mpfr_sub(*c.re, *c.re, *z.re, MPFR_RNDN);
+    mpfr_sub(*c.im, *c.im, *z.im, MPFR_RNDN);
+  }
+  return c;
+}
+
+}  // namespace tesvo::testing

@@ -1,0 +1,241 @@
+// The deep engine against the plain MPFR loop, pixel by pixel, on small
+// windows of every formula it counts, on both sides of a double's range; a
+// view that only rebasing counts right; golden counts on 1, 2 and 3 threads
+// and on 1 and 4 lanes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/deep_view.h"
+#include "engine/float_exp.h"
+#include "tests/engine/deep_mpfr.h"
+
+namespace tesvo {
+namespace {
+
+using testing::Big;
+using testing::BigComplex;
+
+struct Centre {
+  std::string re, im;
+};
+
+// Misiurewicz points, where the set has structure at every scale: c = i for
+// z^2; for z^4 and z^4+z^3 the c whose orbit of 0 lands on a fixed point at
+// its second step, found to 1100 digits.
+Centre Misiurewicz(char letter) {
+  static std::map<char, Centre> found;
+  if (letter == 'c') return {"0", "1"};
+  if (!found.contains(letter)) {
+    const double re = letter == 'e' ? 0.63 : 0.0617;
+    const double im = letter == 'e' ? 1.09 : 1.0096;
+    const BigComplex c = testing::NewtonPoint(letter, re, im, 3, 2, 3800);
+    found[letter] = {c.re.Decimal(1100), c.im.Decimal(1100)};
+  }
+  return found[letter];
+}
+
+// The seahorse valley, where orbits wind round a spiral for thousands of steps.
+const Centre kSpiral = {"-0.74364388705506694142240342704985101959837",
+                        "0.13182590419575921966378348179181906523825"};
+
+// 0.3 widths right of the nucleus of a period-24 island on the real axis: the
+// pixels round the island pass near 0 where the reference orbit does not.
+DeepView GlitchView() {
+  const Big nucleus(300, "-1.999999999999947404182159840012648917542626232475590220450260");
+  Big re(300, "3e-28");
+  mpfr_add(*re, *re, *nucleus, MPFR_RNDN);
+  return {'c', re.Decimal(80), "0", "1e-27", 5000, DeepPresetBound('c'), 24, 24};
+}
+
+DeepView View(char letter, const Centre& centre, const char* width, std::int64_t limit, int columns,
+              int rows) {
+  return {letter, centre.re, centre.im, width, limit, DeepPresetBound(letter), columns, rows};
+}
+
+DeepSettings Totals(std::int64_t* steps, std::int64_t* skipped, int threads = 0) {
+  DeepSettings settings;
+  settings.threads = threads;
+  settings.steps = steps;
+  settings.skipped = skipped;
+  return settings;
+}
+
+std::vector<std::uint32_t> Count(const DeepView& view, DeepSettings settings = {}) {
+  std::vector<std::uint32_t> counts;
+  int expected = 0;
+  EXPECT_TRUE(CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* c) {
+    EXPECT_EQ(first, expected);
+    expected = first + count;
+    counts.insert(counts.end(), c, c + static_cast<std::ptrdiff_t>(count) * view.rows);
+  }));
+  EXPECT_EQ(expected, view.columns);
+  return counts;
+}
+
+// The pixels whose count differs from the plain loop's.
+int Mismatches(const DeepView& view, const std::vector<std::uint32_t>& counts) {
+  const long precision = testing::PlainPrecision(view);
+  int mismatches = 0;
+  for (int i = 0; i < view.columns; ++i) {
+    for (int j = 0; j < view.rows; ++j) {
+      const std::uint32_t plain = testing::PlainCount(view, i, j, precision);
+      const std::uint32_t deep = counts[static_cast<std::size_t>(i) * view.rows + j];
+      if (plain != deep) ++mismatches;
+    }
+  }
+  return mismatches;
+}
+
+// A pixel exactly at a Misiurewicz point (the centre of an odd window) stays
+// on the repelling cycle for as many steps as there are bits: neither loop
+// counts it exactly, so the deepest windows here are even.
+TEST(DeepView, AgreesWithThePlainMpfrLoop) {
+  struct Row {
+    char letter;
+    Centre centre;
+    const char* width;
+    std::int64_t limit;
+    int columns, rows;
+  };
+  const Row rows[] = {
+      {'c', Misiurewicz('c'), "1e-20", 5000, 12, 9},
+      {'c', Misiurewicz('c'), "1e-60", 5000, 12, 9},
+      {'c', Misiurewicz('c'), "1e-320", 5000, 12, 9},
+      {'c', Misiurewicz('c'), "1e-1000", 5000, 12, 9},
+      {'c', kSpiral, "1e-18", 30000, 12, 9},
+      {'e', Misiurewicz('e'), "1e-20", 5000, 12, 9},
+      {'e', Misiurewicz('e'), "3.5E-400", 5000, 12, 9},
+      {'e', Misiurewicz('e'), "1e-1000", 5000, 10, 8},
+      {'f', Misiurewicz('f'), "1e-20", 5000, 12, 9},
+      {'f', Misiurewicz('f'), "1e-320", 5000, 12, 9},
+      {'f', Misiurewicz('f'), "1e-1000", 5000, 10, 8},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(1, row.letter) + " at width " + row.width);
+    const DeepView view = View(row.letter, row.centre, row.width, row.limit, row.columns, row.rows);
+    ASSERT_EQ(DeepViewProblem(view), std::nullopt);
+    std::int64_t steps = 0, skipped = 0;
+    const std::vector<std::uint32_t> counts = Count(view, Totals(&steps, &skipped));
+    EXPECT_EQ(Mismatches(view, counts), 0);
+    // Structure, not a flat field: the counts vary across the window.
+    EXPECT_NE(*std::min_element(counts.begin(), counts.end()),
+              *std::max_element(counts.begin(), counts.end()));
+    // Deep down, bilinear skips take most of the steps.
+    if (view.width.find("e-1000") != std::string::npos) {
+      EXPECT_GT(skipped, 10 * steps);
+    }
+  }
+}
+
+TEST(DeepView, RebasingCountsTheIslandsThatOneReferenceMisses) {
+  const DeepView view = GlitchView();
+  EXPECT_EQ(Mismatches(view, Count(view)), 0);
+  DeepSettings plain;
+  plain.perturbation.rebase = false;
+  const std::vector<std::uint32_t> glitched = Count(view, plain);
+  const long precision = testing::PlainPrecision(view);
+  int mismatches = 0;
+  for (int i = 0; i < view.columns; ++i)
+    for (int j = 0; j < view.rows; ++j)
+      mismatches +=
+          testing::PlainCount(view, i, j, precision) != glitched[static_cast<std::size_t>(i) * view.rows + j];
+  EXPECT_GT(mismatches, view.columns * view.rows / 10);
+}
+
+std::uint64_t Hash(const std::vector<std::uint32_t>& counts) {
+  std::uint64_t h = 14695981039346656037u;
+  for (std::uint32_t c : counts) {
+    for (int k = 0; k < 4; ++k) h = (h ^ ((c >> (8 * k)) & 0xff)) * 1099511628211u;
+  }
+  return h;
+}
+
+TEST(DeepView, GoldenCountsOnAnyNumberOfThreads) {
+  struct Golden {
+    DeepView view;
+    std::uint64_t hash;
+  };
+  const Golden goldens[] = {
+      {View('c', Misiurewicz('c'), "1e-320", 4000, 48, 32), 13424756870454715780u},
+      {View('c', kSpiral, "1e-18", 30000, 24, 16), 5430713453529724086u},
+      {View('e', Misiurewicz('e'), "1e-1000", 3000, 32, 24), 3463582793062633372u},
+      {View('f', Misiurewicz('f'), "2e-100", 3000, 32, 24), 15453265375268769594u},
+      {GlitchView(), 13809031015002113705u},
+  };
+  for (const Golden& golden : goldens) {
+    SCOPED_TRACE(std::string(1, golden.view.formulaLetter) + " at width " + golden.view.width);
+    std::int64_t firstSteps = -1;
+    for (int threads : {1, 2, 3}) {
+      std::int64_t steps = 0, skipped = 0;
+      const std::vector<std::uint32_t> counts = Count(golden.view, Totals(&steps, &skipped, threads));
+      EXPECT_EQ(Hash(counts), golden.hash) << threads << " threads";
+      if (firstSteps < 0) firstSteps = steps;
+      EXPECT_EQ(steps, firstSteps) << threads << " threads";
+    }
+  }
+}
+
+TEST(DeepView, StopsWhenProgressSaysSo) {
+  std::atomic<int> calls = 0;
+  DeepSettings settings;
+  settings.progress = [&](double) { return ++calls < 3; };
+  const DeepView view = View('c', kSpiral, "1e-18", 30000, 40, 4);
+  EXPECT_FALSE(CountDeepView(view, settings, [](int, int, const std::uint32_t*) {}));
+  EXPECT_EQ(calls, 3);
+}
+
+TEST(DeepView, NumbersAndProblems) {
+  for (const char* good : {"0", "-0.75", "+.5", "5.", "1.5e-1000", "3.5E-400", "12345678901234567890.123e+7"})
+    EXPECT_TRUE(IsDecimalNumber(good)) << good;
+  for (const char* bad : {"", "-", ".", "e5", "1e", "1e+", "1.2.3", "0x10", "nan", "inf", " 1", "1 ", "1,5"})
+    EXPECT_FALSE(IsDecimalNumber(bad)) << bad;
+
+  const DeepView good = View('c', Misiurewicz('c'), "1e-1000", 100, 4, 3);
+  EXPECT_EQ(DeepViewProblem(good), std::nullopt);
+  const auto with = [&](auto change) {
+    DeepView v = good;
+    change(v);
+    return DeepViewProblem(v).has_value();
+  };
+  EXPECT_TRUE(with([](DeepView& v) { v.width = "0"; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.width = "-1e-5"; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.width = "1e-99999999999"; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.centreRe = "1e40"; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.centreIm = "i"; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.columns = 0; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.rows = -1; }));
+  EXPECT_TRUE(with([](DeepView& v) { v.limit = 0; }));
+  for (char letter : {'a', 'b', 'd', 'g', 'h', 'x'}) {
+    EXPECT_FALSE(DeepFormulaSupported(letter));
+    EXPECT_TRUE(with([&](DeepView& v) { v.formulaLetter = letter; }));
+  }
+  for (char letter : {'c', 'e', 'f'}) EXPECT_EQ(DeepPresetBound(letter), 1000.0);
+}
+
+// FloatExp rounds as doubles do, at any exponent.
+TEST(FloatExp, RoundsAsDoubles) {
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> mantissa(-4.0, 4.0);
+  std::uniform_int_distribution<int> exponent(-80, 80);
+  for (int k = 0; k < 100000; ++k) {
+    const double a = std::ldexp(mantissa(random), exponent(random));
+    const double b = std::ldexp(mantissa(random), exponent(random));
+    const std::int64_t shift = k % 2 ? -5000 : 3000;
+    const FloatExp fa = FloatExp::Of(a, shift), fb = FloatExp::Of(b, shift);
+    const auto back = [&](FloatExp x, std::int64_t by) { return FloatExp::Of(x.m, x.e - by).ToDouble(); };
+    ASSERT_EQ(back(fa + fb, shift), a + b) << a << " + " << b;
+    ASSERT_EQ(back(fa - fb, shift), a - b) << a << " - " << b;
+    ASSERT_EQ(back(fa * fb, 2 * shift), a * b) << a << " * " << b;
+    ASSERT_EQ(fa.Abs() < fb.Abs(), std::fabs(a) < std::fabs(b));
+  }
+}
+
+}  // namespace
+}  // namespace tesvo
