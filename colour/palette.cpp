@@ -42,6 +42,12 @@ void BuildPalette(Palette& palette, RGB c0, RGB c1, RGB c2, RGB c3, RGB c4, int 
   palette[0] = 0;
 }
 
+int PaletteIndex(std::uint32_t count, int gradation) {
+  const int w = std::clamp(gradation, 4, kMaxIterationLimit);
+  const std::uint32_t built = static_cast<std::uint32_t>(kMaxIterationLimit / w * w);
+  return static_cast<int>(count <= built ? count : (count - 1) % built + 1);
+}
+
 void BuildPaletteFor(const ImageRecord& record) {
   const ControlColours& c = record.controlColours;
   BuildPalette(state.palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);

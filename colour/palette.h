@@ -2,6 +2,8 @@
 // control colours, repeated while whole cycles fit, entry 0 always black.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/image_record.h"
 #include "engine/program_state.h"
 
@@ -13,6 +15,11 @@ void BlendSegment(Palette& palette, RGB a, RGB b, int first, int last);
 // A gradation below 4 (only a foreign file carries one) is built as 4, so that
 // no segment is empty.
 void BuildPalette(Palette& palette, RGB c0, RGB c1, RGB c2, RGB c3, RGB c4, int gradation, int entries);
+
+// The Palette entry of a count of any size, for a Palette of
+// kMaxIterationLimit entries: counts past its last whole cycle go round the
+// cycles again, so that deep images with limits beyond 5000 keep their colours.
+int PaletteIndex(std::uint32_t count, int gradation);
 
 // The program-wide Palette from a record's colours and gradation, 5000 entries.
 void BuildPaletteFor(const ImageRecord& record);

@@ -23,6 +23,7 @@
 #include "library/picture_file.h"
 #include "library/reading.h"
 #include "library/render_output.h"
+#include "library/view_render.h"
 
 namespace tesvo {
 namespace {
@@ -215,6 +216,7 @@ int RenderCommand(const std::vector<std::string>& arguments, std::ostream& out, 
   // First of all, so that a Ctrl+C at any moment leaves no file behind and
   // says so.
   InterruptCatcher catcher;
+  if (IsViewCommand(arguments)) return RenderViewCommand(arguments, err, progressBar, standardOutput);
   UsageError usage;
   const std::optional<Request> request = Parse(arguments, usage);
   if (!request) {
@@ -222,7 +224,7 @@ int RenderCommand(const std::vector<std::string>& arguments, std::ostream& out, 
     return kRenderBadUsage;
   }
   if (request->help) {
-    out << kRenderUsage << "\n\n" << kRenderHelp;
+    out << kRenderUsage << "\n" << kViewUsage << "\n\n" << kRenderHelp;
     out.flush();
     return out ? 0 : kRenderFailed;
   }

@@ -16,7 +16,13 @@ inline constexpr const char* kRenderHelp =
     "K veces más ancho y más alto (K de 1 a 32; 1 si no se dice), cada píxel la media\n"
     "de A x A muestras (A de 1 a 4; 1, sin suavizado, si no se dice), con N hilos (todos\n"
     "los núcleos si no se dice). Con SALIDA.png «-», el dibujo sale por la salida estándar;\n"
-    "en una tubería o un dispositivo se escribe directamente.\n";
+    "en una tubería o un dispositivo se escribe directamente.\n"
+    "\n"
+    "La segunda forma dibuja una vista dada por sus números, a cualquier profundidad:\n"
+    "la fórmula L (c: z^2, e: z^4, f: z^4+z^3), el centro RE + IM·i y la anchura W\n"
+    "del plano en números decimales de cualquier longitud (como -0.75, 1.5e-300),\n"
+    "el límite de iteraciones N y el tamaño AxB en píxeles. Con --counts graba además\n"
+    "las cuentas de iteraciones, enteros de 32 bits little-endian fila a fila.\n";
 inline constexpr int kMaxRenderThreads = 256;
 
 // Exit statuses besides 0.

@@ -49,21 +49,21 @@ bool InterruptCatcher::Interrupted() { return interrupted != 0; }
 ProgressBar::ProgressBar(std::ostream& out) : out_(out), start_(Clock::now()) {}
 
 void ProgressBar::Show(double done) {
-    const Clock::time_point now = Clock::now();
-    const int percent = static_cast<int>(done * 100);
-    if (percent == shown_ && now - drawn_ < std::chrono::milliseconds(250)) return;
-    shown_ = percent;
-    drawn_ = now;
-    constexpr int kWidth = 30;
-    const int filled = std::clamp(static_cast<int>(done * kWidth), 0, kWidth);
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    out_ << '\r' << std::setw(3) << percent << "% [" << std::string(filled, '#')
-         << std::string(kWidth - filled, '.') << ']';
-    if (done >= 1)
-      out_ << ' ' << Duration(elapsed) << " en total   \n";
-    else if (done > 0 && elapsed > 1)
-      out_ << " quedan " << Duration(elapsed * (1 - done) / done) << "   ";
-    out_ << std::flush;
+  const Clock::time_point now = Clock::now();
+  const int percent = static_cast<int>(done * 100);
+  if (percent == shown_ && now - drawn_ < std::chrono::milliseconds(250)) return;
+  shown_ = percent;
+  drawn_ = now;
+  constexpr int kWidth = 30;
+  const int filled = std::clamp(static_cast<int>(done * kWidth), 0, kWidth);
+  const double elapsed = std::chrono::duration<double>(now - start_).count();
+  out_ << '\r' << std::setw(3) << percent << "% [" << std::string(filled, '#')
+       << std::string(kWidth - filled, '.') << ']';
+  if (done >= 1)
+    out_ << ' ' << Duration(elapsed) << " en total   \n";
+  else if (done > 0 && elapsed > 1)
+    out_ << " quedan " << Duration(elapsed * (1 - done) / done) << "   ";
+  out_ << std::flush;
 }
 
 void ProgressBar::Break() {

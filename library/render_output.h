@@ -2,8 +2,8 @@
 // bar, Ctrl+C, and messages in the style of command-line tools.
 #pragma once
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <iterator>
 #include <optional>
 #include <ostream>

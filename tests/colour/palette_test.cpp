@@ -134,5 +134,19 @@ TEST(BuildPaletteFor, UsesTheRecordsColoursAndGradationWith5000Entries) {
   EXPECT_EQ(state.palette[5000], kBlueRef);
 }
 
+// Counts beyond the Palette go round its whole cycles: 4950 entries of them
+// at gradation 150, whose entry 4951 was never built.
+TEST(PaletteIndex, CountsBeyondThePaletteGoRoundItsWholeCycles) {
+  const struct {
+    std::uint32_t count;
+    int gradation;
+    int index;
+  } rows[] = {
+      {0, 100, 0},        {1, 100, 1},       {5000, 100, 5000}, {5001, 100, 1},
+      {10000, 100, 5000}, {4950, 150, 4950}, {4951, 150, 1},    {4294967295u, 100, 2295},
+  };
+  for (const auto& row : rows) EXPECT_EQ(PaletteIndex(row.count, row.gradation), row.index) << row.count;
+}
+
 }  // namespace
 }  // namespace tesvo

@@ -1,0 +1,352 @@
+#include "library/view_render.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "colour/palette.h"
+#include "engine/deep_view.h"
+#include "engine/image_record.h"
+#include "library/file_calls.h"
+#include "library/file_error.h"
+#include "library/image_files.h"
+#include "library/picture_file.h"
+#include "library/png_writer.h"
+#include "library/render_command.h"
+#include "library/render_output.h"
+
+namespace tesvo {
+namespace {
+
+// Keyword of the text chunk that carries the view in the picture.
+constexpr const char* kViewKeyword = "Tesvo.view";
+
+struct ViewRequest {
+  DeepView view;
+  int method = kEscapeTime;
+  std::string output;
+  std::string counts;  // empty: none
+  int threads = 0;
+};
+
+struct OptionSpec {
+  const char* name;
+  int values;
+};
+
+constexpr OptionSpec kViewOptions[] = {{"--formula", 1}, {"--centre", 2}, {"--width", 1},  {"--limit", 1},
+                                       {"--size", 1},    {"--method", 1}, {"--counts", 1}, {"--threads", 1}};
+
+template <typename Number>
+std::optional<Number> WholeNumber(const std::string& text, Number low, Number high) {
+  Number value{};
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// The colouring methods by number or by the names the window gives them.
+std::optional<int> MethodOf(const std::string& text) {
+  if (const std::optional<int> number = WholeNumber(text, 0, 3)) return number;
+  constexpr const char* kNames[] = {"convergencia", "descomposición", "tiempo de escape", "inversión"};
+  for (int method = 0; method < 4; ++method)
+    if (text == kNames[method]) return method;
+  return std::nullopt;
+}
+
+// The option values, or the message of the first thing wrong.
+std::optional<ViewRequest> ParseView(const std::vector<std::string>& arguments, std::string& error) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> given;
+  std::vector<std::string> files;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (optionsEnd || !argument.starts_with("--") || argument == "-") {
+      files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnd = true;
+      continue;
+    }
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& o : kViewOptions)
+      if (name == o.name) spec = &o;
+    if (spec == nullptr) {
+      error = "No hay ninguna opción «" + name + "» para dibujar una vista.";
+      return std::nullopt;
+    }
+    std::vector<std::string> values;
+    if (equals != std::string::npos && spec->values == 1) values.push_back(argument.substr(equals + 1));
+    while (static_cast<int>(values.size()) < spec->values && i + 1 < arguments.size())
+      values.push_back(arguments[++i]);
+    if (static_cast<int>(values.size()) < spec->values) {
+      error =
+          spec->values == 1 ? "Falta el valor de " + name + "." : "Faltan los dos valores de " + name + ".";
+      return std::nullopt;
+    }
+    given.emplace_back(name, std::move(values));
+  }
+  const auto value = [&](const char* name) -> const std::vector<std::string>* {
+    const std::vector<std::string>* found = nullptr;
+    for (const auto& [option, values] : given)
+      if (option == name) found = &values;
+    return found;
+  };
+  for (const char* required : {"--formula", "--centre", "--width", "--limit", "--size"})
+    if (value(required) == nullptr) {
+      error = std::string("Falta ") + required + ".";
+      return std::nullopt;
+    }
+  if (files.size() != 1) {
+    error = files.empty() ? "Falta el fichero del dibujo (.png)."
+                          : "Sobra «" + files[1] + "»: una vista se dibuja en un solo fichero.";
+    return std::nullopt;
+  }
+  if (files[0].empty()) {
+    error = "El nombre del fichero del dibujo está vacío.";
+    return std::nullopt;
+  }
+
+  ViewRequest request;
+  request.output = files[0];
+  const std::string& letter = value("--formula")->front();
+  if (letter.size() != 1 || FormulaRow(letter[0]) < 0) {
+    error = "La fórmula (--formula) tiene que ser una letra de la a a la h, no «" + letter + "».";
+    return std::nullopt;
+  }
+  DeepView& view = request.view;
+  view.formulaLetter = letter[0];
+  view.bound = DeepPresetBound(view.formulaLetter);
+  for (const std::string& part : *value("--centre"))
+    if (!IsDecimalNumber(part)) {
+      error = "El centro (--centre) son dos números decimales, como -0.75 0.1 o 1.5e-30; «" + part +
+              "» no lo es.";
+      return std::nullopt;
+    }
+  view.centreRe = (*value("--centre"))[0];
+  view.centreIm = (*value("--centre"))[1];
+  view.width = value("--width")->front();
+  if (!IsDecimalNumber(view.width)) {
+    error = "La anchura (--width) tiene que ser un número decimal mayor que 0, como 3 o 1e-100, no «" +
+            view.width + "».";
+    return std::nullopt;
+  }
+  const std::optional<std::int64_t> limit =
+      WholeNumber<std::int64_t>(value("--limit")->front(), 1, kMaxViewLimit);
+  if (!limit) {
+    error = "El límite de iteraciones (--limit) tiene que ser un número entero de 1 a " +
+            std::to_string(kMaxViewLimit) + ", no «" + value("--limit")->front() + "».";
+    return std::nullopt;
+  }
+  view.limit = *limit;
+  const std::string& size = value("--size")->front();
+  const std::size_t x = size.find('x');
+  const std::optional<int> columns = WholeNumber(size.substr(0, x), 1, 65536);
+  const std::optional<int> rows =
+      x == std::string::npos ? std::nullopt : WholeNumber(size.substr(x + 1), 1, 65536);
+  if (!columns || !rows || std::int64_t{*columns} * *rows > kMaxViewPixels) {
+    error = "El tamaño (--size) es ANCHOxALTO en píxeles, como 1280x720, de 1 a 65536 cada uno y a lo sumo " +
+            std::to_string(kMaxViewPixels) + " píxeles en total, no «" + size + "».";
+    return std::nullopt;
+  }
+  view.columns = *columns;
+  view.rows = *rows;
+  if (const auto* method = value("--method")) {
+    const std::optional<int> number = MethodOf(method->front());
+    if (!number) {
+      error =
+          "El modo (--method) es «convergencia», «descomposición», «tiempo de escape» o «inversión» (o su "
+          "número, de 0 a 3), no «" +
+          method->front() + "».";
+      return std::nullopt;
+    }
+    request.method = *number;
+  }
+  if (const auto* threads = value("--threads")) {
+    const std::optional<int> number = WholeNumber(threads->front(), 1, kMaxRenderThreads);
+    if (!number) {
+      error = "El número de hilos (--threads) tiene que ser un número entero de 1 a " +
+              std::to_string(kMaxRenderThreads) + ", no «" + threads->front() + "».";
+      return std::nullopt;
+    }
+    request.threads = *number;
+  }
+  if (const auto* counts = value("--counts")) request.counts = counts->front();
+  if (request.counts == "-" && request.output == "-") {
+    error = "El dibujo y las cuentas no pueden ir los dos a la salida estándar.";
+    return std::nullopt;
+  }
+  return request;
+}
+
+// The view as the picture's text chunk carries it, enough to draw it again.
+std::string ViewText(const DeepView& view) {
+  return std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " + view.centreIm +
+         "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) + "\nsize " +
+         std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
+}
+
+// Writes bytes to where the destination leads: a temporary file that Commit
+// puts in place, or straight into what is open.
+class DestinationWriter {
+ public:
+  DestinationWriter(const Destination& destination, std::string name) : name_(std::move(name)) {
+    if (!destination.file.empty())
+      file_.emplace(destination.file, ".png");
+    else
+      fd_ = destination.fd;
+  }
+  void Write(const std::uint8_t* bytes, std::size_t size) {
+    if (file_)
+      file_->Write(bytes, size);
+    else if (!file_calls::WriteAll(fd_, name_.c_str(), bytes, size))
+      throw FileError(FileStep::kWrite, name_, errno);
+  }
+  void Commit() {
+    if (file_) file_->Commit();
+  }
+
+ private:
+  std::string name_;
+  std::optional<StreamedFile> file_;
+  int fd_ = -1;
+};
+
+int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, int standardOutput) {
+  const DeepView& view = request.view;
+  if (!DeepFormulaSupported(view.formulaLetter)) {
+    Say(err, std::string("La fórmula ") + view.formulaLetter +
+                 " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
+                 "(z^4+z^3).");
+    return kRenderFailed;
+  }
+  if (request.method != kEscapeTime) {
+    Say(err, "Una vista se dibuja todavía solo en el modo «tiempo de escape».");
+    return kRenderFailed;
+  }
+  if (const std::optional<std::string> problem = DeepViewProblem(view)) {
+    Say(err, *problem + ".");
+    return kRenderBadUsage;
+  }
+  Destination picture, counts;
+  std::optional<std::string> usage;
+  try {
+    OpenDestination(request.output, standardOutput, picture, usage);
+    if (!usage && !request.counts.empty()) OpenDestination(request.counts, standardOutput, counts, usage);
+  } catch (const FileError& error) {
+    if (error.systemError() != EINTR) throw;
+  }
+  if (usage) {
+    Say(err, *usage);
+    return kRenderBadUsage;
+  }
+  SweepBeside(picture);
+  SweepBeside(counts);
+  // Temporaries are made before the counting, so that a folder that cannot
+  // take them is told at once.
+  std::optional<DestinationWriter> pictureOut, countsOut;
+  if (!InterruptCatcher::Interrupted()) {
+    pictureOut.emplace(picture, request.output);
+    if (!request.counts.empty()) countsOut.emplace(counts, request.counts);
+  }
+
+  ProgressBar bar(err);
+  const auto stop = [&](const std::string& text) {
+    if (progressBar) bar.Break();
+    Say(err, text);
+  };
+  const std::size_t columns = static_cast<std::size_t>(view.columns);
+  const std::size_t rows = static_cast<std::size_t>(view.rows);
+  std::vector<std::uint32_t> all(columns * rows);
+  DeepSettings settings;
+  settings.threads = request.threads;
+  settings.progress = [&](double done) {
+    if (progressBar) bar.Show(done * 0.95);
+    return !InterruptCatcher::Interrupted();
+  };
+  bool counted = false;
+  try {
+    counted = pictureOut && CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* c) {
+                std::copy(c, c + static_cast<std::size_t>(count) * rows, all.begin() + first * rows);
+              });
+    if (counted) {
+      const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
+      Palette palette{};
+      const ControlColours& c = preset.controlColours;
+      BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], preset.gradation, kMaxIterationLimit);
+      PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view),
+                    [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); });
+      std::vector<std::uint8_t> rgb(3 * columns);
+      std::vector<std::uint8_t> little(4 * columns);
+      for (std::size_t j = 0; j < rows && !InterruptCatcher::Interrupted(); ++j) {
+        for (std::size_t i = 0; i < columns; ++i) {
+          const std::uint32_t count = all[i * rows + j];
+          const Colour colour = palette[static_cast<std::size_t>(PaletteIndex(count, preset.gradation))];
+          rgb[3 * i] = static_cast<std::uint8_t>(colour);
+          rgb[3 * i + 1] = static_cast<std::uint8_t>(colour >> 8);
+          rgb[3 * i + 2] = static_cast<std::uint8_t>(colour >> 16);
+          for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
+        }
+        png.Row(rgb.data());
+        if (countsOut) countsOut->Write(little.data(), little.size());
+      }
+      png.Finish(kPixelsKeyword);
+      counted = !InterruptCatcher::Interrupted();
+    }
+    if (counted) {
+      pictureOut->Commit();
+      if (countsOut) countsOut->Commit();
+      for (Destination* d : {&picture, &counts})
+        if (d->ownsFd && ::close(std::exchange(d->fd, -1)) != 0)
+          throw FileError(FileStep::kWrite, request.output, errno);
+      if (progressBar) bar.Show(1);
+    }
+  } catch (...) {
+    if (progressBar) bar.Break();
+    throw;
+  }
+  if (!counted) {
+    stop("Interrumpido; no se ha grabado " + request.output + ".");
+    return kRenderInterrupted;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsViewCommand(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;
+    if (argument == "--formula" || argument.starts_with("--formula=")) return true;
+  }
+  return false;
+}
+
+int RenderViewCommand(const std::vector<std::string>& arguments, std::ostream& err, bool progressBar,
+                      int standardOutput) {
+  std::string usage;
+  const std::optional<ViewRequest> request = ParseView(arguments, usage);
+  if (!request) {
+    Say(err, usage + "\n" + kViewUsage);
+    return kRenderBadUsage;
+  }
+  try {
+    return RenderView(*request, err, progressBar, standardOutput);
+  } catch (const FileError& error) {
+    Say(err, OneLine(error.what()));
+    return kRenderFailed;
+  } catch (const std::bad_alloc&) {
+    Say(err, "No queda memoria.");
+    return kRenderFailed;
+  }
+}
+
+}  // namespace tesvo

@@ -1,0 +1,31 @@
+// `tesvo render --formula L --centre RE IM --width W --limit N --size WxH
+// [--method M] [--counts FILE] [--threads N] OUT.png`: the picture of a view
+// given by its numbers, at any depth, without a saved image.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tesvo {
+
+inline constexpr const char* kViewUsage =
+    "Uso: tesvo render --formula L --centre RE IM --width W --limit N --size AxB [--method M] "
+    "[--counts FICHERO] [--threads N] SALIDA.png";
+
+// The largest limit and picture a view is drawn with: the reference orbit
+// takes some tens of bytes a step, the counts four bytes a pixel.
+inline constexpr std::int64_t kMaxViewLimit = std::int64_t{1} << 26;
+inline constexpr std::int64_t kMaxViewPixels = std::int64_t{1} << 26;
+
+// Whether the arguments after "render" describe a view rather than name a
+// saved image: they give --formula.
+bool IsViewCommand(const std::vector<std::string>& arguments);
+
+// Runs the command as RenderCommand runs a saved image's, with its exit
+// statuses; the caller has started catching Ctrl+C.
+int RenderViewCommand(const std::vector<std::string>& arguments, std::ostream& err, bool progressBar,
+                      int standardOutput);
+
+}  // namespace tesvo
