@@ -3,6 +3,8 @@
 // files, and a disk that fills up.
 #pragma once
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,6 +14,7 @@
 #include <cstdio>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +67,27 @@ inline std::vector<std::uint8_t> FileBytes(const std::filesystem::path& file) {
 inline void WriteFileBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Everything written into the named pipe `name` until its writer closes it,
+// or what came within `milliseconds` when the writer never does.
+inline std::vector<std::uint8_t> ReadPipe(const char* name, int milliseconds) {
+  std::vector<std::uint8_t> bytes;
+  const int fd = ::open(name, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return bytes;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  pollfd wait{fd, POLLIN, 0};
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (::poll(&wait, 1, 100) <= 0) continue;
+    std::uint8_t block[65536];
+    const ssize_t got = ::read(fd, block, sizeof block);
+    if (got > 0) bytes.insert(bytes.end(), block, block + got);
+    // Before any writer, the end of the pipe reads as nothing too.
+    if (got == 0 && !bytes.empty()) break;
+    if (got == 0) ::usleep(1000);
+  }
+  ::close(fd);
+  return bytes;
 }
 
 // A Unix socket bound to `name`, a file that no open() opens; the descriptor,
