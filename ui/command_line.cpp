@@ -23,6 +23,7 @@ QString HelpText(const QString& program) {
   return QStringLiteral(
              "Uso: %1 [opciones]\n"
              "     %1 render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]\n"
+             "     %1 render --formula L --centre RE IM --width W --limit N --size AxB SALIDA.png\n"
              "Explora el conjunto de Mandelbrot y los conjuntos de Julia de sus puntos.\n"
              "\n"
              "Opciones:\n"
@@ -41,7 +42,9 @@ QString HelpText(const QString& program) {
              "sin suavizado, si no se dice), con N hilos (todos los núcleos si no se dice).\n"
              "\n"
              "Cada imagen grabada es NOMBRE.dat (sus parámetros), NOMBRE.pix (las cuentas\n"
-             "de iteraciones) y NOMBRE.png (el dibujo). Más información: man tesvo.\n")
+             "de iteraciones) y NOMBRE.png (el dibujo). La segunda forma de render dibuja\n"
+             "una vista a cualquier profundidad: tesvo render --help. Más información: man\n"
+             "tesvo.\n")
       .arg(program);
 }
 
