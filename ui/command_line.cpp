@@ -42,9 +42,10 @@ QString HelpText(const QString& program) {
              "sin suavizado, si no se dice), con N hilos (todos los núcleos si no se dice).\n"
              "\n"
              "Cada imagen grabada es NOMBRE.dat (sus parámetros), NOMBRE.pix (las cuentas\n"
-             "de iteraciones) y NOMBRE.png (el dibujo). La segunda forma de render dibuja\n"
-             "una vista a cualquier profundidad: tesvo render --help. Más información: man\n"
-             "tesvo.\n")
+             "de iteraciones) y NOMBRE.png (el dibujo).\n"
+             "\n"
+             "render --formula dibuja una vista a cualquier profundidad; «tesvo render --help»\n"
+             "dice cómo. Más información: man tesvo.\n")
       .arg(program);
 }
 
