@@ -44,7 +44,8 @@ done
 [ -f "$desktop" ] && [ -f "$metainfo" ] || exit 1
 # Every placeholder of the templates was filled in by the build.
 grep -n '@[A-Z_]*@' "$desktop" "$metainfo" && fail "placeholders left in the installed files"
-grep -qx 'Exec=tesvo --pictures-folder' "$desktop" || fail "the desktop entry does not start bin/tesvo in the pictures folder"
+grep -qx 'Exec=tesvo --pictures-folder %f' "$desktop" ||
+  fail "the desktop entry does not start bin/tesvo in the pictures folder, with a file where one is opened"
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry does not name the icon $app_id"
 # Docks tie the window to its launcher by the window's class on X11.
 grep -qx "StartupWMClass=$wm_class" "$desktop" || fail "the desktop entry's StartupWMClass is not $wm_class"
@@ -68,7 +69,8 @@ appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses th
 home="$root/home"
 mkdir -p "$home/.config"
 printf 'XDG_PICTURES_DIR="$HOME/Imágenes"\n' >"$home/.config/user-dirs.dirs"
-exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+# With no file to open a desktop drops the %f.
+exec_line=$(sed -n 's/^Exec=//p' "$desktop" | sed 's/ %f$//')
 (cd "$home" && HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen exec $root/usr/bin/$exec_line) &
 program=$!
 tries=0

@@ -34,6 +34,7 @@
 #include "ui/picture_surface.h"
 #include "ui/program_font.h"
 #include "ui/start_dialog.h"
+#include "ui/start_up.h"
 
 using tesvo::state;
 using tesvo::ui::ExplorerDialog;
@@ -635,6 +636,45 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(steps.Problems(), QString());
     QVERIFY(items.size() >= 2);
     QCOMPARE(items.mid(items.size() - 2), QStringList({"-", "&Acerca de Tesvo..."}));
+    QVERIFY(start.isVisible());
+  }
+
+  // "tesvo otra/vista.dat", as a file manager's "Abrir con" starts it: the
+  // program moves to the file's folder, and the main window opens over the
+  // start dialog with the image read and chosen in "Leer ->"; closing it
+  // comes back to the start dialog.
+  void anImageFileOpensInTheMainWindowOverTheStartDialog() {
+    Click("startMandelbrotButton");
+    m_dialog.reset();
+    QVERIFY(QDir().mkdir("otra"));
+    QVERIFY(QFile::copy("ultimo.dat", "otra/vista.dat"));
+    QVERIFY(QFile::copy("ultimo.pix", "otra/vista.pix"));
+    const QString folder = QDir::current().filePath("otra");
+
+    const std::string name = tesvo::ui::EnterFolderOfImage(QStringLiteral("otra/vista.dat"));
+    QCOMPARE(QString::fromStdString(name), QStringLiteral("vista"));
+    QCOMPARE(QDir::currentPath(), folder);
+    state.Reset();
+    tesvo::ui::StartDialog start;
+    start.show();
+    QStringList entries;
+    QString selected;
+    QByteArray shown;
+    ModalSteps steps;
+    steps.Then("explorerDialog", [&](QWidget* explorer) {
+      auto* read = explorer->findChild<QComboBox*>("readCombo");
+      QTRY_COMPARE(read->currentText(), QStringLiteral("vista"));
+      entries = Entries(read);
+      selected = read->currentText();
+      const tesvo::RecordBytes bytes = tesvo::ToBytes(state.currentImage);
+      shown = QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      explorer->close();
+    });
+    start.OpenImage(name);
+    QCOMPARE(steps.Problems(), QString());
+    QCOMPARE(selected, QStringLiteral("vista"));
+    QVERIFY(entries.contains("vista") && entries.contains("ultimo"));
+    QCOMPARE(shown, ReadAll("vista.dat"));
     QVERIFY(start.isVisible());
   }
 
