@@ -76,13 +76,22 @@ printf '%s\n' "$files" >"$out/files"
 diff "$out/expected" "$out/files" >&2 || fail "the package holds other files than expected (diff above)"
 dpkg-deb -c "$deb" | grep >/dev/null '^-rwxr-xr-x root/root .* ./usr/bin/tesvo$' || fail "usr/bin/tesvo is not root's executable"
 
-# Every tag fails, the pedantic ones included, but two that are kept:
+# Every tag fails, the pedantic ones included, but these:
 # - binary-has-unneeded-section: the compiler's name in .comment, which
 #   Debian's own dh_strip removes and CPack's strip keeps (a few bytes);
-# - the hardening tags are checked here too, so a build without relro,
-#   bindnow, the stack protector or fortified calls fails.
+# - appstream-metadata-validation-failed with AppStream 1.0 (Debian 13),
+#   whose validator warns that the metadata names no homepage, which Tesvo
+#   does not have; install_test validates the metadata with that one warning
+#   let through and no other.
+# The hardening tags are checked here too, so a build without relro,
+# bindnow, the stack protector or fortified calls fails.
+suppressed=binary-has-unneeded-section
+case "$(appstreamcli --version)" in
+  *"version: 0."*) ;;
+  *) suppressed="$suppressed,appstream-metadata-validation-failed" ;;
+esac
 if ! lintian --display-info --pedantic --fail-on error,warning,info,pedantic \
-  --suppress-tags=binary-has-unneeded-section "$deb" >"$out/lintian.log" 2>&1; then
+  --suppress-tags="$suppressed" "$deb" >"$out/lintian.log" 2>&1; then
   cat "$out/lintian.log" >&2
   fail "lintian reports the tags above"
 fi
