@@ -148,4 +148,10 @@ void ReadPreviousImage(Window& window) {
   ReadEntry(window, previous);
 }
 
+void ReadNamedImage(Window& window, const std::string& name) {
+  for (int index = 0; index < window.ReadListCount(); ++index)
+    if (window.ReadListText(index) == name) return ReadEntry(window, index);
+  ReportingFileErrors(window, [&] { ReadImage(name, window); });
+}
+
 }  // namespace tesvo

@@ -28,4 +28,10 @@ void ReadSelectedImage(Window& window, int index);
 void ReadNextImage(Window& window);
 void ReadPreviousImage(Window& window);
 
+// The image a file manager hands the program (tesvo NAME.dat): the list's
+// entry of that name where there is one, so that the next and previous
+// buttons go on from it; otherwise the files of that name. A file that cannot
+// be read or is refused is reported as by the list's commands.
+void ReadNamedImage(Window& window, const std::string& name);
+
 }  // namespace tesvo

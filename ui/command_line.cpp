@@ -21,7 +21,7 @@ QString WithoutDashes(QString option) { return option.remove(QRegularExpression(
 
 QString HelpText(const QString& program) {
   return QStringLiteral(
-             "Uso: %1 [opciones]\n"
+             "Uso: %1 [opciones] [NOMBRE.dat]\n"
              "     %1 render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]\n"
              "     %1 render --formula L --centre RE IM --width W --limit N --size AxB SALIDA.png\n"
              "Explora el conjunto de Mandelbrot y los conjuntos de Julia de sus puntos.\n"
@@ -33,6 +33,9 @@ QString HelpText(const QString& program) {
              "                       del usuario (por ejemplo ~/Imágenes/Tesvo), que se crea\n"
              "                       si falta. Sin esta opción, Tesvo trabaja en la carpeta\n"
              "                       actual.\n"
+             "\n"
+             "Con NOMBRE.dat, Tesvo trabaja en la carpeta de ese fichero y abre la ventana\n"
+             "principal con esa imagen leída.\n"
              "\n"
              "Se aceptan también las opciones generales de Qt (-platform, -style, -display...).\n"
              "\n"
@@ -110,13 +113,14 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     line.text = QStringLiteral("Tesvo %1\n").arg(QStringLiteral(TESVO_VERSION));
     return line;
   }
-  if (!parser.positionalArguments().isEmpty()) {
+  const QStringList files = parser.positionalArguments();
+  if (files.size() > 1) {
     line.action = CommandLine::Action::kRefuse;
-    line.text = QStringLiteral("%1: argumento inesperado: %2%3")
-                    .arg(program, parser.positionalArguments().first(), tryHelp);
+    line.text = QStringLiteral("%1: argumento inesperado: %2%3").arg(program, files.at(1), tryHelp);
     return line;
   }
   line.picturesFolder = parser.isSet(picturesFolder);
+  if (!files.isEmpty()) line.imageFile = files.first();
   return line;
 }
 

@@ -12,6 +12,9 @@ struct CommandLine {
   Action action = Action::kStart;
   // --pictures-folder: work in "Tesvo" inside the user's pictures folder.
   bool picturesFolder = false;
+  // A saved image to open ("tesvo NAME.dat", as a file manager's "Abrir con"
+  // starts the program), as given; empty when none.
+  QString imageFile;
   // What to print: the help or version text (standard output), or why the
   // line was refused (standard error).
   QString text;

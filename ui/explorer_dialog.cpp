@@ -252,6 +252,10 @@ void ExplorerDialog::mouseReleaseEvent(QMouseEvent* event) {
   Run([start, end](Window& window) { ZoomToRectangle(window, {start.x(), start.y()}, {end.x(), end.y()}); });
 }
 
+void ExplorerDialog::ReadNamedImage(const std::string& name) {
+  Run([&name](Window& window) { tesvo::ReadNamedImage(window, name); });
+}
+
 void ExplorerDialog::CopyPicture() {
   if (m_busy || !HasImage()) return;
   const ImageRecord& image = state.currentImage;

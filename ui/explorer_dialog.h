@@ -27,6 +27,9 @@ class ExplorerDialog : public QDialog, public Window {
   PictureSurface* surface() const { return m_surface; }
   // Ctrl+C: the big picture to the clipboard, as "Grabar imagen" writes it.
   void CopyPicture();
+  // The saved image `name` of the current directory read as a command, its
+  // file errors told in a message box.
+  void ReadNamedImage(const std::string& name);
 
   // Window
   void SetPixel(int x, int y, Colour colour) override;

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QTimer>
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "library/render_command.h"
@@ -48,8 +50,15 @@ int main(int argc, char* argv[]) {
   QApplication::setFont(tesvo::ui::ProgramFont());
   QApplication::setWindowIcon(tesvo::ui::ProgramIcon());
   tesvo::ui::LoadQtSpanish(application);
-  if (!tesvo::ui::EnterWorkingFolder(line.picturesFolder)) return tesvo::ui::kExitFailure;
+  // A file to open decides the folder, even after the desktop entry's
+  // --pictures-folder: the program works where the image is.
+  std::string image;
+  if (!line.imageFile.isEmpty())
+    image = tesvo::ui::EnterFolderOfImage(line.imageFile);
+  else if (!tesvo::ui::EnterWorkingFolder(line.picturesFolder))
+    return tesvo::ui::kExitFailure;
   tesvo::ui::StartDialog start;
+  if (!line.imageFile.isEmpty()) QTimer::singleShot(0, &start, [&start, &image] { start.OpenImage(image); });
   start.exec();
   return tesvo::ui::kExitSuccess;
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "ui/about_dialog.h"
 #include "ui/dialog_units.h"
@@ -57,7 +58,7 @@ StartDialog::StartDialog(QWidget* parent) : QDialog(parent) {
   ProgramIcon();  // registers the resources
   image->setPixmap(QIcon(QStringLiteral(":/tesvo/start.png")).pixmap(kIconSize, kIconSize));
 
-  connect(start, &QPushButton::clicked, this, &StartDialog::StartExplorer);
+  connect(start, &QPushButton::clicked, this, [this] { StartExplorer(); });
   connect(about, &QPushButton::clicked, this, &StartDialog::ShowAbout);
   connect(quit, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -72,8 +73,14 @@ void StartDialog::contextMenuEvent(QContextMenuEvent* event) {
   menu.exec(event->globalPos());
 }
 
-void StartDialog::StartExplorer() {
+void StartDialog::OpenImage(const std::string& name) { StartExplorer(name); }
+
+void StartDialog::StartExplorer(const std::string& imageName) {
   ExplorerDialog explorer(this);
+  // Read from the main window's own event loop, so that the reading's
+  // message boxes stand over it.
+  if (!imageName.empty())
+    QTimer::singleShot(0, &explorer, [&explorer, imageName] { explorer.ReadNamedImage(imageName); });
   explorer.exec();
 }
 

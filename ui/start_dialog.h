@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 namespace tesvo::ui {
 
@@ -12,13 +13,18 @@ class StartDialog : public QDialog {
  public:
   explicit StartDialog(QWidget* parent = nullptr);
 
+  // As "Iniciar", with the saved image `name` of the current directory read
+  // once the main window is up ("tesvo NAME.dat"). Closing the main window
+  // comes back here, as after "Iniciar".
+  void OpenImage(const std::string& name);
+
  protected:
   // A Linux window manager's own menu takes no items of the program, so the
   // about entry lives in the dialog's context menu.
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void StartExplorer();
+  void StartExplorer(const std::string& imageName = {});
   void ShowAbout();
 };
 

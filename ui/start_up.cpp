@@ -1,6 +1,9 @@
 #include "ui/start_up.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QList>
 #include <QTranslator>
@@ -35,6 +38,13 @@ bool EnterWorkingFolder(bool picturesFolder) {
     ShowMessageBox(nullptr, QString::fromUtf8(kProgramName), QString::fromUtf8(error.what()));
     return false;
   }
+}
+
+std::string EnterFolderOfImage(const QString& file) {
+  const QFileInfo info(file);
+  QString name = file.endsWith(QStringLiteral(".dat")) ? file.chopped(4) : file;
+  if (QDir::setCurrent(info.absolutePath())) name = QFileInfo(name).fileName();
+  return QFile::encodeName(name).toStdString();
 }
 
 const char* const kNoDisplayMessage =

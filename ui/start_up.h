@@ -2,7 +2,10 @@
 // and the folder the images are kept in.
 #pragma once
 
+#include <string>
+
 class QCoreApplication;
+class QString;
 
 namespace tesvo::ui {
 
@@ -15,6 +18,13 @@ bool LoadQtSpanish(QCoreApplication& application);
 // otherwise the current directory stays. False, once the user has been told,
 // when the folder cannot be had.
 bool EnterWorkingFolder(bool picturesFolder);
+
+// "tesvo NAME.dat": makes the file's folder the current directory, since the
+// program works where the image is, and returns the name to read there (the
+// file's name without ".dat"). Where the folder cannot be entered the current
+// directory stays and the name keeps its path, so that the reading reports
+// the file as it was given.
+std::string EnterFolderOfImage(const QString& file);
 
 // Qt ends a program that finds no display with a fatal message and an abort.
 // While one of these lives (around the construction of the QApplication),

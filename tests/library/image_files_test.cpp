@@ -99,8 +99,8 @@ TEST_F(ImageFilesTest, ReadsTakeOnlyFilesOfTheRightSize) {
     WriteFileBytes("corto.dat", std::vector<std::uint8_t>(size, 0x41));
     EXPECT_THROW(ReadParameterFile("corto"), FileError) << size;
   }
-  std::vector<std::uint8_t> longer(ToBytes(BuiltInPresets()[3][0]).begin(),
-                                   ToBytes(BuiltInPresets()[3][0]).end());
+  const RecordBytes record = ToBytes(BuiltInPresets()[3][0]);
+  std::vector<std::uint8_t> longer(record.begin(), record.end());
   longer.resize(260, 0x41);
   WriteFileBytes("largo.dat", longer);
   EXPECT_TRUE(SameBytes(ReadParameterFile("largo"), BuiltInPresets()[3][0]));

@@ -262,6 +262,48 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
   }
 }
 
+// "tesvo NAME.dat": an entry of the list is read as the list reads it, a
+// file elsewhere is read without one, and a missing or foreign file is told
+// as the list's commands tell it.
+TEST_F(Library, ReadingByNameFindsTheEntryOrTheFile) {
+  const ImageRecord good = SaveSmallImage("bueno");
+  fs::create_directory("otra");
+  fs::copy_file("bueno.dat", "otra/bueno.dat");
+  fs::copy_file("bueno.pix", "otra/bueno.pix");
+  ImageRecord foreign = good;
+  foreign.kind = 'x';
+  Write("ajeno.dat", RecordText(foreign));
+  window_.readList = {"ajeno", "bueno", "penultimo", "ultimo"};
+  struct Row {
+    std::string name;
+    int readIndex;  // -1: no entry read
+    std::string message;
+  };
+  const Row rows[] = {
+      {"bueno", 1, ""},
+      {"otra/bueno", -1, ""},
+      {"falta", -1, "No se ha podido leer el fichero falta.dat.\nEl fichero o su carpeta no existe."},
+      {"ajeno", 0, "El fichero ajeno.dat no es una imagen de Tesvo: "},
+  };
+  for (const Row& row : rows) {
+    StartMandelbrot(window_);
+    state.readIndex = -1;
+    window_.selectedRead = -1;
+    window_.messages.clear();
+    ReadNamedImage(window_, row.name);
+    EXPECT_EQ(state.readIndex, row.readIndex) << row.name;
+    EXPECT_EQ(window_.selectedRead, row.readIndex) << row.name;
+    if (row.message.empty()) {
+      EXPECT_TRUE(window_.messages.empty()) << row.name << ": " << window_.messages[0].text;
+      EXPECT_EQ(RecordText(state.currentImage), RecordText(good)) << row.name;
+    } else {
+      ASSERT_EQ(window_.messages.size(), 1u) << row.name;
+      EXPECT_EQ(window_.messages[0].text.substr(0, row.message.size()), row.message);
+      EXPECT_NE(RecordText(state.currentImage), RecordText(good)) << row.name;
+    }
+  }
+}
+
 TEST_F(Library, SavingByNameAndItsRefusals) {
   SaveSmallImage("base");
   window_.readList = {"penultimo", "ultimo"};

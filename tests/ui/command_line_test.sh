@@ -28,7 +28,10 @@ rows="--help|0|out|Uso: tesvo [opciones]
 --bogus=1 --help|2|err|tesvo: opción desconocida: --bogus
 -x|2|err|tesvo: opción desconocida: -x
 -x|2|err|$try_help
-picture.dat|2|err|tesvo: argumento inesperado: picture.dat
+-h|0|out|Uso: tesvo [opciones] [NOMBRE.dat]
+picture.dat|1|err|$no_display
+--pictures-folder picture.dat|1|err|$no_display
+a.dat b.dat|2|err|tesvo: argumento inesperado: b.dat
 --help|0|out|render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]
 render --help|0|out|Uso: tesvo render ENTRADA.dat SALIDA.png
 render|2|err|tesvo render: faltan el fichero de la imagen (.dat) y el del dibujo (.png).
@@ -57,6 +60,26 @@ done <"$work/rows"
 
 # Nothing was written anywhere: no pictures folder, no ultimo pair.
 [ -z "$(ls -A "$work" | grep -v -e '^out$' -e '^err$' -e '^rows$')" ] || fail "files were written: $(ls -A "$work")"
+
+# A saved image given as a file manager gives it, the desktop entry's
+# --pictures-folder included: the main window opens in the file's folder,
+# which gets the reserved pair, and nothing is written anywhere else.
+mkdir "$work/open" "$work/open/otra"
+cp "$(dirname "$0")/pequena.dat" "$work/open/otra/"
+(cd "$work/open" && exec env -i PATH="$PATH" HOME="$work/home" LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen "$program" \
+  --pictures-folder otra/pequena.dat) >"$work/out" 2>"$work/err" </dev/null &
+opened=$!
+tries=0
+while [ ! -f "$work/open/otra/ultimo.dat" ] && [ $tries -lt 100 ] && kill -0 $opened 2>/dev/null; do
+  sleep 0.1
+  tries=$((tries + 1))
+done
+kill $opened 2>/dev/null || true
+wait $opened 2>/dev/null || true
+[ -f "$work/open/otra/ultimo.dat" ] || fail "tesvo otra/pequena.dat did not open the main window in otra: $(cat "$work/err")"
+[ "$(ls -A "$work/open")" = otra ] || fail "tesvo otra/pequena.dat wrote beside otra: $(ls -A "$work/open")"
+[ ! -e "$work/home" ] || fail "tesvo otra/pequena.dat wrote into the home folder"
+rm -rf "$work/open"
 
 # A picture rendered with no display at all: silent when standard error is
 # no terminal, the file a PNG twice the image's width and height.

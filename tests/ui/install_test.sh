@@ -44,7 +44,8 @@ done
 [ -f "$desktop" ] && [ -f "$metainfo" ] || exit 1
 # Every placeholder of the templates was filled in by the build.
 grep -n '@[A-Z_]*@' "$desktop" "$metainfo" && fail "placeholders left in the installed files"
-grep -qx 'Exec=tesvo --pictures-folder' "$desktop" || fail "the desktop entry does not start bin/tesvo in the pictures folder"
+grep -qx 'Exec=tesvo --pictures-folder %f' "$desktop" ||
+  fail "the desktop entry does not start bin/tesvo in the pictures folder, with a file where one is opened"
 grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry does not name the icon $app_id"
 # Docks tie the window to its launcher by the window's class on X11.
 grep -qx "StartupWMClass=$wm_class" "$desktop" || fail "the desktop entry's StartupWMClass is not $wm_class"
@@ -57,10 +58,32 @@ grep -A1 "<release version=\"$version\"" "$metainfo" | grep -q '<description>' |
   fail "the metadata's release $version has no description"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metadata does not carry version $version"
 
+# What a software centre shows: the program the package provides, and each
+# release dated as the package's changelog dates it.
+binary=$(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo")
+[ -n "$binary" ] && [ -x "$root/usr/bin/$binary" ] || fail "the metadata provides no installed program: '$binary'"
+releases=$(sed -n 's/.*<release version="\([^"]*\)" date="\([^"]*\)".*/\1 \2/p' "$metainfo" | sort)
+entries=$(gzip -dc "$share/doc/tesvo/changelog.gz" |
+  awk '/^tesvo \(/ { version = substr($2, 2, length($2) - 2) } /^ -- / { sub(/^.*>  /, ""); print version "|" $0 }' |
+  while IFS='|' read -r entry date; do echo "$entry $(date -u -d "$date" +%F)"; done | sort)
+[ -n "$entries" ] && [ "$releases" = "$entries" ] ||
+  fail "the metadata's releases ($releases) are not the changelog's ($entries)"
+# appstreamcli without --no-net fetches every address it finds.
+grep -Eq 'https?://' "$metainfo" && fail "the metadata names an address, which a validation would fetch"
+
 desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the desktop entry"
-appstreamcli validate --pedantic --no-net "$metainfo" || fail "appstreamcli refuses the metadata"
+# AppStream 1.0 (Debian 13) warns where a program names no homepage. Tesvo
+# has none that can be reached yet, and a placeholder address fails the
+# validation that fetches it, so that one warning is taken as information;
+# 0.16 (Debian 12) does not know the tag and refuses to override it.
+override=""
+case "$(appstreamcli --version)" in
+  *"version: 0."*) ;;
+  *) override=--override=url-homepage-missing=info ;;
+esac
+appstreamcli validate --pedantic --no-net $override "$metainfo" || fail "appstreamcli refuses the metadata"
 # The tree check also ties the metadata to its desktop entry and icons.
-appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses the installed tree"
+appstreamcli validate-tree --no-net $override "$root/usr" || fail "appstreamcli refuses the installed tree"
 
 # The desktop entry's Exec line, run from the home folder as a desktop does:
 # the pictures folder's "Tesvo" appears before the first window, and nothing
@@ -68,7 +91,8 @@ appstreamcli validate-tree --no-net "$root/usr" || fail "appstreamcli refuses th
 home="$root/home"
 mkdir -p "$home/.config"
 printf 'XDG_PICTURES_DIR="$HOME/Imágenes"\n' >"$home/.config/user-dirs.dirs"
-exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+# With no file to open a desktop drops the %f.
+exec_line=$(sed -n 's/^Exec=//p' "$desktop" | sed 's/ %f$//')
 (cd "$home" && HOME="$home" XDG_CONFIG_HOME= QT_QPA_PLATFORM=offscreen exec $root/usr/bin/$exec_line) &
 program=$!
 tries=0

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +33,7 @@
 #include "ui/picture_surface.h"
 #include "ui/program_font.h"
 #include "ui/start_dialog.h"
+#include "ui/start_up.h"
 
 using tesvo::state;
 using tesvo::ui::ExplorerDialog;
@@ -622,19 +622,64 @@ class LibraryCommandsTest : public QObject {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       QVERIFY(menu);
       for (const QAction* action : menu->actions()) items << (action->isSeparator() ? "-" : action->text());
-      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().last()).center());
+      QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {},
+                        menu->actionGeometry(menu->actions().last()).center());
     });
     ModalSteps steps;
     steps.Then("aboutDialog", [&](QWidget* about) {
       title = about->windowTitle();
       QTest::keyClick(about, Qt::Key_Escape);
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), start.mapToGlobal(QPoint(10, 10)));
-    QApplication::sendEvent(&start, &event);
+    // Both clicks go through the window, as a user's do. A menu remembers
+    // where the pointer was when it opened, and Qt 6.8's (not 6.4's) closes
+    // on a press that has not moved from there, taking it for the opening
+    // click. A context menu event sent to the dialog, or QTest's clicks on
+    // widgets, which bypass the window, leave the pointer nowhere, and then
+    // every press looks unmoved.
+    QTest::mouseClick(start.windowHandle(), Qt::RightButton, {}, QPoint(10, 10));
     QTRY_COMPARE(title, QStringLiteral("Acerca de Tesvo"));
     QCOMPARE(steps.Problems(), QString());
     QVERIFY(items.size() >= 2);
     QCOMPARE(items.mid(items.size() - 2), QStringList({"-", "&Acerca de Tesvo..."}));
+    QVERIFY(start.isVisible());
+  }
+
+  // "tesvo otra/vista.dat", as a file manager's "Abrir con" starts it: the
+  // program moves to the file's folder, and the main window opens over the
+  // start dialog with the image read and chosen in "Leer ->"; closing it
+  // comes back to the start dialog.
+  void anImageFileOpensInTheMainWindowOverTheStartDialog() {
+    Click("startMandelbrotButton");
+    m_dialog.reset();
+    QVERIFY(QDir().mkdir("otra"));
+    QVERIFY(QFile::copy("ultimo.dat", "otra/vista.dat"));
+    QVERIFY(QFile::copy("ultimo.pix", "otra/vista.pix"));
+    const QString folder = QDir::current().filePath("otra");
+
+    const std::string name = tesvo::ui::EnterFolderOfImage(QStringLiteral("otra/vista.dat"));
+    QCOMPARE(QString::fromStdString(name), QStringLiteral("vista"));
+    QCOMPARE(QDir::currentPath(), folder);
+    state.Reset();
+    tesvo::ui::StartDialog start;
+    start.show();
+    QStringList entries;
+    QString selected;
+    QByteArray shown;
+    ModalSteps steps;
+    steps.Then("explorerDialog", [&](QWidget* explorer) {
+      auto* read = explorer->findChild<QComboBox*>("readCombo");
+      QTRY_COMPARE(read->currentText(), QStringLiteral("vista"));
+      entries = Entries(read);
+      selected = read->currentText();
+      const tesvo::RecordBytes bytes = tesvo::ToBytes(state.currentImage);
+      shown = QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      explorer->close();
+    });
+    start.OpenImage(name);
+    QCOMPARE(steps.Problems(), QString());
+    QCOMPARE(selected, QStringLiteral("vista"));
+    QVERIFY(entries.contains("vista") && entries.contains("ultimo"));
+    QCOMPARE(shown, ReadAll("vista.dat"));
     QVERIFY(start.isVisible());
   }
 
