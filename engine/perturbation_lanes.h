@@ -71,9 +71,18 @@ inline void PlainStep(const Context& c, Cx<D>& dz, const Cx<D>& dc, I& m, const 
   atLimit = n == c.limit;
   const D dzNorm = dz.im * dz.im + dz.re * dz.re;
   const auto rebase = c.rebase ? (m == c.end) | (norm < dzNorm) : (m == c.end);
-  dz.re = Select(rebase, z.re, dz.re);
-  dz.im = Select(rebase, z.im, dz.im);
-  m = Select(rebase, m - m, m);
+  if constexpr (kWidth<D> == 1) {
+    // A branch, not a blend: rebasing is rare, and a predicted branch keeps
+    // the tests for it off the path from one step to the next.
+    if (rebase) {
+      dz = z;
+      m = 0;
+    }
+  } else {
+    dz.re = Select(rebase, z.re, dz.re);
+    dz.im = Select(rebase, z.im, dz.im);
+    m = Select(rebase, m - m, m);
+  }
   const D re = Abs(dz.re), im = Abs(dz.im);
   const auto small = Select(re < im, im, re) < kSmall;
   // The shortest skip from m has the widest radius of all skips from m.
@@ -92,8 +101,12 @@ inline void PlainStep(const Context& c, Cx<D>& dz, const Cx<D>& dc, I& m, const 
 
 // Counts pixels on the lanes of D: each lane takes the next pixel when its own is done.
 template <char kLetter, class D, class I, class M>
-void CountOnLanes(const PerturbationCounter& counter, const Context& c, const Cx<FloatExp>* dcs,
+void CountOnLanes(const PerturbationCounter& counter, const Context& context, const Cx<FloatExp>* dcs,
                   std::uint32_t* out, int count, StepTotals& totals) {
+  // Copies that no store through `out` or `totals` can change: the loop keeps
+  // them in registers.
+  const Context c = context;
+  std::int64_t steps = 0;
   constexpr int kLanes = kWidth<D>;
   Cx<D> dz{}, dc{};
   I m{}, n{};
@@ -146,7 +159,7 @@ void CountOnLanes(const PerturbationCounter& counter, const Context& c, const Cx
     n = n + 1;
     M escaped, atLimit, attention;
     PlainStep<kLetter>(c, dz, dc, m, n, escaped, atLimit, attention);
-    totals.steps += active;
+    steps += active;
     if constexpr (kLanes == 1) {
       if (!attention) continue;
     } else {
@@ -177,6 +190,7 @@ void CountOnLanes(const PerturbationCounter& counter, const Context& c, const Cx
       }
     }
   }
+  totals.steps += steps;
 }
 
 }  // namespace tesvo::lanes
