@@ -1,7 +1,7 @@
 // The deep engine against the plain MPFR loop, pixel by pixel, on small
 // windows of every formula it counts, on both sides of a double's range; a
 // view that only rebasing counts right; golden counts on 1, 2 and 3 threads
-// and on 1 and 4 lanes.
+// on one lane and on every vector path the machine has.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 
 #include "engine/deep_view.h"
 #include "engine/float_exp.h"
+#include "engine/scan.h"
 #include "tests/engine/deep_mpfr.h"
 
 namespace tesvo {
@@ -156,7 +157,15 @@ std::uint64_t Hash(const std::vector<std::uint32_t>& counts) {
   return h;
 }
 
-TEST(DeepView, GoldenCountsOnAnyNumberOfThreads) {
+// The scalar reference and every vector path this machine runs.
+std::vector<ScanPath> DeepPaths() {
+  std::vector<ScanPath> paths = {ScanPath::kReference};
+  for (ScanPath path : kVectorPaths)
+    if (PathAvailable(path)) paths.push_back(path);
+  return paths;
+}
+
+TEST(DeepView, GoldenCountsOnEveryPathAndAnyNumberOfThreads) {
   struct Golden {
     DeepView view;
     std::uint64_t hash;
@@ -170,13 +179,18 @@ TEST(DeepView, GoldenCountsOnAnyNumberOfThreads) {
   };
   for (const Golden& golden : goldens) {
     SCOPED_TRACE(std::string(1, golden.view.formulaLetter) + " at width " + golden.view.width);
-    std::int64_t firstSteps = -1;
-    for (int threads : {1, 2, 3}) {
-      std::int64_t steps = 0, skipped = 0;
-      const std::vector<std::uint32_t> counts = Count(golden.view, Totals(&steps, &skipped, threads));
-      EXPECT_EQ(Hash(counts), golden.hash) << threads << " threads";
-      if (firstSteps < 0) firstSteps = steps;
-      EXPECT_EQ(steps, firstSteps) << threads << " threads";
+    std::int64_t firstSteps = -1, firstSkipped = -1;
+    for (ScanPath path : DeepPaths()) {
+      for (int threads : {1, 2, 3}) {
+        std::int64_t steps = 0, skipped = 0;
+        DeepSettings settings = Totals(&steps, &skipped, threads);
+        settings.perturbation.path = path;
+        const std::vector<std::uint32_t> counts = Count(golden.view, settings);
+        EXPECT_EQ(Hash(counts), golden.hash) << PathName(path) << ", " << threads << " threads";
+        if (firstSteps < 0) firstSteps = steps, firstSkipped = skipped;
+        EXPECT_EQ(steps, firstSteps) << PathName(path) << ", " << threads << " threads";
+        EXPECT_EQ(skipped, firstSkipped) << PathName(path) << ", " << threads << " threads";
+      }
     }
   }
 }
