@@ -56,13 +56,21 @@ std::vector<DeepCase> DeepCases(bool quick) {
 
 }  // namespace
 
-int RunDeep(int threads, bool quick, const std::vector<std::string>& only) {
+int RunDeep(int threads, ScanPath path, bool quick, const std::vector<std::string>& only) {
   if (threads <= 0) threads = DefaultThreads();
   // The plain loop's time is measured on a grid of kSample x kSample pixels
   // spread over the view and scaled to all of them.
   constexpr int kSample = 10;
-  std::printf("deep: %d threads; plain: MPFR loop, 1 thread, %d x %d pixels of each view, scaled to all\n\n",
-              threads, kSample, kSample);
+  char load[64] = "?";
+  if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(file, "%63[^\n]", load) != 1) load[0] = 0;
+    std::fclose(file);
+  }
+  std::printf(
+      "deep: %d threads, plain steps on %s; plain: MPFR loop, 1 thread, %d x %d pixels of each view, scaled "
+      "to "
+      "all; load %s\n\n",
+      threads, PathName(ResolvePath(path)), kSample, kSample, load);
   std::printf("%-18s %8s %6s %9s %9s %8s %8s %9s %9s %8s %7s %7s %12s\n", "case", "pixels", "limit",
               "plain s", "plain cpu", "deep s", "deep cpu", "ratio", "cpu ratio", "skipped", "max", "agree",
               "steps/s/core");
@@ -78,6 +86,7 @@ int RunDeep(int threads, bool quick, const std::vector<std::string>& only) {
     settings.threads = threads;
     settings.steps = &steps;
     settings.skipped = &skipped;
+    settings.perturbation.path = path;
     const double cpu0 = CpuSeconds();
     const Clock::time_point start = Clock::now();
     CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* counts) {

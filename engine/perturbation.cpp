@@ -96,6 +96,9 @@ PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbi
     orbitRe_.push_back(z.re);
     orbitIm_.push_back(z.im);
   }
+  // Beyond the end, for the lanes that gather a step ahead.
+  orbitRe_.push_back(0.0);
+  orbitIm_.push_back(0.0);
   // The shortest skip from m has the widest radius of all skips from m.
   skipRadius_.assign(orbit.z.size(), 0.0);
   constexpr std::int64_t kSpacing = std::int64_t{1} << BlaTable::kFirstLevel;

@@ -25,10 +25,10 @@ struct LanePixel {
 using LaneHandler = bool (*)(void* owner, int lane, LanePixel& pixel, bool fresh);
 
 struct LaneJob {
-  const double* orbitRe;  // Z_0 .. Z_end
+  const double* orbitRe;  // Z_0 .. Z_end, and one 0 beyond, which the kernels may read
   const double* orbitIm;
-  // At each m, the radius below which |dz.re| + |dz.im| may take a skip
-  // from m (0 where none starts).
+  // At each m to end, the radius below which |dz.re| + |dz.im| may take a
+  // skip from m (0 where none starts).
   const double* skipRadius;
   std::int64_t end;
   std::int64_t limit;
