@@ -43,8 +43,8 @@ struct LaneJob {
 // still far above the subnormals.
 inline constexpr double kSmallDifference = 0x1p-500;
 
-// The most lanes a kernel has.
-inline constexpr int kMostLanes = 8;
+// The most lanes a kernel steps side by side.
+inline constexpr int kMostLanes = 32;
 
 // Each steps the job's pixels until the handler has none left, every lane
 // rounding as the scalar plain step does, and returns the plain steps taken.

@@ -50,134 +50,184 @@ inline Lanes<T> operator*(const Lanes<T>& a, double b) {
   return {T::Multiply(a.v, T::Splat(b))};
 }
 
-// The lanes' state in memory, where the handler reads and writes single lanes.
-template <class T>
+// The lanes' state in memory, where the handler reads and writes single
+// lanes: slot g * kLanes + l is lane l of group g.
+template <class T, int kSlots>
 struct alignas(64) Spill {
-  double dzRe[T::kLanes], dzIm[T::kLanes], dcRe[T::kLanes], dcIm[T::kLanes];
-  double zRe[T::kLanes], zIm[T::kLanes];          // Z_m
-  double aheadRe[T::kLanes], aheadIm[T::kLanes];  // Z_(m + 1)
-  std::int64_t n[T::kLanes], m[T::kLanes];
+  double dzRe[kSlots], dzIm[kSlots], dcRe[kSlots], dcIm[kSlots];
+  double zRe[kSlots], zIm[kSlots];          // Z_m
+  double aheadRe[kSlots], aheadIm[kSlots];  // Z_(m + 1)
+  std::int64_t n[kSlots], m[kSlots];
 };
 
-template <class T>
-inline void Put(const LaneJob& job, Spill<T>& s, int lane, const LanePixel& p) {
-  s.dzRe[lane] = p.dzRe, s.dzIm[lane] = p.dzIm, s.dcRe[lane] = p.dcRe, s.dcIm[lane] = p.dcIm;
-  s.n[lane] = p.n, s.m[lane] = p.m;
-  s.zRe[lane] = job.orbitRe[p.m], s.zIm[lane] = job.orbitIm[p.m];
-  s.aheadRe[lane] = job.orbitRe[p.m + 1], s.aheadIm[lane] = job.orbitIm[p.m + 1];
+template <class S>
+inline void Put(const LaneJob& job, S& s, int slot, const LanePixel& p) {
+  s.dzRe[slot] = p.dzRe, s.dzIm[slot] = p.dzIm, s.dcRe[slot] = p.dcRe, s.dcIm[slot] = p.dcIm;
+  s.n[slot] = p.n, s.m[slot] = p.m;
+  s.zRe[slot] = job.orbitRe[p.m], s.zIm[slot] = job.orbitIm[p.m];
+  s.aheadRe[slot] = job.orbitRe[p.m + 1], s.aheadIm[slot] = job.orbitIm[p.m + 1];
 }
 
-// An empty lane steps from 0 on the reference's first point, harmlessly.
+// One vector of lanes: the pixels' state between steps.
 template <class T>
-inline void Clear(const LaneJob& job, Spill<T>& s, int lane) {
-  Put(job, s, lane, LanePixel{});
-}
+struct Group {
+  Cx<Lanes<T>> dz, dc;
+  Cx<Lanes<T>> reference, ahead;  // Z_m, Z_(m + 1)
+  typename T::I n, m;
 
-// The orbit's points and the skip radii are gathered a step ahead, from the
-// index each lane has before it rebases: the gathers then wait for no step,
-// and a rebased lane takes Z_0 = 0 and Z_1 instead.
+  template <class S>
+  void Load(const S& s, int first) {
+    dz = {{T::Load(s.dzRe + first)}, {T::Load(s.dzIm + first)}};
+    dc = {{T::Load(s.dcRe + first)}, {T::Load(s.dcIm + first)}};
+    reference = {{T::Load(s.zRe + first)}, {T::Load(s.zIm + first)}};
+    ahead = {{T::Load(s.aheadRe + first)}, {T::Load(s.aheadIm + first)}};
+    n = T::LoadIndex(s.n + first), m = T::LoadIndex(s.m + first);
+  }
+
+  template <class S>
+  void Store(S& s, int first) const {
+    T::Store(s.dzRe + first, dz.re.v), T::Store(s.dzIm + first, dz.im.v);
+    T::Store(s.dcRe + first, dc.re.v), T::Store(s.dcIm + first, dc.im.v);
+    T::Store(s.zRe + first, reference.re.v), T::Store(s.zIm + first, reference.im.v);
+    T::Store(s.aheadRe + first, ahead.re.v), T::Store(s.aheadIm + first, ahead.im.v);
+    T::StoreIndex(s.n + first, n), T::StoreIndex(s.m + first, m);
+  }
+};
+
+// The job's settings as vectors.
+template <class T>
+struct Constants {
+  typename T::V bound, small, zero, firstRe, firstIm;
+  typename T::I end, limit, one, two, none;
+  const double* orbitRe;
+  const double* orbitIm;
+  const double* skipRadius;
+  bool rebase;
+};
+
+// One plain step of every lane of the group; gives the bits of the lanes that
+// need the scalar code, and of those that escaped and are at the limit. The
+// orbit's points and the skip radii are gathered a step ahead, from the index
+// each lane has before it rebases: the gathers then wait for no step, and a
+// rebased lane takes Z_0 = 0 and Z_1 instead.
 template <class T, char kLetter>
-std::int64_t StepLanes(const LaneJob& job) {
+[[gnu::always_inline]] inline int Step(const Constants<T>& c, Group<T>& g, int& escapedBits,
+                                       int& atLimitBits) {
   using V = typename T::V;
   using I = typename T::I;
   using M = typename T::M;
   using L = Lanes<T>;
+  const I further = T::AddIndex(g.m, c.two);
+  const V furtherRe = T::Gather(c.orbitRe, further), furtherIm = T::Gather(c.orbitIm, further);
+  g.n = T::AddIndex(g.n, c.one);
+  g.dz = DifferenceStep<kLetter>(Coefficients<kLetter>(g.reference), g.dz, g.dc);
+  g.m = T::AddIndex(g.m, c.one);
+  const V radius = T::Gather(c.skipRadius, g.m);
+  const Cx<L> z = g.ahead + g.dz;
+  const V norm = (z.im * z.im + z.re * z.re).v;
+  const M escaped = T::Greater(norm, c.bound);
+  const M atLimit = T::Equal(g.n, c.limit);
+  const V dzNorm = (g.dz.im * g.dz.im + g.dz.re * g.dz.re).v;
+  const M rebase = c.rebase ? T::Or(T::Equal(g.m, c.end), T::Less(norm, dzNorm)) : T::Equal(g.m, c.end);
+  // A branch, not a blend: rebasing is rare, and a predicted branch keeps
+  // the tests for it off the path from one step to the next.
+  if (T::Bits(rebase) == 0) {
+    g.reference = g.ahead;
+    g.ahead = {{furtherRe}, {furtherIm}};
+  } else {
+    g.dz = {{T::Blend(g.dz.re.v, z.re.v, rebase)}, {T::Blend(g.dz.im.v, z.im.v, rebase)}};
+    g.m = T::BlendIndex(g.m, c.none, rebase);
+    g.reference = {{T::Blend(g.ahead.re.v, c.zero, rebase)}, {T::Blend(g.ahead.im.v, c.zero, rebase)}};
+    g.ahead = {{T::Blend(furtherRe, c.firstRe, rebase)}, {T::Blend(furtherIm, c.firstIm, rebase)}};
+  }
+  const V re = T::AbsBits(g.dz.re.v), im = T::AbsBits(g.dz.im.v);
+  const M isSmall = T::Less(T::Blend(re, im, T::Less(re, im)), c.small);
+  // No skip starts from m = 0.
+  const M maySkip = T::Less(T::Add(re, im), T::Blend(radius, c.zero, rebase));
+  escapedBits = T::Bits(escaped);
+  atLimitBits = T::Bits(atLimit);
+  return T::Bits(T::Or(T::Or(escaped, atLimit), T::Or(isSmall, maySkip)));
+}
+
+// Steps kGroups vectors of lanes side by side, whose steps do not wait for
+// each other.
+template <class T, char kLetter, int kGroups>
+std::int64_t StepLanes(const LaneJob& job) {
   constexpr int kLanes = T::kLanes;
-  const double* const orbitRe = job.orbitRe;
-  const double* const orbitIm = job.orbitIm;
-  const double* const skipRadius = job.skipRadius;
-  const bool rebaseNear = job.rebase;
-  Spill<T> s;
-  int active = 0;  // a bit per lane that holds a pixel
+  constexpr int kSlots = kGroups * kLanes;
+  static_assert(kSlots <= kMostLanes && kSlots <= 32);
+  const Constants<T> c{.bound = T::Splat(job.bound),
+                       .small = T::Splat(kSmallDifference),
+                       .zero = T::Splat(0.0),
+                       .firstRe = T::Splat(job.orbitRe[1]),
+                       .firstIm = T::Splat(job.orbitIm[1]),
+                       .end = T::SplatIndex(job.end),
+                       .limit = T::SplatIndex(job.limit),
+                       .one = T::SplatIndex(1),
+                       .two = T::SplatIndex(2),
+                       .none = T::SplatIndex(0),
+                       .orbitRe = job.orbitRe,
+                       .orbitIm = job.orbitIm,
+                       .skipRadius = job.skipRadius,
+                       .rebase = job.rebase};
+  Spill<T, kSlots> s;
+  unsigned active = 0;  // a bit per slot that holds a pixel
   LanePixel p{};
-  for (int lane = 0; lane < kLanes; ++lane) {
-    if (job.hand(job.owner, lane, p, true)) {
-      Put(job, s, lane, p);
-      active |= 1 << lane;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (job.hand(job.owner, slot, p, true)) {
+      Put(job, s, slot, p);
+      active |= 1u << slot;
     } else {
-      Clear(job, s, lane);
+      // An empty lane steps from 0 on the reference's first point, harmlessly.
+      Put(job, s, slot, LanePixel{});
     }
   }
-  const V bound = T::Splat(job.bound), small = T::Splat(kSmallDifference), zero = T::Splat(0.0);
-  const V firstRe = T::Splat(orbitRe[1]), firstIm = T::Splat(orbitIm[1]);
-  const I end = T::SplatIndex(job.end), limit = T::SplatIndex(job.limit), one = T::SplatIndex(1),
-          two = T::SplatIndex(2), none = T::SplatIndex(0);
-  Cx<L> dz{{T::Load(s.dzRe)}, {T::Load(s.dzIm)}}, dc{{T::Load(s.dcRe)}, {T::Load(s.dcIm)}};
-  Cx<L> reference{{T::Load(s.zRe)}, {T::Load(s.zIm)}}, ahead{{T::Load(s.aheadRe)}, {T::Load(s.aheadIm)}};
-  I n = T::LoadIndex(s.n), m = T::LoadIndex(s.m);
+  Group<T> groups[kGroups];
+  for (int k = 0; k < kGroups; ++k) groups[k].Load(s, k * kLanes);
   std::int64_t steps = 0;
   while (active != 0) {
-    const I further = T::AddIndex(m, two);
-    const V furtherRe = T::Gather(orbitRe, further), furtherIm = T::Gather(orbitIm, further);
-    n = T::AddIndex(n, one);
-    dz = DifferenceStep<kLetter>(Coefficients<kLetter>(reference), dz, dc);
-    m = T::AddIndex(m, one);
-    const V radius = T::Gather(skipRadius, m);
-    const Cx<L> z = ahead + dz;
-    const V norm = (z.im * z.im + z.re * z.re).v;
-    const M escaped = T::Greater(norm, bound);
-    const M atLimit = T::Equal(n, limit);
-    const V dzNorm = (dz.im * dz.im + dz.re * dz.re).v;
-    const M rebase = rebaseNear ? T::Or(T::Equal(m, end), T::Less(norm, dzNorm)) : T::Equal(m, end);
-    // A branch, not a blend: rebasing is rare, and a predicted branch keeps
-    // the tests for it off the path from one step to the next.
-    if (T::Bits(rebase) == 0) {
-      reference = ahead;
-      ahead = {{furtherRe}, {furtherIm}};
-    } else {
-      dz = {{T::Blend(dz.re.v, z.re.v, rebase)}, {T::Blend(dz.im.v, z.im.v, rebase)}};
-      m = T::BlendIndex(m, none, rebase);
-      reference = {{T::Blend(ahead.re.v, zero, rebase)}, {T::Blend(ahead.im.v, zero, rebase)}};
-      ahead = {{T::Blend(furtherRe, firstRe, rebase)}, {T::Blend(furtherIm, firstIm, rebase)}};
+    unsigned attention = 0, escaped = 0, atLimit = 0;
+    for (int k = 0; k < kGroups; ++k) {
+      int e = 0, l = 0;
+      attention |= static_cast<unsigned>(Step<T, kLetter>(c, groups[k], e, l)) << (k * kLanes);
+      escaped |= static_cast<unsigned>(e) << (k * kLanes);
+      atLimit |= static_cast<unsigned>(l) << (k * kLanes);
     }
-    const V re = T::AbsBits(dz.re.v), im = T::AbsBits(dz.im.v);
-    const M isSmall = T::Less(T::Blend(re, im, T::Less(re, im)), small);
-    // No skip starts from m = 0.
-    const M maySkip = T::Less(T::Add(re, im), T::Blend(radius, zero, rebase));
-    steps += __builtin_popcount(static_cast<unsigned>(active));
-    const int attention = T::Bits(T::Or(T::Or(escaped, atLimit), T::Or(isSmall, maySkip))) & active;
+    steps += __builtin_popcount(active);
+    attention &= active;
     if (attention == 0) continue;
-    T::Store(s.dzRe, dz.re.v), T::Store(s.dzIm, dz.im.v), T::Store(s.dcRe, dc.re.v),
-        T::Store(s.dcIm, dc.im.v);
-    T::Store(s.zRe, reference.re.v), T::Store(s.zIm, reference.im.v);
-    T::Store(s.aheadRe, ahead.re.v), T::Store(s.aheadIm, ahead.im.v);
-    T::StoreIndex(s.n, n), T::StoreIndex(s.m, m);
-    const int escapedBits = T::Bits(escaped), atLimitBits = T::Bits(atLimit);
-    for (int left = attention; left != 0; left &= left - 1) {
-      const int lane = __builtin_ctz(static_cast<unsigned>(left));
-      p = {s.dzRe[lane],
-           s.dzIm[lane],
-           s.dcRe[lane],
-           s.dcIm[lane],
-           s.n[lane],
-           s.m[lane],
-           (escapedBits >> lane & 1) != 0,
-           (atLimitBits >> lane & 1) != 0};
-      if (job.hand(job.owner, lane, p, false)) {
-        Put(job, s, lane, p);
+    for (int k = 0; k < kGroups; ++k) groups[k].Store(s, k * kLanes);
+    for (unsigned left = attention; left != 0; left &= left - 1) {
+      const int slot = __builtin_ctz(left);
+      p = {s.dzRe[slot],
+           s.dzIm[slot],
+           s.dcRe[slot],
+           s.dcIm[slot],
+           s.n[slot],
+           s.m[slot],
+           (escaped >> slot & 1) != 0,
+           (atLimit >> slot & 1) != 0};
+      if (job.hand(job.owner, slot, p, false)) {
+        Put(job, s, slot, p);
       } else {
-        Clear(job, s, lane);
-        active &= ~(1 << lane);
+        Put(job, s, slot, LanePixel{});
+        active &= ~(1u << slot);
       }
     }
-    dz = {{T::Load(s.dzRe)}, {T::Load(s.dzIm)}};
-    dc = {{T::Load(s.dcRe)}, {T::Load(s.dcIm)}};
-    reference = {{T::Load(s.zRe)}, {T::Load(s.zIm)}};
-    ahead = {{T::Load(s.aheadRe)}, {T::Load(s.aheadIm)}};
-    n = T::LoadIndex(s.n), m = T::LoadIndex(s.m);
+    for (int k = 0; k < kGroups; ++k) groups[k].Load(s, k * kLanes);
   }
   return steps;
 }
 
-template <class T>
+template <class T, int kGroups>
 std::int64_t StepLanesAnyFormula(const LaneJob& job) {
   switch (job.formulaLetter) {
     case 'c':
-      return StepLanes<T, 'c'>(job);
+      return StepLanes<T, 'c', kGroups>(job);
     case 'e':
-      return StepLanes<T, 'e'>(job);
+      return StepLanes<T, 'e', kGroups>(job);
     default:
-      return StepLanes<T, 'f'>(job);
+      return StepLanes<T, 'f', kGroups>(job);
   }
 }
 

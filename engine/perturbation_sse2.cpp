@@ -48,6 +48,7 @@ struct Sse2 {
 
 }  // namespace
 
-std::int64_t StepLanesSse2(const LaneJob& job) { return deep_simd::StepLanesAnyFormula<Sse2>(job); }
+// Two vectors side by side, as fast as one on an AMD EPYC (2026-12).
+std::int64_t StepLanesSse2(const LaneJob& job) { return deep_simd::StepLanesAnyFormula<Sse2, 2>(job); }
 
 }  // namespace tesvo
