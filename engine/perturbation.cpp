@@ -1,5 +1,7 @@
 #include "engine/perturbation.h"
 
+#include <algorithm>
+
 #include "engine/perturbation_kernel.h"
 #include "engine/perturbation_lanes.h"
 #include "engine/perturbation_step.h"
@@ -100,13 +102,13 @@ PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbi
   orbitRe_.push_back(0.0);
   orbitIm_.push_back(0.0);
   // The shortest skip from m has the widest radius of all skips from m.
-  skipRadius_.assign(orbit.z.size(), 0.0);
+  handBelow_.assign(orbit.z.size(), kHandBelow);
   constexpr std::int64_t kSpacing = std::int64_t{1} << BlaTable::kFirstLevel;
   const std::vector<double>& first = table.FirstRadii();
   if (options_.skips) {
     for (std::size_t j = 0; j < first.size(); ++j) {
       const std::size_t m = 1 + j * kSpacing;
-      if (m < skipRadius_.size()) skipRadius_[m] = first[j];
+      if (m < handBelow_.size()) handBelow_[m] = std::max(first[j], kHandBelow);
     }
   }
 }
@@ -198,7 +200,7 @@ void PerturbationCounter::Count(const Cx<FloatExp>* dc, std::uint32_t* out, int 
   LaneOwner owner{.counter = *this, .dcs = dc, .out = out, .count = count, .totals = totals};
   const LaneJob job{.orbitRe = orbitRe_.data(),
                     .orbitIm = orbitIm_.data(),
-                    .skipRadius = skipRadius_.data(),
+                    .handBelow = handBelow_.data(),
                     .end = orbit_.Length(),
                     .limit = limit_,
                     .bound = bound_,

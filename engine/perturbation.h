@@ -71,9 +71,9 @@ class PerturbationCounter {
   std::int64_t limit_;
   double bound_;
   PerturbationOptions options_;
-  // The orbit's parts apart, and at each m the radius of the widest skip
-  // from m (0 where none starts), for the lanes' gathers.
-  std::vector<double> orbitRe_, orbitIm_, skipRadius_;
+  // The orbit's parts apart, and at each m the bound below which the lanes
+  // hand |dz.re| + |dz.im| over (LaneJob), for the lanes' gathers.
+  std::vector<double> orbitRe_, orbitIm_, handBelow_;
 };
 
 }  // namespace tesvo

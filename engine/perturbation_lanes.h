@@ -38,9 +38,7 @@ std::int64_t StepOneLane(const LaneJob& job) {
     }
     ++steps;
     const double re = dz.re < 0 ? -dz.re : dz.re, im = dz.im < 0 ? -dz.im : dz.im;
-    const bool small = (re < im ? im : re) < kSmallDifference;
-    const bool maySkip = re + im < job.skipRadius[m];
-    if (!(escaped || atLimit || small || maySkip)) continue;
+    if (!(escaped || atLimit || re + im < job.handBelow[m])) continue;
     p = {dz.re, dz.im, dc.re, dc.im, n, m, escaped, atLimit};
     if (!job.hand(job.owner, 0, p, false)) return steps;
     dz = {p.dzRe, p.dzIm}, dc = {p.dcRe, p.dcIm};

@@ -97,17 +97,17 @@ struct Group {
 // The job's settings as vectors.
 template <class T>
 struct Constants {
-  typename T::V bound, small, zero, firstRe, firstIm;
+  typename T::V bound, zero, firstRe, firstIm, firstHandBelow;
   typename T::I end, limit, one, two, none;
   const double* orbitRe;
   const double* orbitIm;
-  const double* skipRadius;
+  const double* handBelow;
   bool rebase;
 };
 
 // One plain step of every lane of the group; gives the bits of the lanes that
 // need the scalar code, and of those that escaped and are at the limit. The
-// orbit's points and the skip radii are gathered a step ahead, from the index
+// orbit's points and the bounds of handBelow are gathered a step ahead, from the index
 // each lane has before it rebases: the gathers then wait for no step, and a
 // rebased lane takes Z_0 = 0 and Z_1 instead.
 template <class T, char kLetter>
@@ -122,7 +122,7 @@ template <class T, char kLetter>
   g.n = T::AddIndex(g.n, c.one);
   g.dz = DifferenceStep<kLetter>(Coefficients<kLetter>(g.reference), g.dz, g.dc);
   g.m = T::AddIndex(g.m, c.one);
-  const V radius = T::Gather(c.skipRadius, g.m);
+  const V handBelow = T::Gather(c.handBelow, g.m);
   const Cx<L> z = g.ahead + g.dz;
   const V norm = (z.im * z.im + z.re * z.re).v;
   const M escaped = T::Greater(norm, c.bound);
@@ -141,12 +141,10 @@ template <class T, char kLetter>
     g.ahead = {{T::Blend(furtherRe, c.firstRe, rebase)}, {T::Blend(furtherIm, c.firstIm, rebase)}};
   }
   const V re = T::AbsBits(g.dz.re.v), im = T::AbsBits(g.dz.im.v);
-  const M isSmall = T::Less(T::Blend(re, im, T::Less(re, im)), c.small);
-  // No skip starts from m = 0.
-  const M maySkip = T::Less(T::Add(re, im), T::Blend(radius, c.zero, rebase));
+  const M hand = T::Less(T::Add(re, im), T::Blend(handBelow, c.firstHandBelow, rebase));
   escapedBits = T::Bits(escaped);
   atLimitBits = T::Bits(atLimit);
-  return T::Bits(T::Or(T::Or(escaped, atLimit), T::Or(isSmall, maySkip)));
+  return T::Bits(T::Or(T::Or(escaped, atLimit), hand));
 }
 
 // Steps kGroups vectors of lanes side by side, whose steps do not wait for
@@ -157,10 +155,10 @@ std::int64_t StepLanes(const LaneJob& job) {
   constexpr int kSlots = kGroups * kLanes;
   static_assert(kSlots <= kMostLanes && kSlots <= 32);
   const Constants<T> c{.bound = T::Splat(job.bound),
-                       .small = T::Splat(kSmallDifference),
                        .zero = T::Splat(0.0),
                        .firstRe = T::Splat(job.orbitRe[1]),
                        .firstIm = T::Splat(job.orbitIm[1]),
+                       .firstHandBelow = T::Splat(job.handBelow[0]),
                        .end = T::SplatIndex(job.end),
                        .limit = T::SplatIndex(job.limit),
                        .one = T::SplatIndex(1),
@@ -168,7 +166,7 @@ std::int64_t StepLanes(const LaneJob& job) {
                        .none = T::SplatIndex(0),
                        .orbitRe = job.orbitRe,
                        .orbitIm = job.orbitIm,
-                       .skipRadius = job.skipRadius,
+                       .handBelow = job.handBelow,
                        .rebase = job.rebase};
   Spill<T, kSlots> s;
   unsigned active = 0;  // a bit per slot that holds a pixel
