@@ -1,7 +1,5 @@
 #include "engine/perturbation.h"
 
-#include <algorithm>
-
 #include "engine/perturbation_kernel.h"
 #include "engine/perturbation_lanes.h"
 #include "engine/perturbation_step.h"
@@ -41,6 +39,17 @@ T Small() {
   } else {
     return FloatExp::Of(kSmallDifference);
   }
+}
+
+// The bound at m of |dz|^2 below which a lane hands its pixel over, for
+// `radius` the widest skip's from m (0 if none): above |dz|^2, however it
+// rounds, whenever |dz.re| + |dz.im| < radius (the pixel may take a skip) or
+// both parts are below kSmallDifference (its difference leaves the doubles'
+// range). The square of the larger of radius and 4 kSmallDifference, by more
+// than the roundings of either sum: (|re| + |im|)^2 >= re^2 + im^2.
+double HandBelow(double radius) {
+  const double r = radius > 4 * kSmallDifference ? radius : 4 * kSmallDifference;
+  return r * r * (1 + 0x1p-40);
 }
 
 // The lanes' pixels: each lane that needs more than a plain step hands its
@@ -102,13 +111,13 @@ PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbi
   orbitRe_.push_back(0.0);
   orbitIm_.push_back(0.0);
   // The shortest skip from m has the widest radius of all skips from m.
-  handBelow_.assign(orbit.z.size(), kHandBelow);
+  handBelow_.assign(orbit.z.size(), HandBelow(0.0));
   constexpr std::int64_t kSpacing = std::int64_t{1} << BlaTable::kFirstLevel;
   const std::vector<double>& first = table.FirstRadii();
   if (options_.skips) {
     for (std::size_t j = 0; j < first.size(); ++j) {
       const std::size_t m = 1 + j * kSpacing;
-      if (m < handBelow_.size()) handBelow_[m] = std::max(first[j], kHandBelow);
+      if (m < handBelow_.size()) handBelow_[m] = HandBelow(first[j]);
     }
   }
 }

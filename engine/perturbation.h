@@ -72,7 +72,7 @@ class PerturbationCounter {
   double bound_;
   PerturbationOptions options_;
   // The orbit's parts apart, and at each m the bound below which the lanes
-  // hand |dz.re| + |dz.im| over (LaneJob), for the lanes' gathers.
+  // hand |dz|^2 over (HandBelow), for the lanes' gathers.
   std::vector<double> orbitRe_, orbitIm_, handBelow_;
 };
 

@@ -33,8 +33,6 @@ struct Avx2 {
   static I BlendIndex(I a, I b, M m) {
     return _mm256_castpd_si256(_mm256_blendv_pd(_mm256_castsi256_pd(a), _mm256_castsi256_pd(b), m));
   }
-  // |x| for the tests, which it decides as the scalar code's x < 0 ? -x : x does.
-  static V AbsBits(V x) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), x); }
   static V Gather(const double* base, I index) { return _mm256_i64gather_pd(base, index, 8); }
 };
 

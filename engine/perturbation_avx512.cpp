@@ -31,11 +31,6 @@ struct Avx512 {
   // b where the mask m is set, a elsewhere.
   static V Blend(V a, V b, M m) { return _mm512_mask_blend_pd(m, a, b); }
   static I BlendIndex(I a, I b, M m) { return _mm512_mask_blend_epi64(m, a, b); }
-  // |x| for the tests, which it decides as the scalar code's x < 0 ? -x : x does.
-  static V AbsBits(V x) {
-    return _mm512_castsi512_pd(
-        _mm512_and_epi64(_mm512_castpd_si512(x), _mm512_set1_epi64(0x7fffffffffffffff)));
-  }
   // All lanes gathered; the plain form trips GCC 12's uninitialised-value
   // warning in its own header.
   static V Gather(const double* base, I index) {

@@ -27,8 +27,9 @@ using LaneHandler = bool (*)(void* owner, int lane, LanePixel& pixel, bool fresh
 struct LaneJob {
   const double* orbitRe;  // Z_0 .. Z_end, and one 0 beyond, which the kernels may read
   const double* orbitIm;
-  // At each m to end, the bound below which |dz.re| + |dz.im| goes to the
-  // handler: the radius of the widest skip from m, or kHandBelow if larger.
+  // At each m to end, a bound below which |dz|^2 = dz.im^2 + dz.re^2 goes
+  // to the handler: above |dz|^2 whenever the pixel may take a skip from m or
+  // its difference leaves the doubles' range.
   const double* handBelow;
   std::int64_t end;
   std::int64_t limit;
@@ -42,11 +43,6 @@ struct LaneJob {
 // Differences below this are FloatExp: its square, in the rebasing test, is
 // still far above the subnormals.
 inline constexpr double kSmallDifference = 0x1p-500;
-
-// Above |dz.re| + |dz.im| whenever both parts are below kSmallDifference,
-// however the sum rounds: one test finds both the pixels that may take a skip
-// and those whose difference leaves the doubles' range.
-inline constexpr double kHandBelow = 4 * kSmallDifference;
 
 // The most lanes a kernel steps side by side.
 inline constexpr int kMostLanes = 32;

@@ -32,13 +32,14 @@ std::int64_t StepOneLane(const LaneJob& job) {
     const double dzNorm = dz.im * dz.im + dz.re * dz.re;
     // A branch, not a blend: rebasing is rare, and a predicted branch keeps
     // the tests for it off the path from one step to the next.
+    double handNorm = dzNorm;
     if (m == job.end || (job.rebase && norm < dzNorm)) {
       dz = z;
       m = 0;
+      handNorm = norm;
     }
     ++steps;
-    const double re = dz.re < 0 ? -dz.re : dz.re, im = dz.im < 0 ? -dz.im : dz.im;
-    if (!(escaped || atLimit || re + im < job.handBelow[m])) continue;
+    if (!(escaped || atLimit || handNorm < job.handBelow[m])) continue;
     p = {dz.re, dz.im, dc.re, dc.im, n, m, escaped, atLimit};
     if (!job.hand(job.owner, 0, p, false)) return steps;
     dz = {p.dzRe, p.dzIm}, dc = {p.dcRe, p.dcIm};

@@ -35,8 +35,6 @@ struct Neon {
   // b where the mask m is set, a elsewhere.
   static V Blend(V a, V b, M m) { return vbslq_f64(m, b, a); }
   static I BlendIndex(I a, I b, M m) { return vbslq_s64(m, b, a); }
-  // |x| for the tests, which it decides as the scalar code's x < 0 ? -x : x does.
-  static V AbsBits(V x) { return vabsq_f64(x); }
   static V Gather(const double* base, I index) {
     return vsetq_lane_f64(base[vgetq_lane_s64(index, 1)], vdupq_n_f64(base[vgetq_lane_s64(index, 0)]), 1);
   }

@@ -2,9 +2,8 @@
 // type T for one instruction set and included only by that set's file. T
 // gives V (doubles), I (64-bit integers), M (a mask of lanes), kLanes, and
 // Splat, SplatIndex, Load, LoadIndex, Store, StoreIndex, Add, Subtract,
-// Multiply, Less, Greater, Equal, Or, Bits, Blend, BlendIndex, AbsBits and
-// Gather. Each lane takes the scalar plain step (perturbation_step.h), every
-// product and sum in the same order, so its pixel's count is the same as on
+// Multiply, Less, Greater, Equal, Or, Bits, Blend, BlendIndex and Gather. Each lane takes the scalar plain
+// step (perturbation_step.h), every product and sum in the same order, so its pixel's count is the same as on
 // one lane. Every template here depends on T, which each file defines in an
 // anonymous namespace, so copies built with different flags never merge at
 // link time; for the same reason no function of the standard library is
@@ -129,19 +128,21 @@ template <class T, char kLetter>
   const M atLimit = T::Equal(g.n, c.limit);
   const V dzNorm = (g.dz.im * g.dz.im + g.dz.re * g.dz.re).v;
   const M rebase = c.rebase ? T::Or(T::Equal(g.m, c.end), T::Less(norm, dzNorm)) : T::Equal(g.m, c.end);
+  M hand;
   // A branch, not a blend: rebasing is rare, and a predicted branch keeps
   // the tests for it off the path from one step to the next.
   if (T::Bits(rebase) == 0) {
     g.reference = g.ahead;
     g.ahead = {{furtherRe}, {furtherIm}};
+    hand = T::Less(dzNorm, handBelow);
   } else {
+    // A rebased lane's difference is z, at m = 0.
     g.dz = {{T::Blend(g.dz.re.v, z.re.v, rebase)}, {T::Blend(g.dz.im.v, z.im.v, rebase)}};
     g.m = T::BlendIndex(g.m, c.none, rebase);
     g.reference = {{T::Blend(g.ahead.re.v, c.zero, rebase)}, {T::Blend(g.ahead.im.v, c.zero, rebase)}};
     g.ahead = {{T::Blend(furtherRe, c.firstRe, rebase)}, {T::Blend(furtherIm, c.firstIm, rebase)}};
+    hand = T::Less(T::Blend(dzNorm, norm, rebase), T::Blend(handBelow, c.firstHandBelow, rebase));
   }
-  const V re = T::AbsBits(g.dz.re.v), im = T::AbsBits(g.dz.im.v);
-  const M hand = T::Less(T::Add(re, im), T::Blend(handBelow, c.firstHandBelow, rebase));
   escapedBits = T::Bits(escaped);
   atLimitBits = T::Bits(atLimit);
   return T::Bits(T::Or(T::Or(escaped, atLimit), hand));

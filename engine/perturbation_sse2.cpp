@@ -36,8 +36,6 @@ struct Sse2 {
   static I BlendIndex(I a, I b, M m) {
     return _mm_castpd_si128(Blend(_mm_castsi128_pd(a), _mm_castsi128_pd(b), m));
   }
-  // |x| for the tests, which it decides as the scalar code's x < 0 ? -x : x does.
-  static V AbsBits(V x) { return _mm_andnot_pd(_mm_set1_pd(-0.0), x); }
   // No gather in SSE2: two loads.
   static V Gather(const double* base, I index) {
     const std::int64_t low = _mm_cvtsi128_si64(index),
