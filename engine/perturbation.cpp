@@ -120,6 +120,12 @@ PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbi
       if (m < handBelow_.size()) handBelow_[m] = HandBelow(first[j]);
     }
   }
+  records_.assign(4 * orbitRe_.size(), 0.0);
+  for (std::size_t k = 0; k < orbitRe_.size(); ++k) {
+    records_[4 * k] = orbitRe_[k];
+    records_[4 * k + 1] = orbitIm_[k];
+    if (k >= 1) records_[4 * k + 2] = handBelow_[k - 1];
+  }
 }
 
 // In the form T: skips while there are any, and in FloatExp plain steps as
@@ -210,6 +216,7 @@ void PerturbationCounter::Count(const Cx<FloatExp>* dc, std::uint32_t* out, int 
   const LaneJob job{.orbitRe = orbitRe_.data(),
                     .orbitIm = orbitIm_.data(),
                     .handBelow = handBelow_.data(),
+                    .records = records_.data(),
                     .end = orbit_.Length(),
                     .limit = limit_,
                     .bound = bound_,

@@ -74,6 +74,7 @@ class PerturbationCounter {
   // The orbit's parts apart, and at each m the bound below which the lanes
   // hand |dz|^2 over (HandBelow), for the lanes' gathers.
   std::vector<double> orbitRe_, orbitIm_, handBelow_;
+  std::vector<double> records_;  // LaneJob::records
 };
 
 }  // namespace tesvo

@@ -33,7 +33,19 @@ struct Avx2 {
   static I BlendIndex(I a, I b, M m) {
     return _mm256_castpd_si256(_mm256_blendv_pd(_mm256_castsi256_pd(a), _mm256_castsi256_pd(b), m));
   }
-  static V Gather(const double* base, I index) { return _mm256_i64gather_pd(base, index, 8); }
+  // Each lane's record at its index, transposed: 4 loads and 7 shuffles
+  // instead of three gathers.
+  static void Records(const double* records, I index, V& re, V& im, V& hb) {
+    alignas(32) std::int64_t k[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), index);
+    const V r0 = _mm256_loadu_pd(records + 4 * k[0]), r1 = _mm256_loadu_pd(records + 4 * k[1]);
+    const V r2 = _mm256_loadu_pd(records + 4 * k[2]), r3 = _mm256_loadu_pd(records + 4 * k[3]);
+    const V lo01 = _mm256_unpacklo_pd(r0, r1), lo23 = _mm256_unpacklo_pd(r2, r3);
+    const V hi01 = _mm256_unpackhi_pd(r0, r1), hi23 = _mm256_unpackhi_pd(r2, r3);
+    re = _mm256_permute2f128_pd(lo01, lo23, 0x20);
+    hb = _mm256_permute2f128_pd(lo01, lo23, 0x31);
+    im = _mm256_permute2f128_pd(hi01, hi23, 0x20);
+  }
 };
 
 }  // namespace

@@ -31,6 +31,9 @@ struct LaneJob {
   // to the handler: above |dz|^2 whenever the pixel may take a skip from m or
   // its difference leaves the doubles' range.
   const double* handBelow;
+  // Record k, k = 0 .. end + 1, is Z_k.re, Z_k.im, handBelow[k - 1] and a 0:
+  // what a lane at m before its step needs from m + 2 and m + 1.
+  const double* records;
   std::int64_t end;
   std::int64_t limit;
   double bound;

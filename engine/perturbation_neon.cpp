@@ -35,8 +35,13 @@ struct Neon {
   // b where the mask m is set, a elsewhere.
   static V Blend(V a, V b, M m) { return vbslq_f64(m, b, a); }
   static I BlendIndex(I a, I b, M m) { return vbslq_s64(m, b, a); }
-  static V Gather(const double* base, I index) {
-    return vsetq_lane_f64(base[vgetq_lane_s64(index, 1)], vdupq_n_f64(base[vgetq_lane_s64(index, 0)]), 1);
+  // Each lane's record at its index.
+  static void Records(const double* records, I index, V& re, V& im, V& hb) {
+    const std::int64_t low = vgetq_lane_s64(index, 0), high = vgetq_lane_s64(index, 1);
+    const V a = vld1q_f64(records + 4 * low), b = vld1q_f64(records + 4 * high);
+    re = vzip1q_f64(a, b);
+    im = vzip2q_f64(a, b);
+    hb = vsetq_lane_f64(records[4 * high + 2], vdupq_n_f64(records[4 * low + 2]), 1);
   }
 };
 

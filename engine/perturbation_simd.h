@@ -2,12 +2,13 @@
 // type T for one instruction set and included only by that set's file. T
 // gives V (doubles), I (64-bit integers), M (a mask of lanes), kLanes, and
 // Splat, SplatIndex, Load, LoadIndex, Store, StoreIndex, Add, Subtract,
-// Multiply, Less, Greater, Equal, Or, Bits, Blend, BlendIndex and Gather. Each lane takes the scalar plain
-// step (perturbation_step.h), every product and sum in the same order, so its pixel's count is the same as on
-// one lane. Every template here depends on T, which each file defines in an
-// anonymous namespace, so copies built with different flags never merge at
-// link time; for the same reason no function of the standard library is
-// called here (scan_simd.h, cmake/per_isa_symbols.cmake).
+// Multiply, Less, Greater, Equal, Or, Bits, Blend, BlendIndex and Records.
+// Each lane takes the scalar plain step (perturbation_step.h), every product
+// and sum in the same order, so its pixel's count is the same as on one lane.
+// Every template here depends on T, which each file defines in an anonymous
+// namespace, so copies built with different flags never merge at link time;
+// for the same reason no function of the standard library is called here
+// (scan_simd.h, cmake/per_isa_symbols.cmake).
 #pragma once
 
 #include <cstdint>
@@ -98,17 +99,15 @@ template <class T>
 struct Constants {
   typename T::V bound, zero, firstRe, firstIm, firstHandBelow;
   typename T::I end, limit, one, two, none;
-  const double* orbitRe;
-  const double* orbitIm;
-  const double* handBelow;
+  const double* records;
   bool rebase;
 };
 
 // One plain step of every lane of the group; gives the bits of the lanes that
-// need the scalar code, and of those that escaped and are at the limit. The
-// orbit's points and the bounds of handBelow are gathered a step ahead, from the index
-// each lane has before it rebases: the gathers then wait for no step, and a
-// rebased lane takes Z_0 = 0 and Z_1 instead.
+// need the scalar code, and of those that escaped and are at the limit. Each
+// lane's record is read a step ahead, from the index it has before it
+// rebases: the loads then wait for no step, and a rebased lane takes Z_0 = 0
+// and Z_1 instead.
 template <class T, char kLetter>
 [[gnu::always_inline]] inline int Step(const Constants<T>& c, Group<T>& g, int& escapedBits,
                                        int& atLimitBits) {
@@ -117,11 +116,11 @@ template <class T, char kLetter>
   using M = typename T::M;
   using L = Lanes<T>;
   const I further = T::AddIndex(g.m, c.two);
-  const V furtherRe = T::Gather(c.orbitRe, further), furtherIm = T::Gather(c.orbitIm, further);
+  V furtherRe, furtherIm, handBelow;
+  T::Records(c.records, further, furtherRe, furtherIm, handBelow);
   g.n = T::AddIndex(g.n, c.one);
   g.dz = DifferenceStep<kLetter>(Coefficients<kLetter>(g.reference), g.dz, g.dc);
   g.m = T::AddIndex(g.m, c.one);
-  const V handBelow = T::Gather(c.handBelow, g.m);
   const Cx<L> z = g.ahead + g.dz;
   const V norm = (z.im * z.im + z.re * z.re).v;
   const M escaped = T::Greater(norm, c.bound);
@@ -165,9 +164,7 @@ std::int64_t StepLanes(const LaneJob& job) {
                        .one = T::SplatIndex(1),
                        .two = T::SplatIndex(2),
                        .none = T::SplatIndex(0),
-                       .orbitRe = job.orbitRe,
-                       .orbitIm = job.orbitIm,
-                       .handBelow = job.handBelow,
+                       .records = job.records,
                        .rebase = job.rebase};
   Spill<T, kSlots> s;
   unsigned active = 0;  // a bit per slot that holds a pixel

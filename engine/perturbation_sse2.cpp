@@ -36,11 +36,14 @@ struct Sse2 {
   static I BlendIndex(I a, I b, M m) {
     return _mm_castpd_si128(Blend(_mm_castsi128_pd(a), _mm_castsi128_pd(b), m));
   }
-  // No gather in SSE2: two loads.
-  static V Gather(const double* base, I index) {
+  // Each lane's record at its index.
+  static void Records(const double* records, I index, V& re, V& im, V& hb) {
     const std::int64_t low = _mm_cvtsi128_si64(index),
                        high = _mm_cvtsi128_si64(_mm_unpackhi_epi64(index, index));
-    return _mm_loadh_pd(_mm_load_sd(base + low), base + high);
+    const V a = _mm_loadu_pd(records + 4 * low), b = _mm_loadu_pd(records + 4 * high);
+    re = _mm_unpacklo_pd(a, b);
+    im = _mm_unpackhi_pd(a, b);
+    hb = _mm_loadh_pd(_mm_load_sd(records + 4 * low + 2), records + 4 * high + 2);
   }
 };
 
