@@ -196,6 +196,37 @@ TEST(DeepView, GoldenCountsOnEveryPathAndAnyNumberOfThreads) {
   }
 }
 
+// Fewer pixels than lanes, pixels done on their first step, a limit of 1:
+// every path gives the reference's counts and totals.
+TEST(DeepView, EveryPathAgreesOnFewPixelsAndLowLimits) {
+  struct Row {
+    const char* width;
+    std::int64_t limit;
+    int columns, rows;
+  };
+  const Row rows[] = {
+      {"1e-18", 1, 1, 1},    {"1e-18", 2, 1, 3},     {"1e-18", 40, 1, 5}, {"1e-18", 3000, 1, 7},
+      {"1e-18", 3000, 3, 9}, {"1e-60", 5000, 2, 17}, {"3", 30, 3, 11},    {"1e-320", 200, 1, 13},
+  };
+  for (const Row& row : rows) {
+    const DeepView view = View('c', kSpiral, row.width, row.limit, row.columns, row.rows);
+    SCOPED_TRACE(std::string(row.width) + " limit " + std::to_string(row.limit) + ", " +
+                 std::to_string(row.columns * row.rows) + " pixels");
+    std::int64_t steps = 0, skipped = 0;
+    DeepSettings reference = Totals(&steps, &skipped, 1);
+    reference.perturbation.path = ScanPath::kReference;
+    const std::vector<std::uint32_t> expected = Count(view, reference);
+    for (ScanPath path : DeepPaths()) {
+      std::int64_t pathSteps = 0, pathSkipped = 0;
+      DeepSettings settings = Totals(&pathSteps, &pathSkipped, 1);
+      settings.perturbation.path = path;
+      EXPECT_EQ(Count(view, settings), expected) << PathName(path);
+      EXPECT_EQ(pathSteps, steps) << PathName(path);
+      EXPECT_EQ(pathSkipped, skipped) << PathName(path);
+    }
+  }
+}
+
 // Progress is asked after each handover, and helpers may have counted many
 // columns by then: the count stops at the first no, whenever that comes.
 TEST(DeepView, StopsWhenProgressSaysSo) {
