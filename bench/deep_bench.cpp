@@ -1,9 +1,11 @@
 #include "bench/deep_bench.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "engine/deep_view.h"
 #include "engine/helper_threads.h"
@@ -15,6 +17,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// The calling thread's processor time.
+double ThreadSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 double CpuSeconds() {
   rusage usage{};
@@ -47,15 +56,24 @@ std::vector<DeepCase> DeepCases(bool quick) {
 
 }  // namespace
 
-int RunDeep(int threads, bool quick, const std::vector<std::string>& only) {
+int RunDeep(int threads, ScanPath path, bool quick, const std::vector<std::string>& only) {
   if (threads <= 0) threads = DefaultThreads();
   // The plain loop's time is measured on a grid of kSample x kSample pixels
   // spread over the view and scaled to all of them.
   constexpr int kSample = 10;
-  std::printf("deep: %d threads; plain: MPFR loop, 1 thread, %d x %d pixels of each view, scaled to all\n\n",
-              threads, kSample, kSample);
-  std::printf("%-18s %8s %6s %10s %9s %8s %11s %8s %9s %14s\n", "case", "pixels", "limit", "plain s",
-              "deep s", "deep cpu", "ratio", "skipped", "max count", "steps/s/core");
+  char load[64] = "?";
+  if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+    if (std::fscanf(file, "%63[^\n]", load) != 1) load[0] = 0;
+    std::fclose(file);
+  }
+  std::printf(
+      "deep: %d threads, plain steps on %s; plain: MPFR loop, 1 thread, %d x %d pixels of each view, scaled "
+      "to "
+      "all; load %s\n\n",
+      threads, PathName(ResolvePath(path)), kSample, kSample, load);
+  std::printf("%-18s %8s %6s %9s %9s %8s %8s %9s %9s %8s %7s %7s %12s\n", "case", "pixels", "limit",
+              "plain s", "plain cpu", "deep s", "deep cpu", "ratio", "cpu ratio", "skipped", "max", "agree",
+              "steps/s/core");
   for (const DeepCase& c : DeepCases(quick)) {
     bool selected = only.empty();
     for (const std::string& text : only) selected = selected || c.name.find(text) != std::string::npos;
@@ -63,36 +81,50 @@ int RunDeep(int threads, bool quick, const std::vector<std::string>& only) {
     const DeepView& view = c.view;
     std::int64_t steps = 0, skipped = 0;
     std::uint32_t most = 0;
+    std::vector<std::uint32_t> all(static_cast<std::size_t>(view.columns) * view.rows);
     DeepSettings settings;
     settings.threads = threads;
     settings.steps = &steps;
     settings.skipped = &skipped;
+    settings.perturbation.path = path;
     const double cpu0 = CpuSeconds();
     const Clock::time_point start = Clock::now();
-    CountDeepView(view, settings, [&](int, int count, const std::uint32_t* counts) {
-      for (std::int64_t k = 0; k < std::int64_t{count} * view.rows; ++k) most = std::max(most, counts[k]);
+    CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* counts) {
+      for (std::int64_t k = 0; k < std::int64_t{count} * view.rows; ++k) {
+        most = std::max(most, counts[k]);
+        all[static_cast<std::size_t>(first) * view.rows + k] = counts[k];
+      }
     });
     const double deep = Since(start);
     const double cpu = CpuSeconds() - cpu0;
 
     const long precision = testing::PlainPrecision(view);
     const Clock::time_point plainStart = Clock::now();
-    for (int a = 0; a < kSample; ++a)
-      for (int b = 0; b < kSample; ++b)
-        testing::PlainCount(view, (2 * a + 1) * view.columns / (2 * kSample),
-                            (2 * b + 1) * view.rows / (2 * kSample), precision);
+    const double plainCpu0 = ThreadSeconds();
+    int agree = 0;
+    for (int a = 0; a < kSample; ++a) {
+      for (int b = 0; b < kSample; ++b) {
+        const int i = (2 * a + 1) * view.columns / (2 * kSample), j = (2 * b + 1) * view.rows / (2 * kSample);
+        agree +=
+            testing::PlainCount(view, i, j, precision) == all[static_cast<std::size_t>(i) * view.rows + j];
+      }
+    }
     const double pixels = static_cast<double>(view.columns) * view.rows;
     const double plain = Since(plainStart) * pixels / (kSample * kSample);
-    std::printf("%-18s %8.0f %6lld %10.1f %9.3f %8.3f %10.0fx %7.2f%% %9u %14.3g\n", c.name.c_str(), pixels,
-                static_cast<long long>(view.limit), plain, deep, cpu, plain / deep,
-                100.0 * static_cast<double>(skipped) / static_cast<double>(steps + skipped), most,
-                static_cast<double>(steps) / cpu);
+    const double plainCpu = (ThreadSeconds() - plainCpu0) * pixels / (kSample * kSample);
+    std::printf("%-18s %8.0f %6lld %9.1f %9.1f %8.3f %8.3f %8.0fx %8.0fx %7.2f%% %7u %3d/%d %12.3g\n",
+                c.name.c_str(), pixels, static_cast<long long>(view.limit), plain, plainCpu, deep, cpu,
+                plain / deep, plainCpu / cpu,
+                100.0 * static_cast<double>(skipped) / static_cast<double>(steps + skipped), most, agree,
+                kSample * kSample, static_cast<double>(steps) / cpu);
     std::fflush(stdout);
   }
   std::printf(
       "\n\"deep s\": wall time of CountDeepView, reference orbit and skip table included; \"deep cpu\": its\n"
-      "processor time on all threads; \"skipped\": the share of the iterations passed over by bilinear\n"
-      "skips; \"steps/s/core\": difference steps taken per second of processor time.\n");
+      "processor time on all threads; \"ratio\": of the wall times; \"cpu ratio\": of the processor times,\n"
+      "which other load on the machine moves less; \"skipped\": the share of the iterations passed over\n"
+      "by bilinear skips; \"agree\": the sampled pixels whose counts the two loops agree on;\n"
+      "\"steps/s/core\": difference steps taken per second of processor time.\n");
   return 0;
 }
 

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/scan.h"
+
 namespace tesvo::bench {
 
-// Returns the process's exit status.
-int RunDeep(int threads, bool quick, const std::vector<std::string>& only);
+// Returns the process's exit status. `path` is where the plain steps run.
+int RunDeep(int threads, ScanPath path, bool quick, const std::vector<std::string>& only);
 
 }  // namespace tesvo::bench

@@ -13,7 +13,7 @@
 // --export times large pictures written to PNG files instead, against the
 // literal scan's time for as many pixels, and their peak memory.
 // --deep times deep views (widths 1e-18 to 1e-1000) against the plain MPFR
-// loop (bench/deep_bench.cpp); --threads, --quick and --only apply.
+// loop (bench/deep_bench.cpp); --threads, --path, --quick and --only apply.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -387,6 +387,6 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (options.deep) return tesvo::bench::RunDeep(options.threads, options.quick, options.only);
+  if (options.deep) return tesvo::bench::RunDeep(options.threads, options.path, options.quick, options.only);
   return options.exportPictures ? tesvo::bench::RunExport(options) : tesvo::bench::Run(options);
 }

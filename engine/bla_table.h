@@ -5,8 +5,10 @@
 // the view's largest |dc|, so every pixel takes the same skips everywhere.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "engine/float_exp.h"

@@ -1,17 +1,11 @@
-// The lanes' vectors pass between inline functions of this file alone, never
-// across a call another build of the code could make: GCC's warning that
-// their calling convention depends on AVX-512 concerns no one here.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 #include "engine/perturbation.h"
 
+#include "engine/perturbation_kernel.h"
 #include "engine/perturbation_lanes.h"
 #include "engine/perturbation_step.h"
 
 namespace tesvo {
 namespace {
-
-static_assert(BlaTable::kFirstLevel == 3, "the lanes test for skips from m = 1 + 8 j");
 
 enum Outcome { kDone, kSwitch, kPlainStep };
 
@@ -41,24 +35,98 @@ T Norm(const Cx<T>& z) {
 template <class T>
 T Small() {
   if constexpr (std::is_same_v<T, double>) {
-    return lanes::kSmall;
+    return kSmallDifference;
   } else {
-    return FloatExp::Of(lanes::kSmall);
+    return FloatExp::Of(kSmallDifference);
   }
 }
 
-// Four lanes of GCC's generic vectors, which the compiler splits into the
-// build's baseline registers. On the machines measured so far they count no
-// faster than one lane, whose branches are cheap; they stay as a check that
-// lanes change no count, for the per-ISA kernels to come.
-using Doubles = double __attribute__((vector_size(32)));
-using Integers = std::int64_t __attribute__((vector_size(32)));
+// The bound at m of |dz|^2 below which a lane hands its pixel over, for
+// `radius` the widest skip's from m (0 if none): above |dz|^2, however it
+// rounds, whenever |dz.re| + |dz.im| < radius (the pixel may take a skip) or
+// both parts are below kSmallDifference (its difference leaves the doubles'
+// range). The square of the larger of radius and 4 kSmallDifference, by more
+// than the roundings of either sum: (|re| + |im|)^2 >= re^2 + im^2.
+double HandBelow(double radius) {
+  const double r = radius > 4 * kSmallDifference ? radius : 4 * kSmallDifference;
+  return r * r * (1 + 0x1p-40);
+}
+
+// The lanes' pixels: each lane that needs more than a plain step hands its
+// pixel here, and takes the next pixel that has a plain step to take.
+struct LaneOwner {
+  const PerturbationCounter& counter;
+  const Cx<FloatExp>* dcs;
+  std::uint32_t* out;
+  int count;
+  StepTotals& totals;
+  int next = 0;
+  int pixel[kMostLanes] = {};
+};
+
+void Load(LanePixel& p, const PixelState& s) {
+  p = {
+      s.dz.re.ToDouble(), s.dz.im.ToDouble(), s.dc.re.ToDouble(), s.dc.im.ToDouble(), s.n, s.m, false, false};
+}
+
+bool Hand(void* owner, int lane, LanePixel& p, bool fresh) {
+  LaneOwner& o = *static_cast<LaneOwner*>(owner);
+  PixelState s;
+  if (!fresh) {
+    const int index = o.pixel[lane];
+    if (p.escaped) {
+      o.out[index] = static_cast<std::uint32_t>(p.n);
+    } else if (p.atLimit) {
+      o.out[index] = 0;
+    } else {
+      s = {.dz = {FloatExp::Of(p.dzRe), FloatExp::Of(p.dzIm)}, .dc = o.dcs[index], .n = p.n, .m = p.m};
+      if (!o.counter.Advance(s, o.totals)) {
+        Load(p, s);
+        return true;
+      }
+      o.out[index] = s.count;
+    }
+  }
+  for (;;) {
+    if (o.next == o.count) return false;
+    s = PixelState{.dz = {}, .dc = o.dcs[o.next]};
+    if (!o.counter.Advance(s, o.totals)) break;
+    o.out[o.next++] = s.count;
+  }
+  o.pixel[lane] = o.next++;
+  Load(p, s);
+  return true;
+}
 
 }  // namespace
 
 PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbit, const BlaTable& table,
                                          std::int64_t limit, double bound, PerturbationOptions options)
-    : letter_(letter), orbit_(orbit), table_(table), limit_(limit), bound_(bound), options_(options) {}
+    : letter_(letter), orbit_(orbit), table_(table), limit_(limit), bound_(bound), options_(options) {
+  for (const Cx<double>& z : orbit.z) {
+    orbitRe_.push_back(z.re);
+    orbitIm_.push_back(z.im);
+  }
+  // Beyond the end, for the lanes that gather a step ahead.
+  orbitRe_.push_back(0.0);
+  orbitIm_.push_back(0.0);
+  // The shortest skip from m has the widest radius of all skips from m.
+  handBelow_.assign(orbit.z.size(), HandBelow(0.0));
+  constexpr std::int64_t kSpacing = std::int64_t{1} << BlaTable::kFirstLevel;
+  const std::vector<double>& first = table.FirstRadii();
+  if (options_.skips) {
+    for (std::size_t j = 0; j < first.size(); ++j) {
+      const std::size_t m = 1 + j * kSpacing;
+      if (m < handBelow_.size()) handBelow_[m] = HandBelow(first[j]);
+    }
+  }
+  records_.assign(4 * orbitRe_.size(), 0.0);
+  for (std::size_t k = 0; k < orbitRe_.size(); ++k) {
+    records_[4 * k] = orbitRe_[k];
+    records_[4 * k + 1] = orbitIm_[k];
+    if (k >= 1) records_[4 * k + 2] = handBelow_[k - 1];
+  }
+}
 
 // In the form T: skips while there are any, and in FloatExp plain steps as
 // well, until the pixel is done, its difference leaves T's range, or (in
@@ -142,34 +210,43 @@ bool PerturbationCounter::Advance(PixelState& pixel, StepTotals& totals) const {
   }
 }
 
-template <char kLetter>
-void PerturbationCounter::CountAs(const Cx<FloatExp>* dc, std::uint32_t* out, int count,
-                                  StepTotals& totals) const {
-  const lanes::Context context{.orbit = orbit_.z.data(),
-                               .end = orbit_.Length(),
-                               .firstRadius = table_.FirstRadii().data(),
-                               .firstSkips = static_cast<std::int64_t>(table_.FirstRadii().size()),
-                               .limit = limit_,
-                               .bound = bound_,
-                               .rebase = options_.rebase,
-                               .skips = options_.skips};
-  if (options_.lanes == 4) {
-    lanes::CountOnLanes<kLetter, Doubles, Integers, Integers>(*this, context, dc, out, count, totals);
-  } else {
-    lanes::CountOnLanes<kLetter, double, std::int64_t, bool>(*this, context, dc, out, count, totals);
-  }
-}
-
 void PerturbationCounter::Count(const Cx<FloatExp>* dc, std::uint32_t* out, int count,
                                 StepTotals& totals) const {
-  switch (letter_) {
-    case 'c':
-      return CountAs<'c'>(dc, out, count, totals);
-    case 'e':
-      return CountAs<'e'>(dc, out, count, totals);
+  LaneOwner owner{.counter = *this, .dcs = dc, .out = out, .count = count, .totals = totals};
+  const LaneJob job{.orbitRe = orbitRe_.data(),
+                    .orbitIm = orbitIm_.data(),
+                    .handBelow = handBelow_.data(),
+                    .records = records_.data(),
+                    .end = orbit_.Length(),
+                    .limit = limit_,
+                    .bound = bound_,
+                    .rebase = options_.rebase,
+                    .formulaLetter = letter_,
+                    .hand = Hand,
+                    .owner = &owner};
+  std::int64_t steps = 0;
+  switch (ResolvePath(options_.path)) {
+#ifdef TESVO_X86_KERNELS
+    case ScanPath::kAvx512:
+      steps = StepLanesAvx512(job);
+      break;
+    case ScanPath::kAvx2:
+      steps = StepLanesAvx2(job);
+      break;
+    case ScanPath::kSse2:
+      steps = StepLanesSse2(job);
+      break;
+#endif
+#ifdef TESVO_NEON_KERNELS
+    case ScanPath::kNeon:
+      steps = StepLanesNeon(job);
+      break;
+#endif
     default:
-      return CountAs<'f'>(dc, out, count, totals);
+      steps = lanes::StepOneLaneAnyFormula(job);
+      break;
   }
+  totals.steps += steps;
 }
 
 }  // namespace tesvo

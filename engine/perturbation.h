@@ -3,21 +3,26 @@
 // and rebasing onto the start of the reference whenever the pixel's orbit
 // comes nearer to 0 than to the reference, or the reference ends. Differences
 // are doubles while they are above 2^-500 and FloatExp below. The plain steps
-// in doubles, which take most of the time, may run on lanes of pixels side by side.
+// in doubles, which take most of the time, run on the vector lanes of the
+// running CPU, a pixel on each lane.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/bla_table.h"
 #include "engine/float_exp.h"
 #include "engine/reference_orbit.h"
+#include "engine/scan.h"
 
 namespace tesvo {
 
 struct PerturbationOptions {
   bool rebase = true;  // only a test turns these two off, to show what they do
   bool skips = true;
-  int lanes = 1;  // pixels stepped side by side: 1 or 4
+  // Where the plain steps run: kReference on one lane, a vector path on its
+  // lanes, kFastest on the widest the CPU has; the same counts on every path.
+  ScanPath path = ScanPath::kFastest;
 };
 
 struct StepTotals {
@@ -42,7 +47,7 @@ class PerturbationCounter {
 
   // For each of the `count` points at dc[k] from the reference, the first n
   // in 1 .. limit with |z_n|^2 > bound, else 0, into out[k]. The same counts
-  // with any number of lanes.
+  // on every path.
   void Count(const Cx<FloatExp>* dc, std::uint32_t* out, int count, StepTotals& totals) const;
 
   // Takes the pixel on through all but plain steps in doubles: steps in
@@ -57,8 +62,6 @@ class PerturbationCounter {
   const PerturbationOptions& Options() const { return options_; }
 
  private:
-  template <char kLetter>
-  void CountAs(const Cx<FloatExp>* dc, std::uint32_t* out, int count, StepTotals& totals) const;
   template <char kLetter, class T>
   int Run(PixelState& pixel, StepTotals& totals) const;
 
@@ -68,6 +71,10 @@ class PerturbationCounter {
   std::int64_t limit_;
   double bound_;
   PerturbationOptions options_;
+  // The orbit's parts apart, and at each m the bound below which the lanes
+  // hand |dz|^2 over (HandBelow), for the lanes' gathers.
+  std::vector<double> orbitRe_, orbitIm_, handBelow_;
+  std::vector<double> records_;  // LaneJob::records
 };
 
 }  // namespace tesvo

@@ -173,17 +173,6 @@ bool CpuHasAvx512() {
 }
 #endif
 
-ScanPath Resolve(ScanPath path) {
-  if (path == ScanPath::kFastest) {
-    if (PathAvailable(ScanPath::kAvx512)) return ScanPath::kAvx512;
-    if (PathAvailable(ScanPath::kAvx2)) return ScanPath::kAvx2;
-    if (PathAvailable(ScanPath::kSse2)) return ScanPath::kSse2;
-    if (PathAvailable(ScanPath::kNeon)) return ScanPath::kNeon;
-    return ScanPath::kReference;
-  }
-  return PathAvailable(path) ? path : ScanPath::kReference;
-}
-
 std::int64_t CountPixelsReference(const ScanPlan& plan, const PixelJob& job) {
   const FormulaStep step = SelectFormula(plan.formulaLetter);
   std::int64_t steps = 0;
@@ -204,6 +193,17 @@ int BlockColumns(std::int64_t pixels, int rows, int threads) {
 }
 
 }  // namespace
+
+ScanPath ResolvePath(ScanPath path) {
+  if (path == ScanPath::kFastest) {
+    if (PathAvailable(ScanPath::kAvx512)) return ScanPath::kAvx512;
+    if (PathAvailable(ScanPath::kAvx2)) return ScanPath::kAvx2;
+    if (PathAvailable(ScanPath::kSse2)) return ScanPath::kSse2;
+    if (PathAvailable(ScanPath::kNeon)) return ScanPath::kNeon;
+    return ScanPath::kReference;
+  }
+  return PathAvailable(path) ? path : ScanPath::kReference;
+}
 
 bool PathAvailable(ScanPath path) {
   switch (path) {
@@ -283,7 +283,7 @@ void CountColumnsInOrder(const ScanPlan& plan, int first, int count, const ScanS
   // from 0 to the highest a record may hold, which is all CanGenerate lets
   // through.
   const bool kernelsApply = plan.limit >= 0 && plan.limit <= kMaxIterationLimit && !(0 > plan.bound);
-  const ScanPath path = kernelsApply ? Resolve(settings.path) : ScanPath::kReference;
+  const ScanPath path = kernelsApply ? ResolvePath(settings.path) : ScanPath::kReference;
   // Unless told otherwise, small jobs stay on the calling thread: waking a
   // helper costs more than it saves on a few thousand pixels.
   const int threads = settings.threads > 0

@@ -70,6 +70,10 @@ struct ScanSettings {
 // run falls back to the reference.
 bool PathAvailable(ScanPath path);
 
+// The path that runs for a chosen one: for kFastest the widest available, for
+// a path that cannot run the reference.
+ScanPath ResolvePath(ScanPath path);
+
 // Receives the counts of columns first .. first + count - 1, column by
 // column, Rows() entries each.
 using ColumnSink = std::function<void(int first, int count, const std::int16_t* counts)>;

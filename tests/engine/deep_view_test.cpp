@@ -1,10 +1,9 @@
 // The deep engine against the plain MPFR loop, pixel by pixel, on small
 // windows of every formula it counts, on both sides of a double's range; a
 // view that only rebasing counts right; golden counts on 1, 2 and 3 threads
-// and on 1 and 4 lanes.
+// on one lane and on every vector path the machine has.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -14,6 +13,7 @@
 
 #include "engine/deep_view.h"
 #include "engine/float_exp.h"
+#include "engine/scan.h"
 #include "tests/engine/deep_mpfr.h"
 
 namespace tesvo {
@@ -157,38 +157,93 @@ std::uint64_t Hash(const std::vector<std::uint32_t>& counts) {
   return h;
 }
 
-TEST(DeepView, GoldenCountsOnAnyNumberOfThreads) {
+// The scalar reference and every vector path this machine runs.
+std::vector<ScanPath> DeepPaths() {
+  std::vector<ScanPath> paths = {ScanPath::kReference};
+  for (ScanPath path : kVectorPaths)
+    if (PathAvailable(path)) paths.push_back(path);
+  return paths;
+}
+
+// The steps and skips taken are pinned too: a pixel that misses a skip it
+// could take, or takes one it may not, shows there even where no count changes.
+TEST(DeepView, GoldenCountsOnEveryPathAndAnyNumberOfThreads) {
   struct Golden {
     DeepView view;
     std::uint64_t hash;
+    std::int64_t steps, skipped;
   };
   const Golden goldens[] = {
-      {View('c', Misiurewicz('c'), "1e-320", 4000, 48, 32), 13424756870454715780u},
-      {View('c', kSpiral, "1e-18", 30000, 24, 16), 5430713453529724086u},
-      {View('e', Misiurewicz('e'), "1e-1000", 3000, 32, 24), 3463582793062633372u},
-      {View('f', Misiurewicz('f'), "2e-100", 3000, 32, 24), 15453265375268769594u},
-      {GlitchView(), 13809031015002113705u},
+      {View('c', Misiurewicz('c'), "1e-320", 4000, 48, 32), 13424756870454715780u, 76717, 1241088},
+      {View('c', kSpiral, "1e-18", 30000, 24, 16), 5430713453529724086u, 5377614, 135552},
+      {View('e', Misiurewicz('e'), "1e-1000", 3000, 32, 24), 3463582793062633372u, 18195, 835584},
+      {View('f', Misiurewicz('f'), "2e-100", 3000, 32, 24), 15453265375268769594u, 23921, 81152},
+      {GlitchView(), 13809031015002113705u, 455776, 871664},
   };
   for (const Golden& golden : goldens) {
     SCOPED_TRACE(std::string(1, golden.view.formulaLetter) + " at width " + golden.view.width);
-    std::int64_t firstSteps = -1;
-    for (int threads : {1, 2, 3}) {
-      std::int64_t steps = 0, skipped = 0;
-      const std::vector<std::uint32_t> counts = Count(golden.view, Totals(&steps, &skipped, threads));
-      EXPECT_EQ(Hash(counts), golden.hash) << threads << " threads";
-      if (firstSteps < 0) firstSteps = steps;
-      EXPECT_EQ(steps, firstSteps) << threads << " threads";
+    for (ScanPath path : DeepPaths()) {
+      for (int threads : {1, 2, 3}) {
+        std::int64_t steps = 0, skipped = 0;
+        DeepSettings settings = Totals(&steps, &skipped, threads);
+        settings.perturbation.path = path;
+        const std::vector<std::uint32_t> counts = Count(golden.view, settings);
+        EXPECT_EQ(Hash(counts), golden.hash) << PathName(path) << ", " << threads << " threads";
+        EXPECT_EQ(steps, golden.steps) << PathName(path) << ", " << threads << " threads";
+        EXPECT_EQ(skipped, golden.skipped) << PathName(path) << ", " << threads << " threads";
+      }
     }
   }
 }
 
+// Fewer pixels than lanes, pixels done on their first step, a limit of 1:
+// every path gives the reference's counts and totals.
+TEST(DeepView, EveryPathAgreesOnFewPixelsAndLowLimits) {
+  struct Row {
+    const char* width;
+    std::int64_t limit;
+    int columns, rows;
+  };
+  const Row rows[] = {
+      {"1e-18", 1, 1, 1},    {"1e-18", 2, 1, 3},     {"1e-18", 40, 1, 5}, {"1e-18", 3000, 1, 7},
+      {"1e-18", 3000, 3, 9}, {"1e-60", 5000, 2, 17}, {"3", 30, 3, 11},    {"1e-320", 200, 1, 13},
+  };
+  for (const Row& row : rows) {
+    const DeepView view = View('c', kSpiral, row.width, row.limit, row.columns, row.rows);
+    SCOPED_TRACE(std::string(row.width) + " limit " + std::to_string(row.limit) + ", " +
+                 std::to_string(row.columns * row.rows) + " pixels");
+    std::int64_t steps = 0, skipped = 0;
+    DeepSettings reference = Totals(&steps, &skipped, 1);
+    reference.perturbation.path = ScanPath::kReference;
+    const std::vector<std::uint32_t> expected = Count(view, reference);
+    for (ScanPath path : DeepPaths()) {
+      std::int64_t pathSteps = 0, pathSkipped = 0;
+      DeepSettings settings = Totals(&pathSteps, &pathSkipped, 1);
+      settings.perturbation.path = path;
+      EXPECT_EQ(Count(view, settings), expected) << PathName(path);
+      EXPECT_EQ(pathSteps, steps) << PathName(path);
+      EXPECT_EQ(pathSkipped, skipped) << PathName(path);
+    }
+  }
+}
+
+// Progress is asked after each handover, and helpers may have counted many
+// columns by then: the count stops at the first no, whenever that comes.
 TEST(DeepView, StopsWhenProgressSaysSo) {
-  std::atomic<int> calls = 0;
+  int calls = 0;
+  int handedOver = 0;
   DeepSettings settings;
-  settings.progress = [&](double) { return ++calls < 3; };
+  settings.progress = [&](double done) {
+    EXPECT_EQ(done, handedOver / 40.0);
+    return ++calls < 2;
+  };
   const DeepView view = View('c', kSpiral, "1e-18", 30000, 40, 4);
-  EXPECT_FALSE(CountDeepView(view, settings, [](int, int, const std::uint32_t*) {}));
-  EXPECT_EQ(calls, 3);
+  const bool finished =
+      CountDeepView(view, settings, [&](int, int count, const std::uint32_t*) { handedOver += count; });
+  EXPECT_EQ(finished, calls < 2);
+  if (finished) {
+    EXPECT_EQ(handedOver, 40);
+  }
 }
 
 TEST(DeepView, NumbersAndProblems) {
