@@ -1,5 +1,7 @@
 #include "library/movie_command.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -145,6 +147,13 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
   } else {
     request.lastFrame = static_cast<int>(frames);
   }
+  // As tesvo render refuses them: a failure, not a usage error.
+  if (!DeepFormulaSupported(movie.formulaLetter)) {
+    status = kRenderFailed;
+    return std::string("La fórmula ") + movie.formulaLetter +
+           " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
+           "(z^4+z^3).";
+  }
   for (FrameView& end : ends) {
     DeepView view;
     view.formulaLetter = movie.formulaLetter;
@@ -158,10 +167,6 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
     if (const std::optional<std::string> problem = DeepViewProblem(view)) return *problem + ".";
   }
   status = kRenderFailed;
-  if (!DeepFormulaSupported(movie.formulaLetter))
-    return std::string("La fórmula ") + movie.formulaLetter +
-           " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
-           "(z^4+z^3).";
   if (const auto* v = Value(given, "--method");
       v != nullptr && v->front() != "tiempo de escape" && v->front() != "2")
     return std::string("Una película se dibuja todavía solo en el modo «tiempo de escape».");
@@ -318,6 +323,14 @@ int Run(const MovieRequest& request, std::ostream& err, bool progress) {
   const std::string& folder = read ? request.encode : request.folder;
   const int first = read ? 1 : request.firstFrame;
   const int last = read ? static_cast<int>(movie.frames.size()) : request.lastFrame;
+  // A video that could not be put in place is told before any frame is drawn.
+  if (!request.output.empty()) {
+    const std::filesystem::path parent = std::filesystem::path(request.output).parent_path();
+    if (::access(parent.empty() ? "." : parent.c_str(), W_OK) != 0)
+      throw FileError(FileStep::kWrite, request.output, errno);
+    if (std::filesystem::is_directory(request.output))
+      throw FileError(FileStep::kWrite, request.output, EISDIR);
+  }
   if (!read)
     if (const std::optional<std::string> other = PrepareFolder(movie, folder)) {
       say(*other);
