@@ -31,9 +31,14 @@ Result Render(const std::vector<std::string>& arguments) {
 
 TEST(ViewRender, CountsAreTheEnginesRowByRowAndThePictureTheirColours) {
   testing::TemporaryDirectory dir;
-  DeepView view{
-      'c', "-0.743643887037158704752191506114774", "0.131825904205311970493132056385139", "4e-20", 20000, 0, 9,
-      6};
+  DeepView view{'c',
+                "-0.743643887037158704752191506114774",
+                "0.131825904205311970493132056385139",
+                "4e-20",
+                20000,
+                0,
+                9,
+                6};
   view.bound = DeepPresetBound('c');
   const Result result = Render({"--formula", "c", "--centre", view.centreRe, view.centreIm, "--width=4e-20",
                                 "--limit", "20000", "--size", "9x6", "--counts", "cuentas.bin", "vista.png"});
