@@ -79,9 +79,9 @@ std::string OneLine(std::string text) {
 
 // Every message as command-line tools write theirs: "tesvo render: " and a
 // small letter.
-void Say(std::ostream& err, std::string text) {
+void Say(std::ostream& err, std::string text, const char* command) {
   if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
-  err << "tesvo render: " << text << "\n";
+  err << command << ": " << text << "\n";
 }
 
 Destination::~Destination() {

@@ -49,9 +49,9 @@ class ProgressBar {
 // Lines of a file error's message joined into one.
 std::string OneLine(std::string text);
 
-// A message as command-line tools write theirs: "tesvo render: " and a
-// small letter.
-void Say(std::ostream& err, std::string text);
+// A message as command-line tools write theirs: the command ("tesvo render:
+// ") and a small letter.
+void Say(std::ostream& err, std::string text, const char* command = "tesvo render");
 
 // Where the picture goes: a file put in place by a rename, or, where there is
 // no file to replace (standard output, a pipe, a device), straight into what

@@ -187,13 +187,6 @@ std::optional<ViewRequest> ParseView(const std::vector<std::string>& arguments, 
   return request;
 }
 
-// The view as the picture's text chunk carries it, enough to draw it again.
-std::string ViewText(const DeepView& view) {
-  return std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " + view.centreIm +
-         "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) + "\nsize " +
-         std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
-}
-
 // Writes bytes to where the destination leads: a temporary file that Commit
 // puts in place, or straight into what is open.
 class DestinationWriter {
@@ -263,9 +256,6 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
     if (progressBar) bar.Break();
     Say(err, text);
   };
-  const std::size_t columns = static_cast<std::size_t>(view.columns);
-  const std::size_t rows = static_cast<std::size_t>(view.rows);
-  std::vector<std::uint32_t> all(columns * rows);
   DeepSettings settings;
   settings.threads = request.threads;
   settings.progress = [&](double done) {
@@ -274,33 +264,14 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
   };
   bool counted = false;
   try {
-    counted = pictureOut && CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* c) {
-                std::copy(c, c + static_cast<std::size_t>(count) * rows, all.begin() + first * rows);
-              });
-    if (counted) {
-      const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
-      Palette palette{};
-      const ControlColours& c = preset.controlColours;
-      BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], preset.gradation, kMaxIterationLimit);
-      PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view),
-                    [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); });
-      std::vector<std::uint8_t> rgb(3 * columns);
-      std::vector<std::uint8_t> little(4 * columns);
-      for (std::size_t j = 0; j < rows && !InterruptCatcher::Interrupted(); ++j) {
-        for (std::size_t i = 0; i < columns; ++i) {
-          const std::uint32_t count = all[i * rows + j];
-          const Colour colour = palette[static_cast<std::size_t>(PaletteIndex(count, preset.gradation))];
-          rgb[3 * i] = static_cast<std::uint8_t>(colour);
-          rgb[3 * i + 1] = static_cast<std::uint8_t>(colour >> 8);
-          rgb[3 * i + 2] = static_cast<std::uint8_t>(colour >> 16);
-          for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
-        }
-        png.Row(rgb.data());
-        if (countsOut) countsOut->Write(little.data(), little.size());
-      }
-      png.Finish(kPixelsKeyword);
-      counted = !InterruptCatcher::Interrupted();
-    }
+    ByteSink countsSink;
+    if (countsOut)
+      countsSink = [&](const std::uint8_t* bytes, std::size_t size) { countsOut->Write(bytes, size); };
+    counted =
+        pictureOut &&
+        WriteViewPicture(
+            view, settings,
+            [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); }, countsSink);
     if (counted) {
       pictureOut->Commit();
       if (countsOut) countsOut->Commit();
@@ -321,6 +292,45 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
 }
 
 }  // namespace
+
+std::string ViewText(const DeepView& view) {
+  return std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " + view.centreIm +
+         "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) + "\nsize " +
+         std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
+}
+
+bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
+                      const ByteSink& counts) {
+  const std::size_t columns = static_cast<std::size_t>(view.columns);
+  const std::size_t rows = static_cast<std::size_t>(view.rows);
+  std::vector<std::uint32_t> all(columns * rows);
+  if (!CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* c) {
+        std::copy(c, c + static_cast<std::size_t>(count) * rows, all.begin() + first * rows);
+      }))
+    return false;
+  const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
+  Palette palette{};
+  const ControlColours& c = preset.controlColours;
+  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], preset.gradation, kMaxIterationLimit);
+  PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view), picture);
+  std::vector<std::uint8_t> rgb(3 * columns);
+  std::vector<std::uint8_t> little(4 * columns);
+  for (std::size_t j = 0; j < rows; ++j) {
+    if (InterruptCatcher::Interrupted()) return false;
+    for (std::size_t i = 0; i < columns; ++i) {
+      const std::uint32_t count = all[i * rows + j];
+      const Colour colour = palette[static_cast<std::size_t>(PaletteIndex(count, preset.gradation))];
+      rgb[3 * i] = static_cast<std::uint8_t>(colour);
+      rgb[3 * i + 1] = static_cast<std::uint8_t>(colour >> 8);
+      rgb[3 * i + 2] = static_cast<std::uint8_t>(colour >> 16);
+      for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
+    }
+    png.Row(rgb.data());
+    if (counts) counts(little.data(), little.size());
+  }
+  png.Finish(kPixelsKeyword);
+  return !InterruptCatcher::Interrupted();
+}
 
 bool IsViewCommand(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "engine/deep_view.h"
 
 namespace tesvo {
 
@@ -22,6 +25,20 @@ inline constexpr std::int64_t kMaxViewPixels = std::int64_t{1} << 26;
 // Whether the arguments after "render" describe a view rather than name a
 // saved image: they give --formula.
 bool IsViewCommand(const std::vector<std::string>& arguments);
+
+// Where the bytes of a picture or of its counts go, in order.
+using ByteSink = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
+
+// The view as its picture's text chunk carries it, enough to draw it again.
+std::string ViewText(const DeepView& view);
+
+// Counts a view that DeepViewProblem accepts and writes its PNG to picture:
+// the bytes `tesvo render` writes for it. Its counts, little-endian 32-bit
+// integers row by row, go to counts when that is set. False when
+// settings.progress asked to stop or Ctrl+C came; what was written is then
+// not a whole picture.
+bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
+                      const ByteSink& counts = {});
 
 // Runs the command as RenderCommand runs a saved image's, with its exit
 // statuses; the caller has started catching Ctrl+C.

@@ -24,6 +24,7 @@ QString HelpText(const QString& program) {
              "Uso: %1 [opciones] [NOMBRE.dat]\n"
              "     %1 render ENTRADA.dat SALIDA.png [--scale K] [--antialias A] [--threads N]\n"
              "     %1 render --formula L --centre RE IM --width W --limit N --size AxB SALIDA.png\n"
+             "     %1 movie SALIDA.mp4 --formula L --from RE IM W --to RE IM W --limit N\n"
              "Explora el conjunto de Mandelbrot y los conjuntos de Julia de sus puntos.\n"
              "\n"
              "Opciones:\n"
@@ -48,7 +49,8 @@ QString HelpText(const QString& program) {
              "de iteraciones) y NOMBRE.png (el dibujo).\n"
              "\n"
              "render --formula dibuja una vista a cualquier profundidad; «tesvo render --help»\n"
-             "dice cómo. Más información: man tesvo.\n")
+             "dice cómo. movie hace una película de zoom de una vista a otra; «tesvo movie\n"
+             "--help» dice cómo. Más información: man tesvo.\n")
       .arg(program);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "library/movie_command.h"
 #include "library/render_command.h"
 #include "ui/command_line.h"
 #include "ui/program_font.h"
@@ -17,10 +18,12 @@
 #include "ui/start_up.h"
 
 int main(int argc, char* argv[]) {
-  // "tesvo render IN.dat OUT.png ...": before any window exists, so that it
+  // "tesvo render IN.dat OUT.png ..." and "tesvo movie ...": before any window exists, so that it
   // runs where there is no display.
   if (argc > 1 && std::string_view(argv[1]) == "render")
     return tesvo::RenderCommand({argv + 2, argv + argc}, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+  if (argc > 1 && std::string_view(argv[1]) == "movie")
+    return tesvo::MovieCommand({argv + 2, argv + argc}, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -1,0 +1,27 @@
+// `tesvo movie`: a zoom movie from one view to another, every frame the
+// picture `tesvo render` draws of its own view; its frames in a folder, the
+// whole movie or a range of it, so that many machines can share the work,
+// and the video made from them with ffmpeg.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tesvo {
+
+inline constexpr const char* kMovieUsage =
+    "Uso: tesvo movie SALIDA.mp4 --formula L --from RE IM ANCHURA --to RE IM ANCHURA\n"
+    "         [--limit N | --limits N0 N1] [--seconds S] [--fps F] [--size AxB] [--folder CARPETA]\n"
+    "         [--threads N]\n"
+    "     tesvo movie --folder CARPETA [--frames A-B] --formula L --from ... --to ... (los fotogramas "
+    "solos)\n"
+    "     tesvo movie SALIDA.mp4 --encode CARPETA";
+
+// Runs the command; `arguments` are those after "movie". Messages go to err
+// in Spanish, progress too when progress is set. Returns the exit status:
+// 0, 1 (a failure), 2 (a command line that makes no movie), 130 (Ctrl+C).
+int MovieCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                 bool progress);
+
+}  // namespace tesvo
