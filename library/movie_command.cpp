@@ -39,33 +39,14 @@ struct MovieRequest {
   int threads = 0;
 };
 
-struct Option {
-  const char* name;
-  int values;
-};
+constexpr CommandOption kOptions[] = {{"--formula", 1}, {"--from", 3},      {"--to", 3},      {"--limit", 1},
+                                      {"--limits", 2},  {"--method", 1},    {"--seconds", 1}, {"--fps", 1},
+                                      {"--size", 1},    {"--antialias", 1}, {"--frames", 1},  {"--folder", 1},
+                                      {"--encode", 1},  {"--threads", 1}};
 
-constexpr Option kOptions[] = {{"--formula", 1}, {"--from", 3},      {"--to", 3},      {"--limit", 1},
-                               {"--limits", 2},  {"--method", 1},    {"--seconds", 1}, {"--fps", 1},
-                               {"--size", 1},    {"--antialias", 1}, {"--frames", 1},  {"--folder", 1},
-                               {"--encode", 1},  {"--threads", 1}};
+using Given = CommandWords;
 
-template <typename Number>
-std::optional<Number> Whole(const std::string& text, Number low, Number high) {
-  Number value{};
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
-  return value;
-}
-
-using Given = std::vector<std::pair<std::string, std::vector<std::string>>>;
-
-const std::vector<std::string>* Value(const Given& given, const char* name) {
-  const std::vector<std::string>* found = nullptr;
-  for (const auto& [option, values] : given)
-    if (option == name) found = &values;
-  return found;
-}
+const std::vector<std::string>* Value(const Given& given, const char* name) { return given.Values(name); }
 
 // The views, limits, rate and size; a message, and whether it is a usage
 // error (2) or a refusal (1), on the first thing wrong.
@@ -96,7 +77,7 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
   const std::vector<std::string>& limitText = limit != nullptr ? *limit : *limits;
   for (std::size_t e = 0; e < 2; ++e) {
     const std::string& text = limitText[std::min(e, limitText.size() - 1)];
-    const std::optional<std::int64_t> n = Whole<std::int64_t>(text, 1, kMaxViewLimit);
+    const std::optional<std::int64_t> n = WholeNumber<std::int64_t>(text, 1, kMaxViewLimit);
     if (!n)
       return "El límite de iteraciones tiene que ser un número entero de 1 a " +
              std::to_string(kMaxViewLimit) + ", no «" + text + "».";
@@ -104,7 +85,7 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
   }
   int fps = 30;
   if (const auto* v = Value(given, "--fps")) {
-    const std::optional<int> n = Whole(v->front(), 1, kMaxFps);
+    const std::optional<int> n = WholeNumber(v->front(), 1, kMaxFps);
     if (!n)
       return "Los fotogramas por segundo (--fps) son un número entero de 1 a 240, no «" + v->front() + "».";
     fps = *n;
@@ -126,9 +107,9 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
   if (const auto* v = Value(given, "--size")) {
     const std::string& size = v->front();
     const std::size_t x = size.find('x');
-    const std::optional<int> columns = Whole(size.substr(0, x), 1, 65536);
+    const std::optional<int> columns = WholeNumber(size.substr(0, x), 1, 65536);
     const std::optional<int> rows =
-        x == std::string::npos ? std::nullopt : Whole(size.substr(x + 1), 1, 65536);
+        x == std::string::npos ? std::nullopt : WholeNumber(size.substr(x + 1), 1, 65536);
     if (!columns || !rows || std::int64_t{*columns} * *rows > kMaxViewPixels)
       return "El tamaño (--size) es ANCHOxALTO en píxeles, como 1280x720, de 1 a 65536 cada uno, no «" +
              size + "».";
@@ -181,41 +162,13 @@ std::optional<MovieRequest> Parse(const std::vector<std::string>& arguments, std
                                   int& status) {
   status = kRenderBadUsage;
   MovieRequest request;
-  Given given;
-  std::vector<std::string> files;
-  bool optionsEnd = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (!optionsEnd && (argument == "--help" || argument == "-h")) {
-      request.help = true;
-      return request;
-    }
-    if (optionsEnd || !argument.starts_with("--")) {
-      files.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      optionsEnd = true;
-      continue;
-    }
-    const std::size_t equals = argument.find('=');
-    const std::string name = argument.substr(0, equals);
-    const Option* spec = nullptr;
-    for (const Option& o : kOptions)
-      if (name == o.name) spec = &o;
-    if (spec == nullptr) {
-      error = "No hay ninguna opción «" + name + "».";
-      return std::nullopt;
-    }
-    std::vector<std::string> values;
-    if (equals != std::string::npos && spec->values == 1) values.push_back(argument.substr(equals + 1));
-    while (static_cast<int>(values.size()) < spec->values && i + 1 < arguments.size())
-      values.push_back(arguments[++i]);
-    if (static_cast<int>(values.size()) < spec->values) {
-      error = "Falta" + std::string(spec->values == 1 ? " el valor" : "n los valores") + " de " + name + ".";
-      return std::nullopt;
-    }
-    given.emplace_back(name, std::move(values));
+  const std::optional<Given> read = ReadCommandWords(arguments, kOptions, error);
+  if (!read) return std::nullopt;
+  const Given& given = *read;
+  const std::vector<std::string>& files = given.files;
+  if (given.help) {
+    request.help = true;
+    return request;
   }
   if (files.size() > 1) {
     error = "Sobra «" + files[1] + "»: una película va a un solo fichero.";
@@ -224,7 +177,7 @@ std::optional<MovieRequest> Parse(const std::vector<std::string>& arguments, std
   if (!files.empty()) request.output = files[0];
   if (const auto* v = Value(given, "--folder")) request.folder = v->front();
   if (const auto* v = Value(given, "--threads")) {
-    const std::optional<int> n = Whole(v->front(), 1, kMaxRenderThreads);
+    const std::optional<int> n = WholeNumber(v->front(), 1, kMaxRenderThreads);
     if (!n) {
       error = "El número de hilos (--threads) tiene que ser un número entero de 1 a " +
               std::to_string(kMaxRenderThreads) + ", no «" + v->front() + "».";
@@ -234,7 +187,7 @@ std::optional<MovieRequest> Parse(const std::vector<std::string>& arguments, std
   }
   if (const auto* v = Value(given, "--encode")) {
     request.encode = v->front();
-    if (request.output.empty() || given.size() != 1) {
+    if (request.output.empty() || given.options.size() != 1) {
       error =
           "--encode CARPETA se da solo, con el fichero del vídeo: tesvo movie SALIDA.mp4 --encode CARPETA.";
       return std::nullopt;
@@ -389,15 +342,7 @@ int MovieCommand(const std::vector<std::string>& arguments, std::ostream& out, s
     out.flush();
     return out ? 0 : kRenderFailed;
   }
-  try {
-    return Run(*request, err, progress);
-  } catch (const FileError& error) {
-    Say(err, OneLine(error.what()), kCommand);
-    return kRenderFailed;
-  } catch (const std::bad_alloc&) {
-    Say(err, "No queda memoria.", kCommand);
-    return kRenderFailed;
-  }
+  return ReportingFailures(err, kCommand, [&] { return Run(*request, err, progress); });
 }
 
 }  // namespace tesvo

@@ -228,15 +228,8 @@ int RenderCommand(const std::vector<std::string>& arguments, std::ostream& out, 
     out.flush();
     return out ? 0 : kRenderFailed;
   }
-  try {
-    return Render(*request, err, progressBar, standardOutput);
-  } catch (const FileError& error) {
-    Say(err, OneLine(error.what()));
-    return kRenderFailed;
-  } catch (const std::bad_alloc&) {
-    Say(err, "No queda memoria.");
-    return kRenderFailed;
-  }
+  return ReportingFailures(err, "tesvo render",
+                           [&] { return Render(*request, err, progressBar, standardOutput); });
 }
 
 }  // namespace tesvo

@@ -143,6 +143,52 @@ void OpenDestination(const std::string& output, int standardOutput, Destination&
   destination.ownsFd = true;
 }
 
+const std::vector<std::string>* CommandWords::Values(const char* name) const {
+  const std::vector<std::string>* found = nullptr;
+  for (const auto& [option, values] : options)
+    if (option == name) found = &values;
+  return found;
+}
+
+std::optional<CommandWords> ReadCommandWords(const std::vector<std::string>& arguments,
+                                             std::span<const CommandOption> known, std::string& error) {
+  CommandWords words;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!optionsEnd && (argument == "--help" || argument == "-h")) {
+      words.help = true;
+      return words;
+    }
+    if (optionsEnd || !argument.starts_with("--")) {
+      words.files.push_back(argument);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnd = true;
+      continue;
+    }
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    const auto option =
+        std::find_if(known.begin(), known.end(), [&](const CommandOption& o) { return name == o.name; });
+    if (option == known.end()) {
+      error = "No hay ninguna opción «" + name + "».";
+      return std::nullopt;
+    }
+    std::vector<std::string> values;
+    if (equals != std::string::npos && option->values == 1) values.push_back(argument.substr(equals + 1));
+    while (static_cast<int>(values.size()) < option->values && i + 1 < arguments.size())
+      values.push_back(arguments[++i]);
+    if (static_cast<int>(values.size()) < option->values) {
+      error = (option->values == 1 ? "Falta el valor de " : "Faltan los valores de ") + name + ".";
+      return std::nullopt;
+    }
+    words.options.emplace_back(name, std::move(values));
+  }
+  return words;
+}
+
 void SweepBeside(const Destination& destination) {
   if (destination.file.empty()) return;
   const std::filesystem::path folder = std::filesystem::path(destination.file).parent_path();

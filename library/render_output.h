@@ -1,13 +1,21 @@
-// What the command-line renders share: where the picture goes, the progress
-// bar, Ctrl+C, and messages in the style of command-line tools.
+// What the command-line commands share: reading their options, where the
+// picture goes, the progress bar, Ctrl+C, and messages in the style of
+// command-line tools.
 #pragma once
 
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "library/file_error.h"
+#include "library/render_command.h"
 
 namespace tesvo {
 
@@ -46,12 +54,59 @@ class ProgressBar {
   int shown_ = -1;
 };
 
+// An option of a command and how many values follow it.
+struct CommandOption {
+  const char* name;
+  int values;
+};
+
+// A command line read: the known options given, in order, with their values,
+// and the other arguments.
+struct CommandWords {
+  std::vector<std::pair<std::string, std::vector<std::string>>> options;
+  std::vector<std::string> files;
+  bool help = false;  // --help or -h, after which nothing more was read
+
+  // The values given last for the option, or null.
+  const std::vector<std::string>* Values(const char* name) const;
+};
+
+// Reads "--name value..." or, for one value, "--name=value"; "--" ends the
+// options. Nothing, with the Spanish message in `error`, for an unknown
+// option or one whose values are missing.
+std::optional<CommandWords> ReadCommandWords(const std::vector<std::string>& arguments,
+                                             std::span<const CommandOption> known, std::string& error);
+
+// A whole number from low to high written alone, or nothing.
+template <typename Number>
+std::optional<Number> WholeNumber(const std::string& text, Number low, Number high) {
+  Number value{};
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
 // Lines of a file error's message joined into one.
 std::string OneLine(std::string text);
 
 // A message as command-line tools write theirs: the command ("tesvo render:
 // ") and a small letter.
 void Say(std::ostream& err, std::string text, const char* command = "tesvo render");
+
+// Runs a command's work and returns its exit status; a file error or a lack
+// of memory ends it with its message and kRenderFailed.
+template <typename Work>
+int ReportingFailures(std::ostream& err, const char* command, Work&& work) {
+  try {
+    return work();
+  } catch (const FileError& error) {
+    Say(err, OneLine(error.what()), command);
+  } catch (const std::bad_alloc&) {
+    Say(err, "No queda memoria.", command);
+  }
+  return kRenderFailed;
+}
 
 // Where the picture goes: a file put in place by a rename, or, where there is
 // no file to replace (standard output, a pipe, a device), straight into what

@@ -33,22 +33,9 @@ struct ViewRequest {
   int threads = 0;
 };
 
-struct OptionSpec {
-  const char* name;
-  int values;
-};
-
-constexpr OptionSpec kViewOptions[] = {{"--formula", 1}, {"--centre", 2}, {"--width", 1},  {"--limit", 1},
-                                       {"--size", 1},    {"--method", 1}, {"--counts", 1}, {"--threads", 1}};
-
-template <typename Number>
-std::optional<Number> WholeNumber(const std::string& text, Number low, Number high) {
-  Number value{};
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
-  return value;
-}
+constexpr CommandOption kViewOptions[] = {{"--formula", 1}, {"--centre", 2}, {"--width", 1},
+                                          {"--limit", 1},   {"--size", 1},   {"--method", 1},
+                                          {"--counts", 1},  {"--threads", 1}};
 
 // The colouring methods by number or by the names the window gives them.
 std::optional<int> MethodOf(const std::string& text) {
@@ -61,45 +48,10 @@ std::optional<int> MethodOf(const std::string& text) {
 
 // The option values, or the message of the first thing wrong.
 std::optional<ViewRequest> ParseView(const std::vector<std::string>& arguments, std::string& error) {
-  std::vector<std::pair<std::string, std::vector<std::string>>> given;
-  std::vector<std::string> files;
-  bool optionsEnd = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (optionsEnd || !argument.starts_with("--") || argument == "-") {
-      files.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      optionsEnd = true;
-      continue;
-    }
-    const std::size_t equals = argument.find('=');
-    const std::string name = argument.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& o : kViewOptions)
-      if (name == o.name) spec = &o;
-    if (spec == nullptr) {
-      error = "No hay ninguna opción «" + name + "» para dibujar una vista.";
-      return std::nullopt;
-    }
-    std::vector<std::string> values;
-    if (equals != std::string::npos && spec->values == 1) values.push_back(argument.substr(equals + 1));
-    while (static_cast<int>(values.size()) < spec->values && i + 1 < arguments.size())
-      values.push_back(arguments[++i]);
-    if (static_cast<int>(values.size()) < spec->values) {
-      error =
-          spec->values == 1 ? "Falta el valor de " + name + "." : "Faltan los dos valores de " + name + ".";
-      return std::nullopt;
-    }
-    given.emplace_back(name, std::move(values));
-  }
-  const auto value = [&](const char* name) -> const std::vector<std::string>* {
-    const std::vector<std::string>* found = nullptr;
-    for (const auto& [option, values] : given)
-      if (option == name) found = &values;
-    return found;
-  };
+  const std::optional<CommandWords> words = ReadCommandWords(arguments, kViewOptions, error);
+  if (!words) return std::nullopt;
+  const std::vector<std::string>& files = words->files;
+  const auto value = [&](const char* name) { return words->Values(name); };
   for (const char* required : {"--formula", "--centre", "--width", "--limit", "--size"})
     if (value(required) == nullptr) {
       error = std::string("Falta ") + required + ".";
@@ -348,15 +300,8 @@ int RenderViewCommand(const std::vector<std::string>& arguments, std::ostream& e
     Say(err, usage + "\n" + kViewUsage);
     return kRenderBadUsage;
   }
-  try {
-    return RenderView(*request, err, progressBar, standardOutput);
-  } catch (const FileError& error) {
-    Say(err, OneLine(error.what()));
-    return kRenderFailed;
-  } catch (const std::bad_alloc&) {
-    Say(err, "No queda memoria.");
-    return kRenderFailed;
-  }
+  return ReportingFailures(err, "tesvo render",
+                           [&] { return RenderView(*request, err, progressBar, standardOutput); });
 }
 
 }  // namespace tesvo
