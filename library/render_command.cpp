@@ -41,14 +41,6 @@ struct UsageError {
   std::string message;
 };
 
-std::optional<int> ParseInteger(const std::string& text, int low, int high) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, value);
-  if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
-  return value;
-}
-
 struct Option {
   const char* name;
   const char* meaning;  // as the message names it
@@ -67,56 +59,28 @@ int& OptionValue(Request& request, const Option& option) {
   return request.threads;
 }
 
+constexpr CommandOption kArities[] = {{"--scale", 1}, {"--antialias", 1}, {"--threads", 1}};
+
 std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageError& error) {
   Request request;
-  std::vector<std::string> files;
-  bool optionsEnd = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (!optionsEnd && argument == "-h") {
-      request.help = true;
-      return request;
-    }
-    if (optionsEnd || !argument.starts_with("--")) {
-      files.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      optionsEnd = true;
-      continue;
-    }
-    if (argument == "--help") {
-      request.help = true;
-      return request;
-    }
-    // --scale 8 or --scale=8.
-    const std::size_t equals = argument.find('=');
-    const std::string name = argument.substr(0, equals);
-    const Option* option = nullptr;
-    for (const Option& o : kOptions)
-      if (name == o.name) option = &o;
-    if (option == nullptr) {
-      error.message = "No hay ninguna opción «" + name + "».";
-      return std::nullopt;
-    }
-    std::string value;
-    if (equals != std::string::npos) {
-      value = argument.substr(equals + 1);
-    } else if (i + 1 < arguments.size()) {
-      value = arguments[++i];
-    } else {
-      error.message = "Falta el valor de " + name + ".";
-      return std::nullopt;
-    }
-    const std::optional<int> number = ParseInteger(value, 1, option->high);
-    if (!number) {
-      error.message = std::string(option->meaning) + " (" + name +
-                      ") tiene que ser un número entero de 1 a " + std::to_string(option->high) + ", no «" +
-                      value + "».";
-      return std::nullopt;
-    }
-    OptionValue(request, *option) = *number;
+  const std::optional<CommandWords> words = ReadCommandWords(arguments, kArities, error.message);
+  if (!words) return std::nullopt;
+  if (words->help) {
+    request.help = true;
+    return request;
   }
+  for (const auto& [name, values] : words->options) {
+    const Option& option = *std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const Option& o) { return name == o.name; });
+    const std::optional<int> number = WholeNumber(values.front(), 1, option.high);
+    if (!number) {
+      error.message = std::string(option.meaning) + " (" + name + ") tiene que ser un número entero de 1 a " +
+                      std::to_string(option.high) + ", no «" + values.front() + "».";
+      return std::nullopt;
+    }
+    OptionValue(request, option) = *number;
+  }
+  const std::vector<std::string>& files = words->files;
   if (files.size() < 2) {
     error.message = files.empty() ? "Faltan el fichero de la imagen (.dat) y el del dibujo (.png)."
                                   : "Falta el fichero del dibujo (.png).";
