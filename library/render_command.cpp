@@ -70,8 +70,9 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
     return request;
   }
   for (const auto& [name, values] : words->options) {
+    const std::string& given = name;  // clang before 16 cannot capture a structured binding
     const Option& option = *std::find_if(std::begin(kOptions), std::end(kOptions),
-                                         [&](const Option& o) { return name == o.name; });
+                                         [&](const Option& o) { return given == o.name; });
     const std::optional<int> number = WholeNumber(values.front(), 1, option.high);
     if (!number) {
       error.message = std::string(option.meaning) + " (" + name + ") tiene que ser un número entero de 1 a " +
