@@ -34,16 +34,16 @@
 
 #include "bench/deep_bench.h"
 #include "bench/literal_scan.h"
+#include "colour/compose.h"
 #include "colour/palette.h"
-#include "colour/recolour.h"
-#include "engine/generation.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "engine/helper_threads.h"
-#include "engine/program_state.h"
 #include "engine/scaled_picture.h"
 #include "engine/scan.h"
 #include "library/picture_file.h"
-#include "library/reading.h"
-#include "library/saving.h"
+#include "library/record_problem.h"
 #include "tests/null_window.h"
 
 namespace tesvo::bench {
@@ -162,9 +162,10 @@ std::string Load() {
     for (;;) spins = spins + 1;
   }
   NullWindow window;
+  Explorer explorer{window};
   const std::vector<Case> cases = Cases(options);
   for (;;) {
-    for (const Case& c : cases) GenerateImage(c.record, window);
+    for (const Case& c : cases) explorer.GenerateImage(c.record);
   }
 }
 
@@ -243,24 +244,27 @@ int Run(const Options& options) {
 
   // The whole of GenerateImage, delivery to a window included.
   NullWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   const ImageRecord record = Preset('c', 100, 531);
-  const double generate = Fastest(options.repeat * 4, [&] { GenerateImage(record, window); });
+  const double generate = Fastest(options.repeat * 4, [&] { explorer.GenerateImage(record); });
   std::printf("\nGenerateImage, z^2 preset at limit 100, 532 x 532 pixels to a null window: %.2f ms\n",
               generate * 1e3);
 
   // Recolouring and showing a saved image: no counting at all.
   state.currentImage = record;
   state.mandelbrotSlot = record;
-  GenerateImage(record, window);
-  const double recolour = Fastest(options.repeat * 4, [&] { Recolour(state.currentImage, window); });
+  explorer.GenerateImage(record);
+  // Grey colours: the Palette built again and every count painted through it.
+  const double recolour = Fastest(options.repeat * 4, [&] { explorer.GreyColours(); });
   std::printf("Recolour, 531 x 531 counts into the picture: %.2f ms\n", recolour * 1e3);
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tesvo-bench";
   std::filesystem::create_directories(folder);
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(folder);
   std::filesystem::remove("medida.dat");
-  SaveImage("medida", window);
-  const double show = Fastest(options.repeat * 4, [&] { ReadImage("medida", window); });
+  explorer.SaveImage("medida");
+  const double show = Fastest(options.repeat * 4, [&] { explorer.ReadImage("medida"); });
   std::printf("ReadImage, a 531 x 531 image shown from its .pix: %.2f ms\n\n", show * 1e3);
   std::filesystem::current_path(previous);
   std::filesystem::remove_all(folder);

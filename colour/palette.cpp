@@ -48,9 +48,9 @@ int PaletteIndex(std::uint32_t count, int gradation) {
   return static_cast<int>(count <= built ? count : (count - 1) % built + 1);
 }
 
-void BuildPaletteFor(const ImageRecord& record) {
+void BuildPaletteFor(const ImageRecord& record, Palette& palette) {
   const ControlColours& c = record.controlColours;
-  BuildPalette(state.palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
+  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
 }
 
 }  // namespace tesvo

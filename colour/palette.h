@@ -4,8 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/image_record.h"
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 
 namespace tesvo {
 
@@ -21,7 +20,7 @@ void BuildPalette(Palette& palette, RGB c0, RGB c1, RGB c2, RGB c3, RGB c4, int 
 // cycles again, so that deep images with limits beyond 5000 keep their colours.
 int PaletteIndex(std::uint32_t count, int gradation);
 
-// The program-wide Palette from a record's colours and gradation, 5000 entries.
-void BuildPaletteFor(const ImageRecord& record);
+// The Palette of a record's colours and gradation, 5000 entries.
+void BuildPaletteFor(const ImageRecord& record, Palette& palette);
 
 }  // namespace tesvo

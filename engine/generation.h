@@ -1,37 +1,26 @@
-// Computing and drawing an image: the caption, the wipe of the previous
-// image, the counts into the CountBuffer and every pixel through the Palette,
-// column by column.
+// Counting a whole image for the window: every column of a record, handed
+// out in order from the left while later columns are still being counted,
+// and kept in the CountBuffer where the image has a place there.
 #pragma once
 
-#include <string>
+#include <cstdint>
+#include <functional>
 
+#include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/window.h"
 
 namespace tesvo {
 
-inline constexpr const char* kMandelbrotCaption = "Conjunto de Mandelbrot";
-inline constexpr const char* kJuliaCaption = "Conjunto de Julia";
+// Columns first .. first + count - 1, `rows` counts each, one column after
+// the other.
+using CountedColumns = std::function<void(int first, int count, int rows, const std::int16_t* counts)>;
 
-// "%f + %f·i" of the two parts, independent of the process locale.
-std::string FormatComplex(double re, double im);
-// "Conjunto de Julia" + 37 blanks + "c = " + the record's parameter.
-std::string JuliaCaption(double re, double im);
-// "Conjunto de Mandelbrot" + 27 blanks + "c = " + the previewed parameter.
-std::string PreviewTitle(double re, double im);
-
-// True once the big picture holds a Mandelbrot or Julia image with its
-// preset slots filled. Before that (nothing drawn yet, or only the start-up
-// placeholder) zoom and the colour commands do nothing, a right click only
-// explains, and the window offers neither the precision nor the colour buttons.
-bool HasImage();
-
-// Does nothing for a record that CanGenerate refuses.
-void GenerateImage(ImageRecord record, Window& window);
-void ScanMandelbrot(ImageRecord record, Window& window);
-void ScanJulia(ImageRecord record, Window& window);
-
-// Light grey over the image rectangle widened by one pixel to the left and top.
-void ClearImageArea(ImageRecord record, Window& window);
+// Counts a record that CanGenerate accepts, Mandelbrot images with the
+// Mandelbrot scan and Julia images and previews with the Julia scan, and
+// hands the columns to `done` on the calling thread. `stored`, unless null,
+// receives column i at i * H: the scan's row H of a column lands on row 0 of
+// the next, which overwrites it, so only the last column keeps its row H.
+// A record with no columns or no rows counts nothing.
+void CountImage(const ImageRecord& record, CountBuffer* stored, const CountedColumns& done);
 
 }  // namespace tesvo

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/program_state.h"
 #include "engine/scan.h"
 
 namespace tesvo {

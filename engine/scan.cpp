@@ -4,10 +4,10 @@
 #include <bit>
 #include <cstdint>
 
+#include "engine/buffers.h"
 #include "engine/column_job.h"
 #include "engine/formula_step.h"
 #include "engine/helper_threads.h"
-#include "engine/program_state.h"
 #include "engine/scan_kernel.h"
 
 namespace tesvo {

@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/window.h"
-
 namespace tesvo {
 
 inline constexpr const char* kProgramName = "Tesvo";
@@ -48,18 +46,5 @@ class FileError : public std::runtime_error {
 
 // What is wrong with a folder's lock file, once per folder (folder_lock.h).
 std::optional<std::string> TakeLockNotice();
-
-// Runs a command body; a FileError ends it with the message box. A fault of
-// a folder's lock file that the body met is told after it.
-template <typename Body>
-void ReportingFileErrors(Window& window, Body&& body) {
-  try {
-    body();
-  } catch (const FileError& error) {
-    window.ShowMessage(error.what(), kProgramName);
-  }
-  while (const std::optional<std::string> notice = TakeLockNotice())
-    window.ShowMessage(*notice, kProgramName);
-}
 
 }  // namespace tesvo

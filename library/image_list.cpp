@@ -96,20 +96,6 @@ bool ListsBefore(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-int AddSortedEntry(Window& window, const std::string& name) {
-  int low = 0;
-  int high = window.ReadListCount();
-  while (low < high) {
-    const int middle = (low + high) / 2;
-    if (ListsBefore(name, window.ReadListText(middle)))
-      high = middle;
-    else
-      low = middle + 1;
-  }
-  window.ReadListInsert(low, name);
-  return low;
-}
-
 std::vector<std::string> SavedImageNames(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code error;
@@ -122,13 +108,6 @@ std::vector<std::string> SavedImageNames(const std::string& folder) {
   }
   std::sort(names.begin(), names.end(), ListsBefore);
   return names;
-}
-
-void ListSavedImages(Window& window) {
-  // readIndex stays: it is the program's, and a main window opened again
-  // lists the same folder, so Borrar and the reading buttons go on from the
-  // image read last.
-  for (const std::string& name : SavedImageNames()) window.ReadListInsert(window.ReadListCount(), name);
 }
 
 }  // namespace tesvo

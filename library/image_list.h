@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/window.h"
-
 namespace tesvo {
 
 // True when a sorts before b in the list. Letters compare without case and
@@ -16,15 +14,8 @@ namespace tesvo {
 // before digits, digits before letters.
 bool ListsBefore(const std::string& a, const std::string& b);
 
-// Inserts name at its sorted place, after any entry that compares equal, and
-// returns its index.
-int AddSortedEntry(Window& window, const std::string& name);
-
 // Base names of the files of folder whose names end exactly in ".dat", those
 // four characters cut off, in list order.
 std::vector<std::string> SavedImageNames(const std::string& folder = ".");
-
-// Start-up: fills the list with the saved images of the working folder.
-void ListSavedImages(Window& window);
 
 }  // namespace tesvo

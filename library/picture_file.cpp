@@ -12,7 +12,7 @@
 #include <optional>
 #include <span>
 
-#include "colour/recolour.h"
+#include "colour/compose.h"
 #include "library/file_calls.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
@@ -182,8 +182,8 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
 }
 
 std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
-                                           const CountBuffer& counts) {
-  const std::vector<Colour> colours = ComposeCounts(counts, record);
+                                           const CountBuffer& counts, const Palette& palette) {
+  const std::vector<Colour> colours = ComposeCounts(counts, record, palette);
   if (colours.empty()) return std::nullopt;
   const std::string file = PictureFileName(base);
   return StagedFile(file, ".png", EncodePicture(colours, record.Width(), record.Height(), record));

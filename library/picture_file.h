@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/program_state.h"
 #include "engine/scaled_picture.h"
 #include "library/image_files.h"
 
@@ -32,11 +32,11 @@ bool PictureFileExists(const std::string& base);
 std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
                                         const ImageRecord& record);
 
-// The picture base + ".png" of the counts of record's rectangle through the
-// Palette, written under a temporary name for the caller to put in place;
+// The picture base + ".png" of the counts of record's rectangle through
+// palette, written under a temporary name for the caller to put in place;
 // nothing for a rectangle the CountBuffer cannot hold. Throws FileError.
 std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
-                                           const CountBuffer& counts);
+                                           const CountBuffer& counts, const Palette& palette);
 
 // Writes `file` (the whole name) with the picture of record at that size,
 // computed again through palette, through a temporary file. False, with

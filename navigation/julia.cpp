@@ -5,68 +5,59 @@
 
 #include <cmath>
 
-#include "commands/commands.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
+#include "navigation/plane_mapping.h"
 
 namespace tesvo {
-namespace {
 
 // The preview of c in the current image's precision, colours and mode, drawn
-// into the small picture; the big picture, its counts and `caption` stay.
+// into the small picture; the big picture, its counts and the current image stay.
 // A c that is not finite (the inverse of a point at or very near 0, a point of
 // an image no column or row wide) is drawn like any other: its orbits escape
 // at once or never, and the title shows the value.
-void ShowPreview(Window& window, Complex c) {
-  if (state.currentImage.coloringMethod == kInversion) c = InvertPoint(c.re, c.im);
-  ImageRecord preview = state.previewSlot;
+void Explorer::ShowPreview(Complex c) {
+  if (state_.currentImage.coloringMethod == kInversion) c = InvertPoint(c.re, c.im);
+  ImageRecord preview = state_.previewSlot;
   preview.juliaRe = c.re;
   preview.juliaIm = c.im;
-  preview.iterationLimit = state.currentImage.iterationLimit;
-  preview.controlColours = state.currentImage.controlColours;
-  preview.gradation = state.currentImage.gradation;
-  preview.coloringMethod = state.currentImage.coloringMethod;
-  state.previewImage = preview;
-  GenerateImage(preview, window);
-  window.SetTitle(PreviewTitle(c.re, c.im));
+  preview.iterationLimit = state_.currentImage.iterationLimit;
+  preview.controlColours = state_.currentImage.controlColours;
+  preview.gradation = state_.currentImage.gradation;
+  preview.coloringMethod = state_.currentImage.coloringMethod;
+  state_.previewImage = preview;
+  GenerateImage(preview);
+  window_->SetTitle(PreviewTitle(c.re, c.im));
 }
 
-}  // namespace
-
-void JuliaFromPoint(Window& window, ClientPoint point) {
+void Explorer::JuliaFromPoint(ClientPoint point) {
   // Before the first image the slots hold no preview template: the start-up
   // placeholder is answered like a record with no kind at all.
-  if (!HasImage() || state.currentImage.kind != kMandelbrotKind) {
-    window.ShowMessage(kNotMandelbrotMessage, kProgramName);
+  if (!HasImage() || state_.currentImage.kind != kMandelbrotKind) {
+    window_->ShowMessage(kNotMandelbrotMessage, kProgramName);
     return;
   }
-  ShowPreview(window, MapToPlane(state.currentImage, point));
+  ShowPreview(MapToPlane(state_.currentImage, point));
 }
 
-bool HasPreview() {
-  const ImageRecord& preview = state.previewImage;
-  return preview.kind == kPreviewKind && CanGenerate(preview) &&
-         SelectFormula(state.juliaSlot.formulaLetter) != nullptr;
-}
-
-void EnlargePreview(Window& window) {
+void Explorer::EnlargePreview() {
   if (!HasPreview()) return;
-  ImageRecord enlarged = state.previewImage;
-  TakeRectangle(enlarged, state.juliaSlot);
+  ImageRecord enlarged = state_.previewImage;
+  TakeRectangle(enlarged, state_.juliaSlot);
   enlarged.kind = kJuliaKind;
-  ShowNewImage(enlarged, window);
-  state.formulaIndex = enlarged.formulaIndex;
-  state.currentMethod = enlarged.coloringMethod;
-  window.SelectMode(enlarged.coloringMethod);
+  ShowNewImage(enlarged);
+  state_.formulaIndex = enlarged.formulaIndex;
+  state_.currentMethod = enlarged.coloringMethod;
+  window_->SelectMode(enlarged.coloringMethod);
 }
 
-void JuliaFromCoordinates(Window& window) {
-  const std::optional<Complex> typed = window.AskJuliaCoordinates();
+void Explorer::JuliaFromCoordinates() {
+  const std::optional<Complex> typed = window_->AskJuliaCoordinates();
   if (!typed) return;
-  if (!state.slotsLoaded) StartMandelbrot(window);
-  ShowPreview(window, *typed);
+  if (!state_.slotsLoaded) StartMandelbrot();
+  ShowPreview(*typed);
 }
 
 std::optional<double> ParseDialogNumber(const std::string& text) {

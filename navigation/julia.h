@@ -1,12 +1,11 @@
 // Julia sets: the preview of a point of a Mandelbrot image, the preview of a
-// typed parameter, and the enlargement of the preview into the big picture.
+// typed parameter, and the enlargement of the preview into the big picture,
+// the explorer's commands defined in julia.cpp. Here: what they tell the user
+// and how the coordinates dialog reads a number.
 #pragma once
 
 #include <optional>
 #include <string>
-
-#include "engine/window.h"
-#include "navigation/plane_mapping.h"
 
 namespace tesvo {
 
@@ -14,17 +13,6 @@ inline constexpr const char* kNotMandelbrotMessage =
     "Esta opción no está activa.\n"
     "Fíjate que en el título pone 'Conjunto de Julia'.\n"
     "Esto solo funciona cuando pone 'Conjunto de Mandelbrot'. ¿Vale?";
-
-// Right click: the preview of the clicked point's Julia set. Anything but a
-// Mandelbrot image in the big picture, nothing at all included, is answered
-// with kNotMandelbrotMessage.
-void JuliaFromPoint(Window& window, ClientPoint point);
-// True once a preview has been drawn that "Ampliar" can enlarge.
-bool HasPreview();
-// "Ampliar": the previewed set at full size in the big picture.
-void EnlargePreview(Window& window);
-// "a + bi": the preview of a typed parameter.
-void JuliaFromCoordinates(Window& window);
 
 // A number as the coordinates dialog takes it: at most the first 31
 // characters, leading blanks and tabs skipped, C-locale notation, nothing but

@@ -2,15 +2,11 @@
 // in a record's rectangle; the mapping extends linearly beyond the picture.
 #pragma once
 
+#include "commands/window.h"
 #include "engine/formulas.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
-
-struct ClientPoint {
-  int x;
-  int y;
-};
 
 Complex MapToPlane(const ImageRecord& record, ClientPoint point);
 

@@ -1,14 +1,13 @@
-#include "navigation/zoom.h"
-
+// Zoom: the part of the plane under a dragged rectangle, computed again at
+// full width or full height of the big picture with the aspect kept.
 #include <utility>
 
-#include "commands/commands.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "navigation/plane_mapping.h"
 
 namespace tesvo {
 
-void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
+void Explorer::ZoomToRectangle(ClientPoint press, ClientPoint release) {
   if (!HasImage()) return;
   // A drag towards the left or upwards zooms the same rectangle as the drag
   // the other way; taken as it comes it would mirror the window and could ask
@@ -20,10 +19,10 @@ void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
   if (dx == 0 || dy == 0) return;
 
   const ImageRecord& full =
-      state.currentImage.kind == kMandelbrotKind ? state.mandelbrotSlot : state.juliaSlot;
-  ImageRecord zoomed = state.currentImage;
-  const Complex topLeft = MapToPlane(state.currentImage, press);
-  const Complex bottomRight = MapToPlane(state.currentImage, release);
+      state_.currentImage.kind == kMandelbrotKind ? state_.mandelbrotSlot : state_.juliaSlot;
+  ImageRecord zoomed = state_.currentImage;
+  const Complex topLeft = MapToPlane(state_.currentImage, press);
+  const Complex bottomRight = MapToPlane(state_.currentImage, release);
   zoomed.planeLeft = topLeft.re;
   zoomed.planeTop = topLeft.im;
   zoomed.planeRight = bottomRight.re;
@@ -34,7 +33,7 @@ void ZoomToRectangle(Window& window, ClientPoint press, ClientPoint release) {
   else
     zoomed.pixelBottom = full.pixelTop + (full.pixelBottom - full.pixelTop) * dy / dx;
 
-  ShowNewImage(zoomed, window);
+  ShowNewImage(zoomed);
 }
 
 }  // namespace tesvo

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "commands/commands.h"
-#include "engine/program_state.h"
+#include "commands/explorer.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
@@ -13,17 +12,16 @@ namespace tesvo::testing {
 
 class CommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state.Reset();
-    InitialiseExplorer(window, 1);
-  }
+  void SetUp() override { explorer.Initialise(1); }
   void Start() {
-    StartMandelbrot(window);
+    explorer.StartMandelbrot();
     window.messages.clear();
   }
 
   TemporaryDirectory folder;
   FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
 };
 
 }  // namespace tesvo::testing

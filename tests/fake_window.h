@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/window.h"
+#include "commands/window.h"
 
 namespace tesvo::testing {
 

@@ -1,10 +1,10 @@
 #!/bin/sh
 # The program's folders form layers, each including only itself and the
-# folders below it: engine, colour, library, commands, navigation, ui.
+# folders below it: engine, colour, library, commands, navigation, cli, ui.
 # Prints every include that reaches upwards and fails when there is one.
 set -eu
 cd "$1"
-layers="engine colour library commands navigation ui"
+layers="engine colour library commands navigation cli ui"
 rank() {
   i=0
   for layer in $layers; do

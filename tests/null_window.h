@@ -2,7 +2,7 @@
 // for commands run where no one looks, in the fuzz target and the benchmark.
 #pragma once
 
-#include "engine/window.h"
+#include "commands/window.h"
 
 namespace tesvo::testing {
 

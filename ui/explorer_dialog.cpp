@@ -19,15 +19,7 @@
 #include <exception>
 #include <thread>
 
-#include "colour/colour_commands.h"
-#include "commands/commands.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
-#include "library/file_error.h"
-#include "library/reading.h"
-#include "library/saving.h"
-#include "navigation/julia.h"
-#include "navigation/zoom.h"
+#include "commands/file_reports.h"
 #include "ui/dialog_units.h"
 #include "ui/help_dialog.h"
 #include "ui/julia_coordinates_dialog.h"
@@ -104,7 +96,9 @@ bool IsEnter(const QKeyEvent* event) {
 
 }  // namespace
 
-ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
+ExplorerDialog::ExplorerDialog(QWidget* parent, std::unique_ptr<Explorer> explorer)
+    : QDialog(parent), m_explorer(explorer ? std::move(explorer) : std::make_unique<Explorer>(*this)) {
+  m_explorer->Attach(*this);
   setObjectName("explorerDialog");
   setWindowTitle(QStringLiteral("Conjunto de Mandelbrot y conjuntos de Julia"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -122,7 +116,7 @@ ExplorerDialog::ExplorerDialog(QWidget* parent) : QDialog(parent) {
   // In the "Leer ->" field Ctrl+C copies its text, as in any field.
   connect(new QShortcut(QKeySequence::Copy, this), &QShortcut::activated, this, &ExplorerDialog::CopyPicture);
 
-  InitialiseExplorer(*this, static_cast<unsigned>(std::clock()));
+  m_explorer->Initialise(static_cast<unsigned>(std::clock()));
   ShowAvailableCommands();
 }
 
@@ -186,29 +180,30 @@ void ExplorerDialog::CreateControls() {
 }
 
 void ExplorerDialog::ConnectCommands() {
-  const std::pair<const char*, void (*)(Window&)> buttons[] = {
-      {"startMandelbrotButton", StartMandelbrot},
-      {"precisionUpButton", IncreasePrecision},
-      {"precisionDownButton", DecreasePrecision},
-      {"gradationUpButton", IncreaseGradation},
-      {"gradationDownButton", DecreaseGradation},
-      {"randomColoursButton", RandomColours},
-      {"initialColoursButton", InitialColours},
-      {"greyColoursButton", GreyColours},
-      {"enlargeButton", EnlargePreview},
-      {"juliaCoordinatesButton", JuliaFromCoordinates},
-      {"readNextButton", ReadNextImage},
-      {"readPreviousButton", ReadPreviousImage},
-      {"saveButton", SaveImageAs},
-      {"deleteButton", DeleteReadImage},
+  const std::pair<const char*, void (Explorer::*)()> buttons[] = {
+      {"startMandelbrotButton", &Explorer::StartMandelbrot},
+      {"precisionUpButton", &Explorer::IncreasePrecision},
+      {"precisionDownButton", &Explorer::DecreasePrecision},
+      {"gradationUpButton", &Explorer::IncreaseGradation},
+      {"gradationDownButton", &Explorer::DecreaseGradation},
+      {"randomColoursButton", &Explorer::RandomColours},
+      {"initialColoursButton", &Explorer::InitialColours},
+      {"greyColoursButton", &Explorer::GreyColours},
+      {"enlargeButton", &Explorer::EnlargePreview},
+      {"juliaCoordinatesButton", &Explorer::JuliaFromCoordinates},
+      {"readNextButton", &Explorer::ReadNextImage},
+      {"readPreviousButton", &Explorer::ReadPreviousImage},
+      {"saveButton", &Explorer::SaveImageAs},
+      {"deleteButton", &Explorer::DeleteReadImage},
   };
   for (const auto& [name, command] : buttons)
-    connect(Button(name), &QPushButton::clicked, this, [this, command = command] { Run(command); });
+    connect(Button(name), &QPushButton::clicked, this,
+            [this, command = command] { Run([command](Explorer& explorer) { (explorer.*command)(); }); });
   // activated fires on the user's choice only, never on a selection set by a command.
   connect(m_modeCombo, &QComboBox::activated, this,
-          [this](int index) { Run([index](Window& window) { ChangeMode(window, index); }); });
+          [this](int index) { Run([index](Explorer& explorer) { explorer.ChangeMode(index); }); });
   connect(m_readCombo, &QComboBox::activated, this,
-          [this](int index) { Run([index](Window& window) { ReadSelectedImage(window, index); }); });
+          [this](int index) { Run([index](Explorer& explorer) { explorer.ReadSelectedImage(index); }); });
 
   const std::pair<const char*, int> helpButtons[] = {
       {"generationHelpButton", 1}, {"libraryHelpButton", 2},   {"coloursHelpButton", 3},
@@ -235,7 +230,7 @@ void ExplorerDialog::mousePressEvent(QMouseEvent* event) {
     m_zoomBand->show();
     m_zoomBand->raise();
   } else if (event->button() == Qt::RightButton && PassesRightClicks(childAt(point))) {
-    Run([point](Window& window) { JuliaFromPoint(window, {point.x(), point.y()}); });
+    Run([point](Explorer& explorer) { explorer.JuliaFromPoint({point.x(), point.y()}); });
   }
 }
 
@@ -249,16 +244,18 @@ void ExplorerDialog::mouseReleaseEvent(QMouseEvent* event) {
   m_zoomBand->hide();
   const QPoint start = m_zoomStart;
   const QPoint end = event->position().toPoint();
-  Run([start, end](Window& window) { ZoomToRectangle(window, {start.x(), start.y()}, {end.x(), end.y()}); });
+  Run([start, end](Explorer& explorer) {
+    explorer.ZoomToRectangle({start.x(), start.y()}, {end.x(), end.y()});
+  });
 }
 
 void ExplorerDialog::ReadNamedImage(const std::string& name) {
-  Run([&name](Window& window) { tesvo::ReadNamedImage(window, name); });
+  Run([&name](Explorer& explorer) { explorer.ReadNamedImage(name); });
 }
 
 void ExplorerDialog::CopyPicture() {
-  if (m_busy || !HasImage()) return;
-  const ImageRecord& image = state.currentImage;
+  if (m_busy || !m_explorer || !m_explorer->HasImage()) return;
+  const ImageRecord& image = m_explorer->State().currentImage;
   const QRect shown(image.pixelLeft, image.pixelTop, image.Width(), image.Height());
   QGuiApplication::clipboard()->setImage(
       m_surface->image().copy(shown).convertToFormat(QImage::Format_RGB32));
@@ -276,15 +273,15 @@ bool ExplorerDialog::PassesRightClicks(const QWidget* widget) const {
 }
 
 void ExplorerDialog::ShowAvailableCommands() {
-  const bool image = HasImage();
+  const bool image = m_explorer->HasImage();
   for (const char* name : kImageButtons) Button(name)->setEnabled(image);
-  Button("enlargeButton")->setEnabled(HasPreview());
+  Button("enlargeButton")->setEnabled(m_explorer->HasPreview());
 }
 
-void ExplorerDialog::Run(const std::function<void(Window&)>& command) {
-  if (m_busy) return;
+void ExplorerDialog::Run(const std::function<void(Explorer&)>& command) {
+  if (m_busy || !m_explorer) return;
   m_busy = true;
-  ReportingFileErrors(*this, [&] { command(*this); });
+  ReportingFileErrors(*this, [&] { command(*m_explorer); });
   m_surface->Flush();
   ShowAvailableCommands();
   m_busy = false;

@@ -6,8 +6,10 @@
 #include <QDialog>
 #include <QPoint>
 #include <functional>
+#include <memory>
 
-#include "engine/window.h"
+#include "commands/explorer.h"
+#include "commands/window.h"
 
 class QComboBox;
 class QPushButton;
@@ -21,10 +23,15 @@ class ExplorerDialog : public QDialog, public Window {
   Q_OBJECT
 
  public:
-  explicit ExplorerDialog(QWidget* parent = nullptr);
+  // Goes on with `explorer`, the one an earlier main window of the program
+  // held, or starts a new one.
+  explicit ExplorerDialog(QWidget* parent = nullptr, std::unique_ptr<Explorer> explorer = nullptr);
   ~ExplorerDialog() override;
 
   PictureSurface* surface() const { return m_surface; }
+  Explorer& explorer() { return *m_explorer; }
+  // The explorer, for the next main window; this one takes no more commands.
+  std::unique_ptr<Explorer> TakeExplorer() { return std::move(m_explorer); }
   // Ctrl+C: the big picture to the clipboard, as "Grabar imagen" writes it.
   void CopyPicture();
   // The saved image `name` of the current directory read as a command, its
@@ -72,7 +79,7 @@ class ExplorerDialog : public QDialog, public Window {
   void ShowHelpTopic(int topic);
   // Runs a command to its end; input waits meanwhile, the pictures keep growing.
   // A file step that fails ends the command with its message box.
-  void Run(const std::function<void(Window&)>& command);
+  void Run(const std::function<void(Explorer&)>& command);
 
   PictureSurface* m_surface = nullptr;
   QComboBox* m_readCombo = nullptr;
@@ -81,6 +88,7 @@ class ExplorerDialog : public QDialog, public Window {
   QPoint m_zoomStart;
   bool m_zooming = false;
   bool m_busy = false;
+  std::unique_ptr<Explorer> m_explorer;
 };
 
 }  // namespace tesvo::ui

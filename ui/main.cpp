@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "library/movie_command.h"
-#include "library/render_command.h"
+#include "cli/movie_command.h"
+#include "cli/render_command.h"
 #include "ui/command_line.h"
 #include "ui/program_font.h"
 #include "ui/program_icon.h"

@@ -76,12 +76,15 @@ void StartDialog::contextMenuEvent(QContextMenuEvent* event) {
 void StartDialog::OpenImage(const std::string& name) { StartExplorer(name); }
 
 void StartDialog::StartExplorer(const std::string& imageName) {
-  ExplorerDialog explorer(this);
+  // The images, the colours and the entry read last go on from the main
+  // window closed before.
+  ExplorerDialog explorer(this, std::move(m_explorer));
   // Read from the main window's own event loop, so that the reading's
   // message boxes stand over it.
   if (!imageName.empty())
     QTimer::singleShot(0, &explorer, [&explorer, imageName] { explorer.ReadNamedImage(imageName); });
   explorer.exec();
+  m_explorer = explorer.TakeExplorer();
 }
 
 void StartDialog::ShowAbout() {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
+
+#include "commands/explorer.h"
 
 namespace tesvo::ui {
 
@@ -18,6 +21,9 @@ class StartDialog : public QDialog {
   // comes back here, as after "Iniciar".
   void OpenImage(const std::string& name);
 
+  // The explorer that the main windows pass on; null before the first.
+  const Explorer* explorer() const { return m_explorer.get(); }
+
  protected:
   // A Linux window manager's own menu takes no items of the program, so the
   // about entry lives in the dialog's context menu.
@@ -26,6 +32,9 @@ class StartDialog : public QDialog {
  private:
   void StartExplorer(const std::string& imageName = {});
   void ShowAbout();
+
+  // What the program keeps between main windows: null until the first.
+  std::unique_ptr<Explorer> m_explorer;
 };
 
 }  // namespace tesvo::ui

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 
 namespace tesvo {
 namespace {
@@ -120,18 +120,18 @@ TEST_F(PaletteTest, ComponentsOutOfRangeKeepTheirLowByte) {
 }
 
 TEST(BuildPaletteFor, UsesTheRecordsColoursAndGradationWith5000Entries) {
-  state.Reset();
+  static Palette palette;
   ImageRecord record = BuiltInPresets()[2][kMandelbrotPreset];
   record.gradation = 150;
-  state.palette.fill(kEarlier);
-  BuildPaletteFor(record);
-  EXPECT_EQ(state.palette[0], 0u);
-  EXPECT_EQ(state.palette[4950], kBlueRef);
-  EXPECT_EQ(state.palette[4951], kEarlier);
+  palette.fill(kEarlier);
+  BuildPaletteFor(record, palette);
+  EXPECT_EQ(palette[0], 0u);
+  EXPECT_EQ(palette[4950], kBlueRef);
+  EXPECT_EQ(palette[4951], kEarlier);
   record.gradation = 100;
-  BuildPaletteFor(record);
-  EXPECT_EQ(state.palette[1], 0xF40A0Au);
-  EXPECT_EQ(state.palette[5000], kBlueRef);
+  BuildPaletteFor(record, palette);
+  EXPECT_EQ(palette[1], 0xF40A0Au);
+  EXPECT_EQ(palette[5000], kBlueRef);
 }
 
 // Counts beyond the Palette go round its whole cycles: 4950 entries of them

@@ -1,4 +1,4 @@
-#include "commands/commands.h"
+#include "commands/explorer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/drawing.h"
+#include "engine/buffers.h"
 #include "engine/test_records.h"
 #include "fake_window.h"
 #include "file_helpers.h"
@@ -27,10 +27,10 @@ std::vector<std::uint8_t> RecordFileBytes(const ImageRecord& r) {
 }
 
 // The pixel file of the CountBuffer's first n entries.
-std::vector<std::uint8_t> CountBytes(std::size_t n) {
+std::vector<std::uint8_t> CountBytes(const CountBuffer& counts, std::size_t n) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i < n; ++i) {
-    const auto count = static_cast<std::uint16_t>(state.countBuffer[i]);
+    const auto count = static_cast<std::uint16_t>(counts[i]);
     bytes.push_back(static_cast<std::uint8_t>(count));
     bytes.push_back(static_cast<std::uint8_t>(count >> 8));
   }
@@ -40,10 +40,7 @@ std::vector<std::uint8_t> CountBytes(std::size_t n) {
 // The main window as it opens in an empty folder.
 class CommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state.Reset();
-    InitialiseExplorer(window, 1234);
-  }
+  void SetUp() override { explorer.Initialise(1234); }
 
   // Draws from here on in a fresh window, so that a test sees what one
   // command did.
@@ -54,7 +51,7 @@ class CommandsTest : public ::testing::Test {
 
   // The preset slots of z^2, as the start button or a read leaves them, for
   // tests that put an image in place by hand.
-  static void LoadSlots() {
+  void LoadSlots() {
     state.mandelbrotSlot = state.presets[2][kMandelbrotPreset];
     state.juliaSlot = state.presets[2][kJuliaPreset];
     state.previewSlot = state.presets[2][kPreviewPreset];
@@ -62,6 +59,8 @@ class CommandsTest : public ::testing::Test {
 
   testing::TemporaryDirectory dir;
   FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
 };
 
 TEST_F(CommandsTest, InitialisationSetsFormulaModeAndPlaceholders) {
@@ -84,10 +83,10 @@ TEST_F(CommandsTest, InitialisationSetsFormulaModeAndPlaceholders) {
 // every pixel shows Palette[count] of its CountBuffer entry.
 TEST_F(CommandsTest, FirstStartDrawsTheZSquaredPresetThroughThePalette) {
   const std::vector<std::uint8_t> placeholder = FileBytes("ultimo.dat");
-  StartMandelbrot(FreshWindow());
+  FreshWindow();
+  explorer.StartMandelbrot();
 
   EXPECT_EQ(window.title, "Conjunto de Mandelbrot");
-  EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
   const ImageRecord& image = state.currentImage;
   EXPECT_EQ(image.formulaLetter, 'c');
   EXPECT_EQ(image.kind, kMandelbrotKind);
@@ -121,7 +120,7 @@ TEST_F(CommandsTest, FirstStartDrawsTheZSquaredPresetThroughThePalette) {
 
   EXPECT_EQ(FileBytes("penultimo.dat"), placeholder);
   EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(image));
-  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(531 * 531));
+  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(state.countBuffer, 531 * 531));
   EXPECT_TRUE(window.messages.empty());
 }
 
@@ -134,7 +133,7 @@ TEST_F(CommandsTest, StartTakesThePresetOfTheCurrentFormulaInTheCurrentMode) {
   state.currentImage.planeLeft = 0.125;
   state.currentImage.gradation = 7;
   state.palette.fill(0x123456);
-  StartMandelbrot(window);
+  explorer.StartMandelbrot();
 
   const ImageRecord& image = state.currentImage;
   EXPECT_EQ(image.formulaLetter, 'g');
@@ -152,24 +151,25 @@ TEST_F(CommandsTest, StartTakesThePresetOfTheCurrentFormulaInTheCurrentMode) {
 
 TEST_F(CommandsTest, AfterTwoImagesPenultimoHoldsTheFirstAndUltimoTheSecond) {
   state.presets[2][kMandelbrotPreset] = Resized(state.presets[2][kMandelbrotPreset], 60, 60);
-  StartMandelbrot(window);
+  explorer.StartMandelbrot();
   const ImageRecord first = state.currentImage;
-  const std::vector<std::uint8_t> firstCounts = CountBytes(60 * 60);
-  ChangeMode(window, kConvergence);
+  const std::vector<std::uint8_t> firstCounts = CountBytes(state.countBuffer, 60 * 60);
+  explorer.ChangeMode(kConvergence);
 
   EXPECT_EQ(state.currentMethod, kConvergence);
   EXPECT_EQ(state.currentImage.coloringMethod, kConvergence);
   EXPECT_EQ(FileBytes("penultimo.dat"), RecordFileBytes(first));
   EXPECT_EQ(FileBytes("penultimo.pix"), firstCounts);
   EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
-  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(60 * 60));
+  EXPECT_EQ(FileBytes("ultimo.pix"), CountBytes(state.countBuffer, 60 * 60));
   EXPECT_NE(FileBytes("ultimo.pix"), firstCounts);
 }
 
 TEST_F(CommandsTest, ChangingToTheModeShownDoesNothing) {
   state.currentImage = Resized(state.presets[2][0], 8, 8);
   const std::vector<std::uint8_t> last = FileBytes("ultimo.dat");
-  ChangeMode(FreshWindow(), kEscapeTime);
+  FreshWindow();
+  explorer.ChangeMode(kEscapeTime);
   EXPECT_TRUE(window.pixelCalls.empty());
   EXPECT_TRUE(window.fills.empty());
   EXPECT_TRUE(window.titles.empty());
@@ -187,7 +187,8 @@ TEST_F(CommandsTest, ModeChangeOnAJuliaImageKeepsThePreview) {
   state.previewImage = state.presets[2][kPreviewPreset];
   const ImageRecord preview = state.previewImage;
   const std::vector<std::uint8_t> last = FileBytes("ultimo.dat");
-  ChangeMode(FreshWindow(), kInversion);
+  FreshWindow();
+  explorer.ChangeMode(kInversion);
 
   EXPECT_EQ(window.title, JuliaCaption(-0.75, 0.1));
   EXPECT_EQ(window.pixelCalls.size(), 17u * 17u);
@@ -203,12 +204,13 @@ TEST_F(CommandsTest, ModeChangeOnAJuliaImageKeepsThePreview) {
 TEST_F(CommandsTest, ModeChangeOnAZeroFilledImageWaitsForTheFirstImage) {
   state.currentImage = ImageRecord{};
   const std::vector<std::uint8_t> last = FileBytes("ultimo.dat");
-  ChangeMode(FreshWindow(), kInversion);
+  FreshWindow();
+  explorer.ChangeMode(kInversion);
   EXPECT_TRUE(window.pixelCalls.empty());
   EXPECT_EQ(state.currentMethod, kInversion);
   EXPECT_EQ(FileBytes("ultimo.dat"), last);
   // The mode chosen meanwhile is the one the start button then uses.
-  StartMandelbrot(window);
+  explorer.StartMandelbrot();
   EXPECT_EQ(state.currentImage.coloringMethod, kInversion);
 }
 
@@ -236,9 +238,9 @@ TEST_F(CommandsTest, PrecisionSequences) {
       SCOPED_TRACE(::testing::Message() << "from " << t.start << " to " << expected);
       FreshWindow();
       if (t.increase)
-        IncreasePrecision(window);
+        explorer.IncreasePrecision();
       else
-        DecreasePrecision(window);
+        explorer.DecreasePrecision();
       EXPECT_EQ(state.currentImage.iterationLimit, expected);
       EXPECT_EQ(window.pixelCalls.size(), 9u);
     }
@@ -251,8 +253,8 @@ TEST_F(CommandsTest, HalvingThenDoublingIsExact) {
     state.currentImage = Resized(state.presets[2][0], 1, 1);
     state.currentImage.iterationLimit = limit;
     LoadSlots();
-    DecreasePrecision(window);
-    IncreasePrecision(window);
+    explorer.DecreasePrecision();
+    explorer.IncreasePrecision();
     EXPECT_EQ(state.currentImage.iterationLimit, limit);
   }
 }
@@ -260,7 +262,8 @@ TEST_F(CommandsTest, HalvingThenDoublingIsExact) {
 // Right after start-up the image is the placeholder, a 2 x 2 image at the
 // top left corner of the big picture; a zero-filled record draws nothing.
 TEST_F(CommandsTest, PrecisionBeforeTheFirstImage) {
-  IncreasePrecision(FreshWindow());
+  FreshWindow();
+  explorer.IncreasePrecision();
   ASSERT_EQ(window.pixelCalls.size(), 4u);
   EXPECT_EQ(window.pixelCalls[0].x, 250);
   EXPECT_EQ(window.pixelCalls[0].y, 11);
@@ -268,7 +271,8 @@ TEST_F(CommandsTest, PrecisionBeforeTheFirstImage) {
   EXPECT_EQ(window.pixelCalls[3].y, 12);
 
   state.currentImage = ImageRecord{};
-  DecreasePrecision(FreshWindow());
+  FreshWindow();
+  explorer.DecreasePrecision();
   EXPECT_TRUE(window.pixelCalls.empty());
   EXPECT_TRUE(window.titles.empty());
 }
@@ -279,7 +283,8 @@ TEST_F(CommandsTest, RotationThatCannotRemoveShowsOneMessage) {
   state.presets[2][kMandelbrotPreset] = Resized(state.presets[2][kMandelbrotPreset], 60, 60);
   fs::remove("penultimo.pix");
   fs::create_directories("penultimo.pix/dentro");
-  StartMandelbrot(FreshWindow());
+  FreshWindow();
+  explorer.StartMandelbrot();
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].caption, "Tesvo");
   EXPECT_EQ(window.messages[0].text.rfind("No se ha podido borrar el fichero penultimo.pix.", 0), 0u);
@@ -299,7 +304,8 @@ TEST_F(CommandsTest, RotationThatRunsOutOfSpaceKeepsBothImages) {
   for (const std::string& file : before) files.push_back(FileBytes(file));
   {
     const testing::FileSizeLimit full(4096);
-    StartMandelbrot(FreshWindow());
+    FreshWindow();
+    explorer.StartMandelbrot();
   }
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].caption, "Tesvo");
@@ -307,7 +313,8 @@ TEST_F(CommandsTest, RotationThatRunsOutOfSpaceKeepsBothImages) {
   ASSERT_EQ(dir.Entries(), before);
   for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(FileBytes(before[i]), files[i]) << before[i];
 
-  StartMandelbrot(FreshWindow());
+  FreshWindow();
+  explorer.StartMandelbrot();
   EXPECT_TRUE(window.messages.empty());
   EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
 }

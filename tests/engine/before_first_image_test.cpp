@@ -1,9 +1,8 @@
 // Commands pressed before the first image: the window has only the start-up
 // placeholder (or nothing at all), and no slot is filled.
-#include "colour/colour_commands.h"
+#include "commands/explorer.h"
 #include "library/image_files.h"
 #include "navigation/julia.h"
-#include "navigation/zoom.h"
 #include "tests/command_fixture.h"
 
 namespace tesvo {
@@ -16,11 +15,11 @@ TEST_F(BeforeFirstImage, ZoomPreviewAndColoursDrawAndWriteNothing) {
   const auto secondBefore = testing::FileBytes("penultimo.dat");
   const ImageRecord placeholder = state.currentImage;
 
-  ZoomToRectangle(window, {300, 100}, {400, 200});
-  JuliaFromPoint(window, {400, 300});
-  EnlargePreview(window);
-  IncreaseGradation(window);
-  RandomColours(window);
+  explorer.ZoomToRectangle({300, 100}, {400, 200});
+  explorer.JuliaFromPoint({400, 300});
+  explorer.EnlargePreview();
+  explorer.IncreaseGradation();
+  explorer.RandomColours();
 
   EXPECT_TRUE(window.pixelCalls.empty());
   EXPECT_TRUE(window.fills.empty());

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/program_state.h"
 #include "engine/reference_scan.h"
 
 namespace tesvo::testing {

@@ -1,4 +1,4 @@
-// GenerateImage against the plain scan of reference_scan.h: every pixel drawn,
+// DrawImage against the plain scan of reference_scan.h: every pixel drawn,
 // in order, in the colour of its count, and every CountBuffer entry the scan
 // leaves behind.
 #include "engine/reference_scan.h"
@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/drawing.h"
+#include "engine/buffers.h"
 #include "engine/test_records.h"
 #include "fake_window.h"
 
@@ -31,14 +31,20 @@ constexpr std::int32_t kMethods[] = {kConvergence, kDecomposition, kEscapeTime, 
 ::testing::AssertionResult MatchesReference(const ImageRecord& record) {
   const ReferenceImage expected = ReferenceScan(record);
   // Every byte 0xFF: each entry reads -1, which no count is.
-  std::memset(state.countBuffer.data(), 0xFF, sizeof state.countBuffer);
+  static CountBuffer stored;
+  std::memset(stored.data(), 0xFF, sizeof stored);
+  static const Palette palette = [] {
+    Palette p;
+    testing::UseCountPalette(p);
+    return p;
+  }();
   // One window for every case, since a fresh one costs more than a small scan;
   // only the pixel calls are compared.
   static FakeWindow window;
   window.pixelCalls.clear();
   window.fills.clear();
   window.titles.clear();
-  GenerateImage(record, window);
+  DrawImage(record, record, palette, stored, window);
 
   if (window.pixelCalls.size() != expected.counts.size())
     return ::testing::AssertionFailure()
@@ -63,11 +69,11 @@ constexpr std::int32_t kMethods[] = {kConvergence, kDecomposition, kEscapeTime, 
     for (int i = 0; i < expected.columns; ++i)
       for (int j = 0; j < expected.rows; ++j) buffer[static_cast<std::size_t>(i) * h + j] = expected.At(i, j);
   }
-  if (std::memcmp(state.countBuffer.data(), buffer.data(), sizeof buffer) != 0) {
+  if (std::memcmp(stored.data(), buffer.data(), sizeof buffer) != 0) {
     std::size_t e = 0;
-    while (state.countBuffer[e] == buffer[e]) ++e;
+    while (stored[e] == buffer[e]) ++e;
     return ::testing::AssertionFailure()
-           << "CountBuffer[" << e << "] = " << state.countBuffer[e] << ", reference " << buffer[e];
+           << "CountBuffer[" << e << "] = " << stored[e] << ", reference " << buffer[e];
   }
   return ::testing::AssertionSuccess();
 }
@@ -105,13 +111,7 @@ ImageRecord ZoomedAround(ImageRecord r, Complex centre) {
   return r;
 }
 
-class ReferenceScanTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    state.Reset();
-    testing::UseCountPalette();
-  }
-};
+class ReferenceScanTest : public ::testing::Test {};
 
 // Every formula and every colouring method in the Mandelbrot and the Julia
 // scan, each on its preset's window and on a zoom near the boundary, 32 x 24.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "commands/explorer.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -13,9 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "commands/drawing.h"
+#include "engine/buffers.h"
 #include "engine/deterministic_math.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
 #include "engine/reference_scan.h"
 #include "engine/scan_kernel.h"
 #include "tests/fake_window.h"
@@ -436,15 +438,16 @@ TEST(DeterministicMath, VectorFormsGiveTheScalarBits) {
 // Counting in parallel must not change what the window sees: every pixel once,
 // column by column from the left, each in its count's colour.
 TEST(GenerateImage, DeliversColumnByColumnWithTheReferenceCounts) {
-  state.Reset();
-  for (int k = 0; k < kPaletteSize; ++k) state.palette[k] = static_cast<Colour>(k * 7919);
+  static Palette palette;
+  static CountBuffer stored;
+  for (int k = 0; k < kPaletteSize; ++k) palette[k] = static_cast<Colour>(k * 7919);
   ImageRecord r = ZSquaredPreset(150, 120);
   r.iterationLimit = 300;
   const ScanPlan plan = MakeScanPlan(r, true);
   const std::vector<std::int16_t> expected = LiteralCounts(r, plan);
 
   testing::FakeWindow window;
-  GenerateImage(r, window);
+  DrawImage(r, r, palette, stored, window);
   ASSERT_EQ(window.pixelCalls.size(), expected.size());
   std::size_t k = 0;
   for (int i = 0; i < plan.Columns(); ++i) {
@@ -452,13 +455,13 @@ TEST(GenerateImage, DeliversColumnByColumnWithTheReferenceCounts) {
       const testing::PixelCall& call = window.pixelCalls[k];
       ASSERT_EQ(call.x, r.pixelLeft + i);
       ASSERT_EQ(call.y, r.pixelTop + j);
-      ASSERT_EQ(call.colour, state.palette[expected[k]]);
+      ASSERT_EQ(call.colour, palette[expected[k]]);
     }
   }
   const int h = r.Height();
   for (int i = 0; i < plan.Columns(); ++i)
-    for (int j = 0; j < h; ++j) ASSERT_EQ(state.countBuffer[i * h + j], expected[i * plan.Rows() + j]);
-  EXPECT_EQ(state.countBuffer[plan.Columns() * h], expected.back());  // the last column keeps its row H
+    for (int j = 0; j < h; ++j) ASSERT_EQ(stored[i * h + j], expected[i * plan.Rows() + j]);
+  EXPECT_EQ(stored[plan.Columns() * h], expected.back());  // the last column keeps its row H
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Records and Palettes that the engine tests build again and again.
 #pragma once
 
+#include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/program_state.h"
 
 namespace tesvo::testing {
 
@@ -31,9 +31,9 @@ inline ImageRecord PointRecord(char kind, char letter, std::int32_t method, doub
   return r;
 }
 
-// Palette[k] = k, so that every pixel drawn shows its count.
-inline void UseCountPalette() {
-  for (int k = 0; k < kPaletteSize; ++k) state.palette[k] = static_cast<Colour>(k);
+// palette[k] = k, so that every pixel drawn shows its count.
+inline void UseCountPalette(Palette& palette) {
+  for (int k = 0; k < kPaletteSize; ++k) palette[k] = static_cast<Colour>(k);
 }
 
 }  // namespace tesvo::testing

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "colour/palette.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "library/image_files.h"
 #include "tests/null_window.h"
 
@@ -19,6 +19,8 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   testing::NullWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   for (int formula = 0; formula < kFormulaCount; ++formula) {
     for (int method = kConvergence; method <= kInversion; ++method) {
       ImageRecord r = BuiltInPresets()[formula][method % 2 == 0 ? kMandelbrotPreset : kJuliaPreset];
@@ -28,8 +30,8 @@ int main(int argc, char* argv[]) {
       r.juliaIm = method % 2 == 0 ? 0 : 0.1;
       r.pixelRight = r.pixelLeft + 8 + formula;
       r.pixelBottom = r.pixelTop + 12 - method;
-      BuildPaletteFor(r);
-      GenerateImage(r, window);
+      BuildPaletteFor(r, state.palette);
+      explorer.GenerateImage(r);
       const RecordBytes bytes = ToBytes(r);
       std::ofstream out(std::string(argv[1]) + "/seed-" + r.formulaLetter + std::to_string(method),
                         std::ios::binary | std::ios::trunc);

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <string>
 
-#include "colour/colour_commands.h"
-#include "commands/commands.h"
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "commands/file_reports.h"
+#include "engine/buffers.h"
 #include "library/file_error.h"
-#include "library/reading.h"
+#include "library/record_problem.h"
 #include "tests/null_window.h"
 
 namespace {
@@ -41,17 +41,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tesvo;
   testing::NullWindow window;
-  state.Reset();
+  // A fresh explorer for each input, as a program started on that image.
+  Explorer explorer{window};
+  const ExplorerState& state = explorer.State();
   const std::size_t record = size < kRecordSize ? size : kRecordSize;
   WriteFile(base + ".dat", data, record);
   WriteFile(base + ".pix", data + record, size - record);
 
-  ReportingFileErrors(window, [&] { ReadImage(base, window); });
+  ReportingFileErrors(window, [&] { explorer.ReadImage(base); });
   // Reading fills the slots only for a record it accepts.
   if (state.mandelbrotSlot.kind != 0) {
-    IncreaseGradation(window);
-    RandomColours(window);
-    DecreasePrecision(window);  // computes the image again
+    explorer.IncreaseGradation();
+    explorer.RandomColours();
+    explorer.DecreasePrecision();  // computes the image again
   }
   return 0;
 }

@@ -21,14 +21,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/program_state.h"
+#include "cli/render_command.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "fake_window.h"
 #include "file_helpers.h"
 #include "library/file_calls.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"
-#include "library/render_command.h"
-#include "library/saving.h"
 
 namespace tesvo {
 namespace {
@@ -41,7 +41,7 @@ constexpr int kFinished = 42;
 
 // Image number id: the record carries it as its Julia parameter; its six
 // counts start at 10 * id.
-ImageRecord MakeImage(int id) {
+ImageRecord MakeImage(ExplorerState& state, int id) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.pixelRight = r.pixelLeft + 3;
   r.pixelBottom = r.pixelTop + 2;
@@ -140,67 +140,67 @@ std::optional<std::string> Damage(FolderState& found) {
 
 struct Case {
   const char* name;
-  std::function<void(testing::FakeWindow&)> setUp;
-  std::function<void(testing::FakeWindow&)> command;
+  std::function<void(Explorer&, testing::FakeWindow&)> setUp;
+  std::function<void(Explorer&, testing::FakeWindow&)> command;
   // Every state the folder may be left in, from before the command to after.
   std::vector<FolderState> states;
   // A picture that must be there, whole, after every stop.
   const char* keptPicture = nullptr;
 };
 
-void Rotate(int id) {
-  state.currentImage = MakeImage(id);
-  RotateLastImages();
+void Rotate(Explorer& explorer, int id) {
+  explorer.State().currentImage = MakeImage(explorer.State(), id);
+  explorer.RotateLastImages();
 }
 
 TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
   const Case cases[] = {
       {"rotation",
-       [](auto&) {
-         Rotate(1);
-         Rotate(2);
+       [](Explorer& explorer, auto&) {
+         Rotate(explorer, 1);
+         Rotate(explorer, 2);
        },
-       [](auto&) { Rotate(3); },
+       [](Explorer& explorer, auto&) { Rotate(explorer, 3); },
        {{{"penultimo", 1}, {"ultimo", 2}},
         {{"penultimo", 2}, {"ultimo", 2}},
         {{"penultimo", 2}, {"ultimo", 3}}}},
       {"save",
-       [](auto&) {
-         Rotate(1);
-         Rotate(2);
+       [](Explorer& explorer, auto&) {
+         Rotate(explorer, 1);
+         Rotate(explorer, 2);
        },
-       [](auto& window) {
-         state.currentImage = MakeImage(3);
-         SaveImage("foto", window);
+       [](Explorer& explorer, auto&) {
+         explorer.State().currentImage = MakeImage(explorer.State(), 3);
+         explorer.SaveImage("foto");
        },
        {{{"penultimo", 1}, {"ultimo", 2}}, {{"penultimo", 1}, {"ultimo", 2}, {"foto", 3}}}},
       {"save with a larger picture",
-       [](auto&) { Rotate(1); },
-       [](auto& window) {
-         state.currentImage = MakeImage(3);
-         SaveImage("foto", window, {.scale = 2, .antialias = 2});
+       [](Explorer& explorer, auto&) { Rotate(explorer, 1); },
+       [](Explorer& explorer, auto&) {
+         explorer.State().currentImage = MakeImage(explorer.State(), 3);
+         explorer.SaveImage("foto", {.scale = 2, .antialias = 2});
        },
        {{{"ultimo", 1}}, {{"ultimo", 1}, {"foto", 3}}}},
       {"deletion",
-       [](auto& window) {
-         Rotate(1);
-         state.currentImage = MakeImage(3);
-         SaveImage("foto", window);
+       [](Explorer& explorer, auto&) {
+         Rotate(explorer, 1);
+         explorer.State().currentImage = MakeImage(explorer.State(), 3);
+         explorer.SaveImage("foto");
          if (!fs::exists("foto.png")) throw std::runtime_error("the save wrote no picture");
        },
-       [](auto& window) {
+       [](Explorer& explorer, auto& window) {
          window.readList = {"foto", "ultimo"};
          window.answers = {true};
-         state.readIndex = 0;
-         DeleteReadImage(window);
+         explorer.State().readIndex = 0;
+         explorer.DeleteReadImage();
        },
        {{{"ultimo", 1}, {"foto", 3}}, {{"ultimo", 1}}}},
       {"render over the picture",
-       [](auto& window) {
-         state.currentImage = MakeImage(3);
-         SaveImage("foto", window);
+       [](Explorer& explorer, auto&) {
+         explorer.State().currentImage = MakeImage(explorer.State(), 3);
+         explorer.SaveImage("foto");
        },
-       [](auto&) {
+       [](Explorer&, auto&) {
          std::ostringstream err;
          if (RenderCommand({"foto.dat", "foto.png", "--scale", "2"}, err, err, false) != 0)
            throw std::runtime_error(err.str());
@@ -217,10 +217,10 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
       ++changes;
       SCOPED_TRACE(::testing::Message() << "stopped after change " << changes);
       testing::TemporaryDirectory folder;
-      state.Reset();
       testing::FakeWindow window;
-      t.setUp(window);
-      status = RunStoppedAfter(changes, [&] { t.command(window); });
+      Explorer explorer{window};
+      t.setUp(explorer, window);
+      status = RunStoppedAfter(changes, [&] { t.command(explorer, window); });
       ASSERT_TRUE(status == kStopped || status == kFinished) << status;
       FolderState found;
       const std::optional<std::string> damage = Damage(found);

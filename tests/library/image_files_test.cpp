@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
 #include "library/picture_file.h"
@@ -36,7 +36,7 @@ std::uint64_t Little(const std::vector<std::uint8_t>& b, std::size_t at, int wid
 
 class ImageFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override { state.Reset(); }
+  void SetUp() override {}
 
   testing::TemporaryDirectory dir;
 };

@@ -20,17 +20,16 @@
 #include <utility>
 
 #include "colour/palette.h"
-#include "commands/commands.h"
-#include "engine/generation.h"
-#include "engine/program_state.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
+#include "commands/file_reports.h"
+#include "engine/buffers.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/image_list.h"
-#include "library/reading.h"
-#include "library/saving.h"
+#include "library/record_problem.h"
 #include "navigation/julia.h"
-#include "navigation/zoom.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
@@ -56,10 +55,7 @@ std::string RecordText(const ImageRecord& record) {
 
 class Library : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state.Reset();
-    InitialiseExplorer(window_, 1);
-  }
+  void SetUp() override { explorer.Initialise(1); }
 
   // A small Mandelbrot image of formula c, computed and saved as `name`.
   ImageRecord SaveSmallImage(const std::string& name, int method = kEscapeTime) {
@@ -67,10 +63,10 @@ class Library : public ::testing::Test {
     record.pixelRight = record.pixelLeft + 24;
     record.pixelBottom = record.pixelTop + 18;
     record.coloringMethod = method;
-    BuildPaletteFor(record);
-    GenerateImage(record, window_);
+    BuildPaletteFor(record, state.palette);
+    explorer.GenerateImage(record);
     state.currentImage = record;
-    SaveImage(name, window_);
+    explorer.SaveImage(name);
     window_.messages.clear();
     return record;
   }
@@ -81,6 +77,8 @@ class Library : public ::testing::Test {
 
   testing::TemporaryDirectory folder_;
   FakeWindow window_;
+  Explorer explorer{window_};
+  ExplorerState& state = explorer.State();
 };
 
 TEST(ImageListOrder, SortsAsTheDesktopListDoes) {
@@ -102,7 +100,8 @@ TEST_F(Library, ListsExactDatFilesWithoutTheirExtensionInOrder) {
   fs::create_directory("carpeta.dat");
   FakeWindow fresh;
   state.readIndex = 3;
-  InitialiseExplorer(fresh, 1);
+  explorer.Attach(fresh);
+  explorer.Initialise(1);
   EXPECT_EQ(fresh.readList, (std::vector<std::string>{"", "alfa", "árbol", "Beta", "Ñu", "nube", "penultimo",
                                                       "ultimo", "Zeta"}));
   EXPECT_EQ(state.readIndex, 3);  // the entry read last is the program's, not the window's
@@ -113,38 +112,38 @@ TEST_F(Library, NextAndPreviousWrapAroundAndFollowADeletion) {
   SaveSmallImage("b");
   window_.readList = {"a", "b", "penultimo", "ultimo"};
   std::vector<int> read;
-  const auto step = [&](void (*command)(Window&)) {
-    command(window_);
+  const auto step = [&](void (Explorer::*command)()) {
+    (explorer.*command)();
     read.push_back(state.readIndex);
     EXPECT_EQ(window_.selectedRead, state.readIndex);
   };
-  step(ReadPreviousImage);  // nothing read yet: the last entry
-  step(ReadNextImage);      // wraps to the first
-  step(ReadNextImage);
-  step(ReadPreviousImage);
-  step(ReadPreviousImage);  // wraps to the last
+  step(&Explorer::ReadPreviousImage);  // nothing read yet: the last entry
+  step(&Explorer::ReadNextImage);      // wraps to the first
+  step(&Explorer::ReadNextImage);
+  step(&Explorer::ReadPreviousImage);
+  step(&Explorer::ReadPreviousImage);  // wraps to the last
   EXPECT_EQ(read, (std::vector<int>{3, 0, 1, 0, 3}));
 
   state.readIndex = 1;
   window_.answers = {true};
-  DeleteReadImage(window_);  // "b" goes; readIndex stays on its old place
+  explorer.DeleteReadImage();  // "b" goes; readIndex stays on its old place
   EXPECT_EQ(window_.readList, (std::vector<std::string>{"a", "penultimo", "ultimo"}));
-  ReadNextImage(window_);
+  explorer.ReadNextImage();
   EXPECT_EQ(state.readIndex, 2);  // two places after the deleted entry
   window_.answers = {true};
-  DeleteReadImage(window_);  // the last entry goes
-  ReadNextImage(window_);
+  explorer.DeleteReadImage();  // the last entry goes
+  explorer.ReadNextImage();
   EXPECT_EQ(state.readIndex, 0);  // wraps
 }
 
 TEST_F(Library, ReadingCommandsDoNothingWithoutAnEntry) {
   window_.readList.clear();
-  ReadNextImage(window_);
-  ReadPreviousImage(window_);
-  ReadSelectedImage(window_, 0);
+  explorer.ReadNextImage();
+  explorer.ReadPreviousImage();
+  explorer.ReadSelectedImage(0);
   window_.answers = {true};
   state.readIndex = 0;
-  DeleteReadImage(window_);
+  explorer.DeleteReadImage();
   EXPECT_EQ(state.readIndex, 0);
   EXPECT_TRUE(window_.messages.empty());
 }
@@ -156,10 +155,10 @@ TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
   window_.readList = {"penultimo", "uno", "ultimo"};
 
   // From the pixel file: drawn at once, nothing computed, no message.
-  StartMandelbrot(window_);  // another image, other counts, another mode
+  explorer.StartMandelbrot();  // another image, other counts, another mode
   window_.messages.clear();
   window_.pixelCalls.clear();
-  ReadSelectedImage(window_, 1);
+  explorer.ReadSelectedImage(1);
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_TRUE(window_.pixelCalls.empty());
   EXPECT_EQ(Counts(saved), counts);
@@ -168,11 +167,22 @@ TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
   EXPECT_EQ(window_.title, "Conjunto de Mandelbrot");
   EXPECT_EQ(window_.Pixel(saved.pixelLeft + 3, saved.pixelTop + 5), state.palette[counts[3 * 18 + 5]]);
 
+  // The largest count an image holds is read as it stands.
+  const std::string pixels = Contents("uno.pix");
+  std::string highest = pixels;
+  highest[0] = '\x88';
+  highest[1] = '\x13';  // 5000
+  Write("uno.pix", highest);
+  explorer.ReadSelectedImage(1);
+  EXPECT_TRUE(window_.messages.empty());
+  EXPECT_EQ(state.countBuffer[0], 5000);
+  Write("uno.pix", pixels);
+
   // Missing, short, or holding counts beyond 5000: computed again and stored,
   // the message saying which.
-  std::string outOfRange = Contents("uno.pix");
-  outOfRange[0] = '\x71';
-  outOfRange[1] = '\x17';  // 6001
+  std::string outOfRange = pixels;
+  outOfRange[0] = '\x89';
+  outOfRange[1] = '\x13';  // 5001
   const std::string rebuild = ". \nLo tendré que reconstruir. Un momento, por favor.";
   const std::pair<std::string, std::string> cases[] = {
       {std::string(), "No encuentro el fichero uno.pix" + rebuild},
@@ -184,9 +194,9 @@ TEST_F(Library, ReadingFromThePixelFileOrRebuildingItGivesTheSameCounts) {
       fs::remove("uno.pix");
     else
       Write("uno.pix", pix);
-    StartMandelbrot(window_);
+    explorer.StartMandelbrot();
     window_.messages.clear();
-    ReadSelectedImage(window_, 1);
+    explorer.ReadSelectedImage(1);
     ASSERT_EQ(window_.messages.size(), 2u);
     EXPECT_EQ(window_.messages[0].text, message);
     EXPECT_EQ(window_.messages[1].text, "El fichero uno ha sido grabado");
@@ -233,7 +243,7 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
          r.pixelBottom = r.pixelTop;
        })},
   };
-  StartMandelbrot(window_);
+  explorer.StartMandelbrot();
   const std::string current = RecordText(state.currentImage);
   const Palette palette = state.palette;
   const std::string slot = RecordText(state.mandelbrotSlot);
@@ -244,7 +254,7 @@ TEST_F(Library, ForeignParameterFilesAreRefusedAndChangeNothing) {
     window_.selectedMode = kDecomposition;
     window_.messages.clear();
     window_.readList = {name};
-    ReadSelectedImage(window_, 0);
+    explorer.ReadSelectedImage(0);
     ASSERT_EQ(window_.messages.size(), 1u) << name;
     EXPECT_NE(window_.messages[0].text.find(name + ".dat"), std::string::npos) << window_.messages[0].text;
     EXPECT_EQ(RecordText(state.currentImage), current) << name;
@@ -286,11 +296,11 @@ TEST_F(Library, ReadingByNameFindsTheEntryOrTheFile) {
       {"ajeno", 0, "El fichero ajeno.dat no es una imagen de Tesvo: "},
   };
   for (const Row& row : rows) {
-    StartMandelbrot(window_);
+    explorer.StartMandelbrot();
     state.readIndex = -1;
     window_.selectedRead = -1;
     window_.messages.clear();
-    ReadNamedImage(window_, row.name);
+    explorer.ReadNamedImage(row.name);
     EXPECT_EQ(state.readIndex, row.readIndex) << row.name;
     EXPECT_EQ(window_.selectedRead, row.readIndex) << row.name;
     if (row.message.empty()) {
@@ -309,7 +319,7 @@ TEST_F(Library, SavingByNameAndItsRefusals) {
   window_.readList = {"penultimo", "ultimo"};
   window_.saveAnswers = {std::nullopt,         SaveChoice{},         SaveChoice{"d i d i d e z u z u"},
                          SaveChoice{"Mandel"}, SaveChoice{"Mandel"}, SaveChoice{"   "}};
-  for (int i = 0; i < 6; ++i) SaveImageAs(window_);
+  for (int i = 0; i < 6; ++i) explorer.SaveImageAs();
   ASSERT_EQ(window_.messages.size(), 5u);
   EXPECT_EQ(window_.messages[0].text, "Hay que teclear un nombre de fichero \n(sin extensión)");
   EXPECT_EQ(window_.messages[1].text,
@@ -330,15 +340,15 @@ TEST_F(Library, DeletingGoesByTheEntryReadLast) {
   SaveSmallImage("b");
   window_.readList = {"a", "b", "penultimo", "ultimo"};
 
-  DeleteReadImage(window_);
+  explorer.DeleteReadImage();
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, "Primero tiene que leer para poder borrar.\nEs así la cosa");
 
-  ReadSelectedImage(window_, 1);
+  explorer.ReadSelectedImage(1);
   window_.selectedRead = 0;  // the user looks at another entry
   window_.messages.clear();
   window_.answers = {false};
-  DeleteReadImage(window_);
+  explorer.DeleteReadImage();
   ASSERT_EQ(window_.messages.size(), 2u);
   EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tb");
   EXPECT_EQ(window_.messages[1].text, "Pues haces bien en no borrarla");
@@ -348,8 +358,8 @@ TEST_F(Library, DeletingGoesByTheEntryReadLast) {
   window_.answers = {true, true};
   fs::remove("penultimo.pix");              // one half missing: no error
   fs::copy_file("a.png", "penultimo.png");  // a picture, but of another image
-  DeleteReadImage(window_);
-  DeleteReadImage(window_);  // the entry that moved up
+  explorer.DeleteReadImage();
+  explorer.DeleteReadImage();  // the entry that moved up
   EXPECT_EQ(window_.readList, (std::vector<std::string>{"a", "ultimo"}));
   EXPECT_EQ(window_.messages.size(), 2u);  // the two questions only
   EXPECT_EQ(window_.messages[1].text,
@@ -372,21 +382,21 @@ TEST_F(Library, ReadImageBringsItsFormulaButIsNoStart) {
   ImageRecord record = state.presets[6][kMandelbrotPreset];
   record.pixelRight = record.pixelLeft + 20;
   record.pixelBottom = record.pixelTop + 20;
-  BuildPaletteFor(record);
-  GenerateImage(record, window_);
+  BuildPaletteFor(record, state.palette);
+  explorer.GenerateImage(record);
   state.currentImage = record;
-  SaveImage("tres_medios", window_);
-  state.Reset();
-  InitialiseExplorer(window_, 1);
+  explorer.SaveImage("tres_medios");
+  state = ExplorerState{};  // the program started again
+  explorer.Initialise(1);
   window_.readList = {"penultimo", "tres_medios", "ultimo"};
 
-  ReadSelectedImage(window_, 1);
+  explorer.ReadSelectedImage(1);
   EXPECT_EQ(state.formulaIndex, 6);
   EXPECT_EQ(state.mandelbrotSlot.formulaLetter, 'g');
   EXPECT_FALSE(state.slotsLoaded);
 
   window_.coordinateAnswers.push_back(Complex{0.25, 0});
-  JuliaFromCoordinates(window_);
+  explorer.JuliaFromCoordinates();
   EXPECT_TRUE(state.slotsLoaded);
   EXPECT_EQ(state.currentImage.planeLeft, -4.5);
   EXPECT_EQ(state.currentImage.pixelRight, 781);
@@ -402,14 +412,14 @@ namespace {
 // A drag one pixel wide and the whole height tall makes an image no column
 // wide; the program wrote it as "ultimo", so it must read it back.
 TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
-  StartMandelbrot(window_);
-  ZoomToRectangle(window_, {300, 0}, {301, 548});
+  explorer.StartMandelbrot();
+  explorer.ZoomToRectangle({300, 0}, {301, 548});
   const ImageRecord zoomed = state.currentImage;
   ASSERT_EQ(zoomed.Width(), 0);
-  StartMandelbrot(window_);
+  explorer.StartMandelbrot();
   window_.messages.clear();
   window_.readList = {"penultimo", "ultimo"};
-  ReadSelectedImage(window_, 0);
+  explorer.ReadSelectedImage(0);
   EXPECT_TRUE(window_.messages.empty());
   EXPECT_TRUE(SameBytes(state.currentImage, zoomed));
 
@@ -417,7 +427,7 @@ TEST_F(Library, ImageOfNoColumnMadeByAZoomReadsBack) {
   // them as they come, and the title shows them.
   for (const int x : {250, 400}) {
     const auto calls = window_.pixelCalls.size();
-    JuliaFromPoint(window_, {x, 200});
+    explorer.JuliaFromPoint({x, 200});
     EXPECT_TRUE(window_.messages.empty());
     EXPECT_EQ(window_.pixelCalls.size(), calls + 147 * 147);
     EXPECT_EQ(x == 250, std::isnan(state.previewImage.juliaRe));
@@ -432,19 +442,19 @@ TEST_F(Library, ReadIndexFollowsTheEntryReadWhenASaveSortsInBeforeIt) {
   SaveSmallImage("b");
   SaveSmallImage("c");
   window_.readList = {"b", "c", "penultimo", "ultimo"};
-  ReadSelectedImage(window_, 1);
+  explorer.ReadSelectedImage(1);
   // Before it, at its place, after it.
   window_.saveAnswers = {SaveChoice{"a"}, SaveChoice{"bb"}, SaveChoice{"zeta"}};
-  for (int i = 0; i < 3; ++i) SaveImageAs(window_);
+  for (int i = 0; i < 3; ++i) explorer.SaveImageAs();
   ASSERT_EQ(window_.readList, (std::vector<std::string>{"a", "b", "bb", "c", "penultimo", "ultimo", "zeta"}));
   EXPECT_EQ(state.readIndex, 3);
 
   window_.messages.clear();
   window_.answers = {false};
-  DeleteReadImage(window_);
+  explorer.DeleteReadImage();
   ASSERT_FALSE(window_.messages.empty());
   EXPECT_EQ(window_.messages[0].text, "¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\tc");
-  ReadNextImage(window_);
+  explorer.ReadNextImage();
   EXPECT_EQ(window_.readList[state.readIndex], "penultimo");
 }
 
@@ -460,11 +470,11 @@ TEST_F(Library, PipeForAPixelFileIsRefusedAtOnce) {
   SaveSmallImage("tubo");
   fs::remove("tubo.pix");
   ASSERT_EQ(::mkfifo("tubo.pix", 0644), 0);
-  StartMandelbrot(window_);
+  explorer.StartMandelbrot();
   const std::string current = RecordText(state.currentImage);
   window_.messages.clear();
   window_.readList = {"tubo"};
-  ReadSelectedImage(window_, 0);
+  explorer.ReadSelectedImage(0);
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text,
             "No se ha podido leer el fichero tubo.pix.\nNo es un fichero de datos sino una tubería, un "
@@ -477,13 +487,14 @@ TEST_F(Library, NameThatIsNotUtf8KeepsItsBytes) {
   const std::string latin1 = "caf\xe9";
   const ImageRecord saved = SaveSmallImage(latin1);
   FakeWindow fresh;
-  InitialiseExplorer(fresh, 1);
+  explorer.Attach(fresh);
+  explorer.Initialise(1);
   ASSERT_EQ(fresh.readList, (std::vector<std::string>{latin1, "penultimo", "ultimo"}));
-  ReadSelectedImage(fresh, 0);
+  explorer.ReadSelectedImage(0);
   EXPECT_TRUE(fresh.messages.empty());
   EXPECT_TRUE(SameBytes(state.currentImage, saved));
   fresh.answers = {true};
-  DeleteReadImage(fresh);
+  explorer.DeleteReadImage();
   EXPECT_FALSE(fs::exists(latin1 + ".dat"));
   EXPECT_FALSE(fs::exists(latin1 + ".pix"));
 }
@@ -491,33 +502,33 @@ TEST_F(Library, NameThatIsNotUtf8KeepsItsBytes) {
 // Only what reading takes back is written: no image, no save; halving the
 // limit stops short of 0.
 TEST_F(Library, EveryImageWrittenReadsBack) {
-  state.Reset();
-  InitialiseExplorer(window_, 1);  // both reserved pairs are there: no image at all
+  state = ExplorerState{};  // the program started again:
+  explorer.Initialise(1);   // both reserved pairs are there, no image at all
   window_.saveAnswers = {SaveChoice{"nada"}};
-  SaveImageAs(window_);
+  explorer.SaveImageAs();
   ASSERT_EQ(window_.messages.size(), 1u);
   EXPECT_EQ(window_.messages[0].text, "Todavía no hay ninguna imagen que grabar.");
   EXPECT_EQ(window_.saveQuestions, 0);
   EXPECT_FALSE(fs::exists("nada.dat"));
 
-  StartMandelbrot(window_);
+  explorer.StartMandelbrot();
   ImageRecord small = state.currentImage;
   small.pixelRight = small.pixelLeft + 2;
   small.pixelBottom = small.pixelTop + 2;
   state.currentImage = small;
-  for (int i = 0; i < 1100; ++i) DecreasePrecision(window_);
+  for (int i = 0; i < 1100; ++i) explorer.DecreasePrecision();
   EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
-  IncreasePrecision(window_);
-  DecreasePrecision(window_);
+  explorer.IncreasePrecision();
+  explorer.DecreasePrecision();
   EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
-  ChangeMode(window_, kDecomposition);
+  explorer.ChangeMode(kDecomposition);
   window_.messages.clear();
   window_.saveAnswers = {SaveChoice{"minimo"}};
-  SaveImageAs(window_);
+  explorer.SaveImageAs();
   window_.readList = {"minimo", "penultimo", "ultimo"};
   for (int entry : {0, 2}) {
     window_.messages.clear();
-    ReadSelectedImage(window_, entry);
+    explorer.ReadSelectedImage(entry);
     EXPECT_TRUE(window_.messages.empty()) << entry << ": " << window_.messages[0].text;
     EXPECT_EQ(state.currentImage.iterationLimit, std::numeric_limits<double>::denorm_min());
   }
@@ -534,18 +545,18 @@ namespace {
 TEST_F(Library, DeletingStoppedHalfwayLeavesAPairThatCanBeDeletedAgain) {
   SaveSmallImage("foto");
   window_.readList = {"foto", "penultimo", "ultimo"};
-  ReadSelectedImage(window_, 0);
+  explorer.ReadSelectedImage(0);
   fs::remove("foto.pix");
   fs::create_directories("foto.pix/dentro");  // cannot be removed
   window_.answers = {true};
-  EXPECT_THROW(DeleteReadImage(window_), FileError);
+  EXPECT_THROW(explorer.DeleteReadImage(), FileError);
   EXPECT_FALSE(fs::exists("foto.png"));
   EXPECT_TRUE(fs::exists("foto.dat"));
   EXPECT_EQ(window_.readList, (std::vector<std::string>{"foto", "penultimo", "ultimo"}));
 
   fs::remove_all("foto.pix");
   window_.answers = {true};
-  DeleteReadImage(window_);
+  explorer.DeleteReadImage();
   EXPECT_FALSE(fs::exists("foto.dat"));
   EXPECT_EQ(window_.readList, (std::vector<std::string>{"penultimo", "ultimo"}));
 }
@@ -557,7 +568,7 @@ TEST_F(Library, DeletingStoppedHalfwayLeavesAPairThatCanBeDeletedAgain) {
 TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
   SaveSmallImage("foto");
   window_.readList = {"foto", "penultimo", "ultimo"};
-  ReadSelectedImage(window_, 0);
+  explorer.ReadSelectedImage(0);
   const auto contents = [&] {
     std::vector<std::string> all;
     for (const std::string& file : folder_.Entries()) all.push_back(file + ": " + Contents(file));
@@ -574,14 +585,14 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
     std::function<void()> command;
   };
   const Case cases[] = {
-      {"save", LOCK_SH, [&] { SaveImage("otra", window_); }},
-      {"rotation", LOCK_SH, [&] { RotateLastImages(); }},
+      {"save", LOCK_SH, [&] { explorer.SaveImage("otra"); }},
+      {"rotation", LOCK_SH, [&] { explorer.RotateLastImages(); }},
       {"deletion", LOCK_SH,
        [&] {
          window_.answers = {true};
-         DeleteReadImage(window_);
+         explorer.DeleteReadImage();
        }},
-      {"reading", LOCK_EX, [&] { ReadImage("ultimo", window_); }},
+      {"reading", LOCK_EX, [&] { explorer.ReadImage("ultimo"); }},
   };
   for (const Case& t : cases) {
     SCOPED_TRACE(t.what);
@@ -606,7 +617,7 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
   });
   window_.messages.clear();
   try {
-    SaveImage("otra", window_);
+    explorer.SaveImage("otra");
   } catch (const FileError& error) {
     ADD_FAILURE() << error.what();
   }
@@ -652,7 +663,7 @@ TEST_F(Library, BrokenLockFileIsToldOnceAndTheFolderIsLockedInstead) {
     }
     window_.messages.clear();
     ReportingFileErrors(window_, [&] { SaveSmallImage(folder + "/foto"); });
-    ReportingFileErrors(window_, [&] { SaveImage(folder + "/otra", window_); });
+    ReportingFileErrors(window_, [&] { explorer.SaveImage(folder + "/otra"); });
     ASSERT_EQ(window_.messages.size(), 2u);
     EXPECT_EQ(
         window_.messages[0].text,

@@ -17,12 +17,13 @@
 #include <utility>
 #include <vector>
 
-#include "colour/recolour.h"
-#include "engine/program_state.h"
+#include "colour/compose.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "engine/reference_picture.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
-#include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 #include "tests/library/decoded_png.h"
@@ -51,7 +52,6 @@ class PictureFile : public ::testing::Test {
   // A 7 x 5 image, wider than high so that a swapped axis shows; every count
   // differs and has a Palette colour of its own in all three channels.
   void SetUp() override {
-    state.Reset();
     ImageRecord& image = state.currentImage;
     image = BuiltInPresets()[2][kMandelbrotPreset];
     image.pixelRight = image.pixelLeft + kWidth;
@@ -65,10 +65,12 @@ class PictureFile : public ::testing::Test {
   static constexpr int kHeight = 5;
   testing::TemporaryDirectory dir;
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
 };
 
 TEST_F(PictureFile, SavedPictureIsPaletteOfEachCountAndCarriesTheRecord) {
-  SaveImage("foto", window);
+  explorer.SaveImage("foto");
   const DecodedPng png = Decode("foto.png");
   ASSERT_TRUE(png.ok);
   ASSERT_EQ(png.width, kWidth);
@@ -84,8 +86,8 @@ TEST_F(PictureFile, SavedPictureIsPaletteOfEachCountAndCarriesTheRecord) {
 }
 
 TEST_F(PictureFile, ReservedImagesGetNoPicture) {
-  RotateLastImages();
-  EnsureLastImages();
+  explorer.RotateLastImages();
+  explorer.EnsureLastImages();
   EXPECT_EQ(dir.Entries(),
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
 }
@@ -124,7 +126,7 @@ TEST_F(PictureFile, FailedPictureLeavesThePairSavedAndListed) {
     {
       std::optional<testing::FileSizeLimit> disk;
       if (row.fullDisk) disk.emplace(400);  // the pair fits, the picture does not
-      EXPECT_NO_THROW(SaveImage("foto", window, row.size));
+      EXPECT_NO_THROW(explorer.SaveImage("foto", row.size));
     }
     ::close(held);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
@@ -145,7 +147,7 @@ TEST_F(PictureFile, FailedPictureLeavesThePairSavedAndListed) {
 // saved without a picture, and the user is told unless the file is this very
 // image's picture.
 TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
-  SaveImage("tesvo", window);
+  explorer.SaveImage("tesvo");
   const struct {
     std::vector<std::uint8_t> bytes;
     std::string message;
@@ -163,7 +165,7 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
       window.readList.clear();
       window.messages.clear();
       window.progressTexts.clear();
-      SaveImage("foto", window, size);
+      explorer.SaveImage("foto", size);
       ASSERT_EQ(window.messages.size(), 1u);
       EXPECT_EQ(window.messages[0].text, c.message);
       EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
@@ -178,7 +180,7 @@ TEST_F(PictureFile, FileUnderThePicturesNameStaysAsItIs) {
 // progress, through the Palette shown; cancelling it leaves the pair saved
 // and listed, and neither a picture nor a temporary file.
 TEST_F(PictureFile, LargerPictureIsComputedAgainAndCancellingLeavesThePair) {
-  SaveImage("grande", window, {3, 2});
+  explorer.SaveImage("grande", {3, 2});
   const DecodedPng png = Decode("grande.png");
   ASSERT_TRUE(png.ok);
   EXPECT_EQ(png.width, 3 * kWidth);
@@ -192,7 +194,7 @@ TEST_F(PictureFile, LargerPictureIsComputedAgainAndCancellingLeavesThePair) {
   EXPECT_EQ(window.messages.back().text, "El fichero grande ha sido grabado");
 
   window.cancelAt = 0;
-  SaveImage("cancelada", window, {2, 1});
+  explorer.SaveImage("cancelada", {2, 1});
   EXPECT_EQ(window.messages.back().text,
             "El fichero cancelada ha sido grabado, sin el dibujo cancelada.png, que se ha cancelado.");
   EXPECT_EQ(window.readList, std::vector<std::string>({"cancelada", "grande"}));
@@ -212,7 +214,7 @@ using Bytes = std::vector<std::uint8_t>;
 // compared whole with the record the parameter file holds, and by pixels
 // that are still those it was written with.
 TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
-  SaveImage("foto", window);
+  explorer.SaveImage("foto");
   const Bytes png = FileBytes("foto.png");
   const Bytes dat = FileBytes("foto.dat");
   constexpr std::size_t kAt = 33;
@@ -241,7 +243,7 @@ TEST_F(PictureFile, OwnPictureIsToldByItsWholeRecordChunk) {
   Bytes unchecked = png;
   unchecked.erase(unchecked.end() - 12 - kCheck, unchecked.end() - 12);
   // Another program changed a pixel and kept both chunks as they were.
-  std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage);
+  std::vector<Colour> colours = ComposeCounts(state.countBuffer, state.currentImage, state.palette);
   colours[3] ^= 0x000100;
   Bytes edited = EncodePicture(colours, kWidth, kHeight, state.currentImage);
   std::copy(png.end() - 12 - kCheck, png.end() - 12, edited.end() - 12 - kCheck);

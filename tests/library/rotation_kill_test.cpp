@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "library/image_files.h"
-#include "library/saving.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
@@ -33,11 +33,11 @@ namespace fs = std::filesystem;
 
 // Image number `id`: the record carries it as its Julia parameter, every
 // count is derived from it.
-ImageRecord MakeImage(std::int32_t id) {
+ImageRecord MakeImage(CountBuffer& counts, std::int32_t id) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.juliaRe = id;
   const std::int64_t n = r.Width() * r.Height();
-  for (std::int64_t i = 0; i < n; ++i) state.countBuffer[i] = static_cast<std::int16_t>((id * 7 + i) % 5001);
+  for (std::int64_t i = 0; i < n; ++i) counts[i] = static_cast<std::int16_t>((id * 7 + i) % 5001);
   return r;
 }
 
@@ -74,12 +74,14 @@ int TemporaryFiles() {
 // announced as the negative number).
 [[noreturn]] void MakeImagesForEver(std::int32_t first, int announce) try {
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   SweepTemporaryFiles();
-  EnsureLastImages();
+  explorer.EnsureLastImages();
   for (std::int32_t id = first;; ++id) {
-    state.currentImage = MakeImage(id);
+    state.currentImage = MakeImage(state.countBuffer, id);
     if (::write(announce, &id, sizeof id) != sizeof id) ::_exit(2);
-    RotateLastImages();
+    explorer.RotateLastImages();
     if (id % 4 == 0) {
       const std::int32_t save = -id;
       if (::write(announce, &save, sizeof save) != sizeof save) ::_exit(2);
@@ -107,10 +109,12 @@ int Run(int kills, unsigned seed) {
   // range of the kills: from the child's first announcement to about three
   // images later, whatever the build's speed.
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   const auto start = std::chrono::steady_clock::now();
   for (std::int32_t id : {1, 2}) {
-    state.currentImage = MakeImage(id);
-    RotateLastImages();
+    state.currentImage = MakeImage(state.countBuffer, id);
+    explorer.RotateLastImages();
   }
   const auto image =
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 2;

@@ -1,4 +1,4 @@
-#include "library/saving.h"
+#include "commands/explorer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/commands.h"
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 #include "fake_window.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
@@ -28,12 +27,12 @@ using testing::FileBytes;
 using testing::WriteFileBytes;
 
 // A small image: a 3 x 2 rectangle whose six stored counts all differ.
-ImageRecord SmallImage(std::int32_t method, std::int16_t firstCount) {
+ImageRecord SmallImage(CountBuffer& counts, std::int32_t method, std::int16_t firstCount) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.pixelRight = r.pixelLeft + 3;
   r.pixelBottom = r.pixelTop + 2;
   r.coloringMethod = method;
-  for (int i = 0; i < 6; ++i) state.countBuffer[i] = static_cast<std::int16_t>(firstCount + i);
+  for (int i = 0; i < 6; ++i) counts[i] = static_cast<std::int16_t>(firstCount + i);
   return r;
 }
 
@@ -54,16 +53,18 @@ std::vector<std::uint8_t> RecordFileBytes(const ImageRecord& r) {
 
 class SavingTest : public ::testing::Test {
  protected:
-  void SetUp() override { state.Reset(); }
+  void SetUp() override {}
 
   testing::TemporaryDirectory dir;
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
 };
 
 TEST_F(SavingTest, NewNameIsWrittenListedAndReported) {
   window.readList = {"alfa", "penultimo", "ultimo"};
-  state.currentImage = SmallImage(kEscapeTime, 300);
-  SaveImage("foto", window);
+  state.currentImage = SmallImage(state.countBuffer, kEscapeTime, 300);
+  explorer.SaveImage("foto");
   EXPECT_EQ(FileBytes("foto.dat"), RecordFileBytes(state.currentImage));
   EXPECT_EQ(FileBytes("foto.pix"), PixelBytes(300));
   EXPECT_EQ(window.readList, std::vector<std::string>({"alfa", "foto", "penultimo", "ultimo"}));
@@ -75,8 +76,8 @@ TEST_F(SavingTest, NewNameIsWrittenListedAndReported) {
 TEST_F(SavingTest, TakenNameIsRefusedAndNothingIsWritten) {
   WriteFileBytes("foto.dat", {1});
   WriteFileBytes("foto.pix", {2});
-  state.currentImage = SmallImage(kEscapeTime, 300);
-  SaveImage("foto", window);
+  state.currentImage = SmallImage(state.countBuffer, kEscapeTime, 300);
+  explorer.SaveImage("foto");
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text,
             "El fichero foto.dat ya existe.\nSi quieres volver a utiliar este nombre\n"
@@ -89,8 +90,8 @@ TEST_F(SavingTest, TakenNameIsRefusedAndNothingIsWritten) {
 // Only the parameter file makes a name taken.
 TEST_F(SavingTest, LonePixelFileIsOverwritten) {
   WriteFileBytes("foto.pix", {2});
-  state.currentImage = SmallImage(kEscapeTime, 300);
-  SaveImage("foto", window);
+  state.currentImage = SmallImage(state.countBuffer, kEscapeTime, 300);
+  explorer.SaveImage("foto");
   EXPECT_EQ(FileBytes("foto.pix"), PixelBytes(300));
   EXPECT_EQ(window.readList, std::vector<std::string>{"foto"});
 }
@@ -101,14 +102,15 @@ TEST_F(SavingTest, LonePixelFileIsOverwritten) {
 TEST_F(SavingTest, RotationFailingHalfwayLeavesWholeMatchingPairs) {
   std::vector<ImageRecord> images;
   for (std::int16_t first : {40, 50}) {
-    images.push_back(state.currentImage = SmallImage(first == 40 ? kEscapeTime : kConvergence, first));
-    RotateLastImages();
+    images.push_back(state.currentImage =
+                         SmallImage(state.countBuffer, first == 40 ? kEscapeTime : kConvergence, first));
+    explorer.RotateLastImages();
   }
   std::string failed;
   try {
     const testing::FileSizeLimit full(100);  // room for six counts, not for a record
-    state.currentImage = SmallImage(kEscapeTime, 60);
-    RotateLastImages();
+    state.currentImage = SmallImage(state.countBuffer, kEscapeTime, 60);
+    explorer.RotateLastImages();
   } catch (const FileError& error) {
     failed = error.file();
   }
@@ -155,8 +157,8 @@ TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
       WriteFileBytes(
           file,
           {static_cast<std::uint8_t>(1 + (std::find(files.begin(), files.end(), file) - files.begin()))});
-    state.currentImage = SmallImage(kEscapeTime, 40);
-    RotateLastImages();
+    state.currentImage = SmallImage(state.countBuffer, kEscapeTime, 40);
+    explorer.RotateLastImages();
     EXPECT_EQ(FileBytes("ultimo.dat"), RecordFileBytes(state.currentImage));
     EXPECT_EQ(FileBytes("ultimo.pix"), PixelBytes(40));
     EXPECT_EQ(fs::exists("penultimo.dat") ? FileBytes("penultimo.dat") : none, t.secondLastDat);
@@ -169,7 +171,7 @@ TEST_F(SavingTest, RotationTakesMissingReservedFilesAsNoError) {
 TEST_F(SavingTest, StartUpWritesBothPlaceholdersInAnEmptyFolder) {
   state.presets[2][kMandelbrotPreset].formulaIndex = 2;
   state.countBuffer[0] = 0x1234;
-  EnsureLastImages();
+  explorer.EnsureLastImages();
   EXPECT_EQ(dir.Entries(),
             std::vector<std::string>({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
 
@@ -187,9 +189,9 @@ TEST_F(SavingTest, StartUpWritesBothPlaceholdersInAnEmptyFolder) {
 
 TEST_F(SavingTest, StartUpWritesOnlyWhatIsMissing) {
   WriteFileBytes("ultimo.dat", {1});
-  state.currentImage = SmallImage(kConvergence, 0);
+  state.currentImage = SmallImage(state.countBuffer, kConvergence, 0);
   const ImageRecord before = state.currentImage;
-  EnsureLastImages();
+  explorer.EnsureLastImages();
   EXPECT_EQ(FileBytes("ultimo.dat"), std::vector<std::uint8_t>{1});
   EXPECT_FALSE(fs::exists("ultimo.pix"));
   EXPECT_EQ(fs::file_size("penultimo.dat"), 200u);
@@ -198,7 +200,7 @@ TEST_F(SavingTest, StartUpWritesOnlyWhatIsMissing) {
 
   WriteFileBytes("penultimo.dat", {2});
   state.currentImage = before;
-  EnsureLastImages();
+  explorer.EnsureLastImages();
   EXPECT_TRUE(SameBytes(state.currentImage, before));
   EXPECT_EQ(FileBytes("penultimo.dat"), std::vector<std::uint8_t>{2});
 }
@@ -210,11 +212,10 @@ namespace tesvo {
 namespace {
 
 // A full-size image numbered by its first count.
-ImageRecord FullImage(std::int16_t firstCount) {
+ImageRecord FullImage(CountBuffer& counts, std::int16_t firstCount) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.juliaRe = firstCount;
-  for (int i = 0; i < 531 * 531; ++i)
-    state.countBuffer[i] = static_cast<std::int16_t>((firstCount + i) % 5001);
+  for (int i = 0; i < 531 * 531; ++i) counts[i] = static_cast<std::int16_t>((firstCount + i) % 5001);
   return r;
 }
 
@@ -229,8 +230,8 @@ std::vector<std::vector<std::uint8_t>> ReservedFiles() {
 // says so, and the start-up says why it cannot write its placeholders.
 TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
   for (std::int16_t first : {1, 2}) {
-    state.currentImage = FullImage(first);
-    RotateLastImages();
+    state.currentImage = FullImage(state.countBuffer, first);
+    explorer.RotateLastImages();
   }
   const auto before = ReservedFiles();
   fs::create_directory("vacia");
@@ -241,9 +242,9 @@ TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
   if (child == 0) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
     int failures = 0;
-    state.currentImage = FullImage(3);
+    state.currentImage = FullImage(state.countBuffer, 3);
     try {
-      RotateLastImages();
+      explorer.RotateLastImages();
       ++failures;
     } catch (const FileError& error) {
       if (error.systemError() != EACCES) ++failures;
@@ -251,8 +252,8 @@ TEST_F(SavingTest, ReadOnlyFolderIsReportedAndLosesNothing) {
     if (ReservedFiles() != before) ++failures;
     if (::chdir("vacia") != 0) ::_exit(4);
     testing::FakeWindow fresh;
-    state.Reset();
-    InitialiseExplorer(fresh, 1);
+    Explorer child{fresh};
+    child.Initialise(1);
     if (fresh.messages.size() != 1 ||
         fresh.messages[0].text !=
             "No se ha podido grabar el fichero ultimo.pix.\nNo hay permiso para hacerlo.") {
@@ -275,7 +276,7 @@ TEST_F(SavingTest, RemovedWorkingFolderIsReportedAsMissing) {
   fs::create_directory("borrada");
   ASSERT_EQ(::chdir("borrada"), 0);
   ASSERT_EQ(::rmdir("../borrada"), 0);
-  InitialiseExplorer(window, 1);
+  explorer.Initialise(1);
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text, "No se ha podido grabar el fichero ultimo.pix.\nLa carpeta no existe.");
   ASSERT_EQ(::chdir(dir.path().c_str()), 0);

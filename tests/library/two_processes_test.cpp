@@ -31,11 +31,12 @@
 #include <thread>
 #include <vector>
 
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "commands/file_reports.h"
+#include "engine/buffers.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
-#include "library/reading.h"
-#include "library/saving.h"
+#include "library/record_problem.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
@@ -53,14 +54,14 @@ std::int16_t Count(std::int32_t id, std::size_t i) {
 }
 
 // A full-size image, or a small one of side x side pixels.
-ImageRecord MakeImage(std::int32_t id, int side = 0) {
+ImageRecord MakeImage(CountBuffer& counts, std::int32_t id, int side = 0) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.juliaRe = id;
   if (side > 0) {
     r.pixelRight = r.pixelLeft + side;
     r.pixelBottom = r.pixelTop + side;
   }
-  for (std::int64_t i = 0; i < r.Width() * r.Height(); ++i) state.countBuffer[i] = Count(id, i);
+  for (std::int64_t i = 0; i < r.Width() * r.Height(); ++i) counts[i] = Count(id, i);
   return r;
 }
 
@@ -110,19 +111,21 @@ std::string SharedName(int round, std::int32_t i) {
 // reporting every outcome. Ends after `names` images, or never when 0.
 [[noreturn]] void Run(int process, int round, std::int32_t names, int reports) {
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   const auto report = [&](std::int32_t name, Outcome outcome) {
     const Report r{name, outcome};
     if (::write(reports, &r, sizeof r) != sizeof r) ::_exit(2);
   };
   ReportingFileErrors(window, [] { SweepTemporaryFiles(); });
-  EnsureLastImages();
+  explorer.EnsureLastImages();
   if (!window.messages.empty()) report(-1, kOtherMessage);
   for (std::int32_t i = 0; names == 0 || i < names; ++i) {
     window.messages.clear();
-    state.currentImage = MakeImage(process * kProcessStep + i);
-    ReportingFileErrors(window, [&] { RotateLastImages(); });
+    state.currentImage = MakeImage(state.countBuffer, process * kProcessStep + i);
+    ReportingFileErrors(window, [&] { explorer.RotateLastImages(); });
     const std::string name = SharedName(round, i);
-    ReportingFileErrors(window, [&] { SaveImage(name, window); });
+    ReportingFileErrors(window, [&] { explorer.SaveImage(name); });
     const std::string saved = "El fichero " + name + " ha sido grabado";
     const std::string refused = "El fichero " + name + ".dat ya existe.";
     if (window.messages.size() == 1 && window.messages[0].text == saved)
@@ -141,9 +144,11 @@ std::string SharedName(int round, std::int32_t i) {
 // Rotates small images in quick succession, without saving.
 [[noreturn]] void Rotate(int process, int rotations) {
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   for (int i = 0; i < rotations; ++i) {
-    state.currentImage = MakeImage(process * kProcessStep + i, 16);
-    ReportingFileErrors(window, [&] { RotateLastImages(); });
+    state.currentImage = MakeImage(state.countBuffer, process * kProcessStep + i, 16);
+    ReportingFileErrors(window, [&] { explorer.RotateLastImages(); });
   }
   for (const auto& message : window.messages)
     std::fprintf(stderr, "process %d: %s\n", process, message.text.c_str());
@@ -154,10 +159,12 @@ std::string SharedName(int round, std::int32_t i) {
 // killed, and reports every read that shows anything but one image whole.
 [[noreturn]] void Read(int reports) {
   testing::FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
   for (int read = 0;; ++read) {
     const std::string name = read % 2 == 0 ? kLastName : kSecondLastName;
     window.messages.clear();
-    ReportingFileErrors(window, [&] { ReadImage(name, window); });
+    ReportingFileErrors(window, [&] { explorer.ReadImage(name); });
     const ImageRecord& image = state.currentImage;
     const auto id = static_cast<std::int32_t>(image.juliaRe);
     bool whole = window.messages.empty();

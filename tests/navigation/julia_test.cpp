@@ -3,9 +3,9 @@
 #include <cmath>
 #include <ranges>
 
-#include "engine/generation.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
 #include "library/image_files.h"
-#include "navigation/zoom.h"
 #include "tests/command_fixture.h"
 
 namespace tesvo {
@@ -20,7 +20,7 @@ using JuliaTest = CommandTest;
 TEST_F(JuliaTest, RightClickPreviewsThePointAndLeavesTheBigPictureAlone) {
   Start();
   const CountBuffer counts = state.countBuffer;
-  JuliaFromPoint(window, {427, 188});
+  explorer.JuliaFromPoint({427, 188});
   const ImageRecord& preview = state.previewImage;
   EXPECT_EQ(preview.juliaRe, -0.7333333333333334);
   EXPECT_EQ(preview.juliaIm, 0.7333333333333334);
@@ -29,7 +29,6 @@ TEST_F(JuliaTest, RightClickPreviewsThePointAndLeavesTheBigPictureAlone) {
   EXPECT_EQ(preview.pixelLeft, 12);
   EXPECT_EQ(preview.pixelBottom, 536);
   EXPECT_EQ(window.title, kPreviewPrefix + "-0.733333 + 0.733333\u00B7i");
-  EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
   EXPECT_TRUE(state.countBuffer == counts);
   // The preview is drawn in the small picture only.
   for (const auto& call : window.pixelCalls | std::views::drop(532 * 532)) {
@@ -41,7 +40,7 @@ TEST_F(JuliaTest, RightClickPreviewsThePointAndLeavesTheBigPictureAlone) {
 TEST_F(JuliaTest, InversionModeInvertsTheClickedPoint) {
   state.currentMethod = kInversion;
   Start();
-  JuliaFromPoint(window, {427, 188});
+  explorer.JuliaFromPoint({427, 188});
   EXPECT_EQ(state.previewImage.juliaRe, -0.34090909090909083);
   EXPECT_EQ(state.previewImage.juliaIm, 0.34090909090909083);
 }
@@ -52,7 +51,7 @@ TEST_F(JuliaTest, PreviewTakesPrecisionColoursAndModeOfTheBigPicture) {
   state.currentImage.gradation = 150;
   state.currentImage.controlColours[2] = {1, 2, 3};
   state.currentImage.coloringMethod = kDecomposition;
-  JuliaFromPoint(window, {300, 500});  // outside the picture on the left: extended mapping
+  explorer.JuliaFromPoint({300, 500});  // outside the picture on the left: extended mapping
   const ImageRecord& preview = state.previewImage;
   EXPECT_LT(preview.juliaRe, -2.2 + 4.4 * 51 / 531);
   EXPECT_EQ(preview.iterationLimit, 200);
@@ -64,12 +63,12 @@ TEST_F(JuliaTest, PreviewTakesPrecisionColoursAndModeOfTheBigPicture) {
 
 TEST_F(JuliaTest, RightClickOnAJuliaImageOnlyExplains) {
   Start();
-  JuliaFromPoint(window, {427, 188});
-  EnlargePreview(window);
+  explorer.JuliaFromPoint({427, 188});
+  explorer.EnlargePreview();
   const ImageRecord preview = state.previewImage;
   const std::string title = window.title;
   window.messages.clear();
-  JuliaFromPoint(window, {500, 300});
+  explorer.JuliaFromPoint({500, 300});
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text, kNotMandelbrotMessage);
   EXPECT_EQ(window.messages[0].caption, "Tesvo");
@@ -80,9 +79,9 @@ TEST_F(JuliaTest, RightClickOnAJuliaImageOnlyExplains) {
 TEST_F(JuliaTest, EnlargeDrawsThePreviewAtFullSizeAndFollowsItsFormulaAndMode) {
   state.currentMethod = kConvergence;
   Start();
-  JuliaFromPoint(window, {427, 188});
+  explorer.JuliaFromPoint({427, 188});
   window.SelectMode(-1);
-  EnlargePreview(window);
+  explorer.EnlargePreview();
   const ImageRecord& image = state.currentImage;
   EXPECT_EQ(image.kind, 'j');
   EXPECT_EQ(image.pixelLeft, 250);
@@ -90,7 +89,6 @@ TEST_F(JuliaTest, EnlargeDrawsThePreviewAtFullSizeAndFollowsItsFormulaAndMode) {
   EXPECT_EQ(image.planeLeft, -1.8);
   EXPECT_EQ(image.juliaRe, -0.7333333333333334);
   EXPECT_EQ(window.title, JuliaCaption(-0.7333333333333334, 0.7333333333333334));
-  EXPECT_EQ(state.caption, window.title);
   EXPECT_EQ(window.selectedMode, kConvergence);
   EXPECT_EQ(state.formulaIndex, 2);
   EXPECT_TRUE(SameBytes(ReadParameterFile("ultimo"), image));
@@ -103,14 +101,14 @@ TEST_F(JuliaTest, BeforeAnImageARightClickExplainsAndThereIsNothingToEnlarge) {
   for (const bool pairsOnDisk : {false, true}) {
     SCOPED_TRACE(pairsOnDisk ? "record of no kind" : "placeholder");
     if (pairsOnDisk) {
-      state.Reset();
-      InitialiseExplorer(window, 1);
+      state = ExplorerState{};  // the program started again
+      explorer.Initialise(1);
       ASSERT_EQ(state.currentImage.kind, 0);
     }
     window.messages.clear();
-    EXPECT_FALSE(HasPreview());
-    EnlargePreview(window);
-    JuliaFromPoint(window, {400, 300});
+    EXPECT_FALSE(explorer.HasPreview());
+    explorer.EnlargePreview();
+    explorer.JuliaFromPoint({400, 300});
     EXPECT_TRUE(window.pixelCalls.empty());
     ASSERT_EQ(window.messages.size(), 1u);
     EXPECT_EQ(window.messages[0].text, kNotMandelbrotMessage);
@@ -121,22 +119,22 @@ TEST_F(JuliaTest, BeforeAnImageARightClickExplainsAndThereIsNothingToEnlarge) {
 
 TEST_F(JuliaTest, TypedCoordinatesStartTheMandelbrotSetFirstWhenNothingIsLoaded) {
   window.coordinateAnswers.push_back(Complex{-0.75, 0.1});
-  JuliaFromCoordinates(window);
+  explorer.JuliaFromCoordinates();
   EXPECT_TRUE(state.slotsLoaded);
-  EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
+  EXPECT_EQ(window.titles.front(), "Conjunto de Mandelbrot");
   EXPECT_EQ(state.previewImage.juliaRe, -0.75);
   EXPECT_EQ(window.title, kPreviewPrefix + "-0.750000 + 0.100000\u00B7i");
 }
 
 TEST_F(JuliaTest, TypedCoordinatesKeepTheJuliaCaptionAndTheirOwnSign) {
   Start();
-  JuliaFromPoint(window, {427, 188});
-  EnlargePreview(window);
-  const std::string julia = state.caption;
+  explorer.JuliaFromPoint({427, 188});
+  explorer.EnlargePreview();
+  const std::string julia = window.title;
   window.coordinateAnswers.push_back(Complex{0.3, -0.5});
-  JuliaFromCoordinates(window);
+  explorer.JuliaFromCoordinates();
   EXPECT_EQ(window.title, kPreviewPrefix + "0.300000 + -0.500000\u00B7i");
-  EXPECT_EQ(state.caption, julia);
+  EXPECT_EQ(JuliaCaption(state.currentImage.juliaRe, state.currentImage.juliaIm), julia);
   EXPECT_EQ(state.currentImage.kind, 'j');
 }
 
@@ -144,7 +142,7 @@ TEST_F(JuliaTest, CancelledCoordinatesDoNothing) {
   Start();
   const auto calls = window.pixelCalls.size();
   window.coordinateAnswers.push_back(std::nullopt);
-  JuliaFromCoordinates(window);
+  explorer.JuliaFromCoordinates();
   EXPECT_EQ(window.coordinateQuestions, 1);
   EXPECT_EQ(window.pixelCalls.size(), calls);
 }
@@ -156,7 +154,7 @@ TEST_F(JuliaTest, TypedCoordinatesInInversionIncludingInversesThatAreNotFinite) 
   state.currentMethod = kInversion;
   Start();
   window.coordinateAnswers.push_back(Complex{1, 0});
-  JuliaFromCoordinates(window);
+  explorer.JuliaFromCoordinates();
   EXPECT_EQ(state.previewImage.juliaRe, 0.5);
   EXPECT_EQ(window.title, kPreviewPrefix + "0.500000 + 0.000000\u00B7i");
 
@@ -164,7 +162,7 @@ TEST_F(JuliaTest, TypedCoordinatesInInversionIncludingInversesThatAreNotFinite) 
     SCOPED_TRACE(typed.re);
     const auto before = window.pixelCalls.size();
     window.coordinateAnswers.push_back(typed);
-    JuliaFromCoordinates(window);
+    explorer.JuliaFromCoordinates();
     const ImageRecord& preview = state.previewImage;
     EXPECT_EQ(typed.re != 0, std::isinf(preview.juliaRe));
     EXPECT_TRUE(std::isnan(preview.juliaIm));

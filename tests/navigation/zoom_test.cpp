@@ -1,4 +1,4 @@
-#include "navigation/zoom.h"
+#include "commands/explorer.h"
 
 #include "library/image_files.h"
 #include "tests/command_fixture.h"
@@ -23,7 +23,7 @@ using ZoomTest = CommandTest;
 
 TEST_F(ZoomTest, WideDragKeepsFullWidthAndMapsTheCornersExactly) {
   Start();
-  ZoomToRectangle(window, {427, 188}, {604, 276});
+  explorer.ZoomToRectangle({427, 188}, {604, 276});
   const ImageRecord& image = state.currentImage;
   EXPECT_EQ(image.planeLeft, -0.7333333333333334);
   EXPECT_EQ(image.planeTop, 0.7333333333333334);
@@ -49,20 +49,20 @@ TEST_F(ZoomTest, AspectOfTheDragDecidesWhichSideIsShortened) {
   };
   for (const Case& c : cases) {
     Start();
-    ZoomToRectangle(window, c.press, c.release);
+    explorer.ZoomToRectangle(c.press, c.release);
     ExpectRectangle(state.currentImage, c.expected);
   }
 }
 
 TEST_F(ZoomTest, BackwardDragZoomsTheSameRectangleAsTheForwardOne) {
   Start();
-  ZoomToRectangle(window, {427, 188}, {604, 276});
+  explorer.ZoomToRectangle({427, 188}, {604, 276});
   const ImageRecord forward = state.currentImage;
   for (auto [press, release] : {std::pair<ClientPoint, ClientPoint>{{604, 276}, {427, 188}},
                                 {{604, 188}, {427, 276}},
                                 {{427, 276}, {604, 188}}}) {
     Start();
-    ZoomToRectangle(window, press, release);
+    explorer.ZoomToRectangle(press, release);
     EXPECT_TRUE(SameBytes(state.currentImage, forward));
   }
 }
@@ -74,7 +74,7 @@ TEST_F(ZoomTest, DragWithoutWidthOrHeightChangesNothing) {
   for (auto [press, release] : {std::pair<ClientPoint, ClientPoint>{{400, 300}, {400, 300}},
                                 {{400, 300}, {500, 300}},
                                 {{400, 300}, {400, 100}}})
-    ZoomToRectangle(window, press, release);
+    explorer.ZoomToRectangle(press, release);
   EXPECT_TRUE(SameBytes(state.currentImage, before));
   EXPECT_EQ(window.pixelCalls.size(), calls);
 }
@@ -82,7 +82,7 @@ TEST_F(ZoomTest, DragWithoutWidthOrHeightChangesNothing) {
 TEST_F(ZoomTest, PressBeforeAnyImageDoesNothing) {
   // After opening, currentImage is the start-up placeholder and no slot is filled.
   const ImageRecord placeholder = state.currentImage;
-  ZoomToRectangle(window, {300, 100}, {400, 200});
+  explorer.ZoomToRectangle({300, 100}, {400, 200});
   EXPECT_TRUE(SameBytes(state.currentImage, placeholder));
   EXPECT_TRUE(window.pixelCalls.empty());
 }
@@ -91,9 +91,9 @@ TEST_F(ZoomTest, SecondZoomMapsThroughTheShortenedImageAndKeepsEverythingElse) {
   Start();
   state.currentImage.iterationLimit = 400;
   state.currentImage.coloringMethod = kConvergence;
-  ZoomToRectangle(window, {427, 188}, {604, 276});  // rectangle (250, 11, 781, 275)
+  explorer.ZoomToRectangle({427, 188}, {604, 276});  // rectangle (250, 11, 781, 275)
   const ImageRecord first = state.currentImage;
-  ZoomToRectangle(window, {250, 11}, {781, 275});  // the whole shortened image again
+  explorer.ZoomToRectangle({250, 11}, {781, 275});  // the whole shortened image again
   const ImageRecord& second = state.currentImage;
   EXPECT_EQ(second.planeLeft, first.planeLeft);
   EXPECT_EQ(second.planeTop, first.planeTop);

@@ -15,14 +15,13 @@
 #include <QtTest>
 #include <memory>
 
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 #include "library/image_files.h"
 #include "ui/explorer_dialog.h"
 #include "ui/message_box.h"
 #include "ui/picture_surface.h"
 #include "ui/program_font.h"
 
-using tesvo::state;
 using tesvo::ui::ExplorerDialog;
 using tesvo::ui::PictureSurface;
 
@@ -59,7 +58,6 @@ class ExplorerDialogTest : public QObject {
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
     QVERIFY(QDir::setCurrent(m_folder->path()));
-    state.Reset();
     m_dialog = std::make_unique<ExplorerDialog>();
   }
 
@@ -175,8 +173,8 @@ class ExplorerDialogTest : public QObject {
     const QImage& image = m_dialog->surface()->image();
     for (int i = 0; i < 531; i += 7) {
       for (int j = 0; j < 531; j += 5) {
-        const int count = state.countBuffer[i * 531 + j];
-        QCOMPARE(image.pixel(250 + i, 11 + j), PictureSurface::ToRgb(state.palette[count]));
+        const int count = State().countBuffer[i * 531 + j];
+        QCOMPARE(image.pixel(250 + i, 11 + j), PictureSurface::ToRgb(State().palette[count]));
       }
     }
     // What was wiped is the area of the image shown before: the start-up
@@ -194,11 +192,12 @@ class ExplorerDialogTest : public QObject {
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
     auto* mode = m_dialog->findChild<QComboBox*>("modeCombo");
     emit mode->activated(1);
-    QCOMPARE(state.currentImage.coloringMethod, 1);
+    QCOMPARE(State().currentImage.coloringMethod, 1);
     QCOMPARE(tesvo::ReadParameterFile("ultimo").coloringMethod, 1);
     QCOMPARE(tesvo::ReadParameterFile("penultimo").coloringMethod, 2);
     // Decomposition counts are 0 or 100 only.
-    for (int i = 0; i < 531 * 531; i += 97) QVERIFY(state.countBuffer[i] == 0 || state.countBuffer[i] == 100);
+    for (int i = 0; i < 531 * 531; i += 97)
+      QVERIFY(State().countBuffer[i] == 0 || State().countBuffer[i] == 100);
   }
 
   void precisionButtonsChangeTheLimitWithoutRotating() {
@@ -206,10 +205,10 @@ class ExplorerDialogTest : public QObject {
     auto* more = m_dialog->findChild<QPushButton*>("precisionUpButton");
     auto* less = m_dialog->findChild<QPushButton*>("precisionDownButton");
     QTest::mouseClick(more, Qt::LeftButton);
-    QCOMPARE(state.currentImage.iterationLimit, 200.0);
+    QCOMPARE(State().currentImage.iterationLimit, 200.0);
     QTest::mouseClick(less, Qt::LeftButton);
     QTest::mouseClick(less, Qt::LeftButton);
-    QCOMPARE(state.currentImage.iterationLimit, 50.0);
+    QCOMPARE(State().currentImage.iterationLimit, 50.0);
     QCOMPARE(tesvo::ReadParameterFile("ultimo").iterationLimit, 100.0);
   }
 
@@ -258,8 +257,8 @@ class ExplorerDialogTest : public QObject {
     QCOMPARE(band->geometry(), QRect(QPoint(427, 188), QPoint(500, 230)));
     QTest::mouseRelease(m_dialog.get(), Qt::LeftButton, {}, QPoint(604, 276));
     QVERIFY(!band->isVisible());
-    QCOMPARE(state.currentImage.pixelBottom, 275);
-    QCOMPARE(state.currentImage.planeLeft, -0.7333333333333334);
+    QCOMPARE(State().currentImage.pixelBottom, 275);
+    QCOMPARE(State().currentImage.planeLeft, -0.7333333333333334);
     // Below the shortened image the big-picture area is light grey.
     QCOMPARE(m_dialog->surface()->image().pixel(500, 400), qRgb(192, 192, 192));
 
@@ -267,7 +266,7 @@ class ExplorerDialogTest : public QObject {
     QTest::mousePress(m_dialog.get(), Qt::RightButton, {}, QPoint(427, 188));
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot") + QString(27, ' ') +
                                           QStringLiteral("c = -0.733333 + 0.733333·i"));
-    QCOMPARE(state.previewImage.juliaRe, -0.7333333333333334);
+    QCOMPARE(State().previewImage.juliaRe, -0.7333333333333334);
     // The preview shows in the small picture: its corner pixel is drawn now.
     QVERIFY(m_dialog->surface()->image().pixel(12, 390) != qRgba(0, 0, 0, 0));
   }
@@ -305,7 +304,7 @@ class ExplorerDialogTest : public QObject {
     QTest::mousePress(m_dialog->windowHandle(), Qt::RightButton, {}, point);
     QTest::mouseRelease(m_dialog->windowHandle(), Qt::RightButton, {}, point);
     QCOMPARE(m_dialog->windowTitle().startsWith(QStringLiteral("Conjunto de Mandelbrot")), previews);
-    QCOMPARE(state.previewImage.kind == 'p', previews);
+    QCOMPARE(State().previewImage.kind == 'p', previews);
   }
 
   // The precision and colour buttons wait for an image, "Ampliar" for a
@@ -325,16 +324,15 @@ class ExplorerDialogTest : public QObject {
     QTest::mousePress(m_dialog.get(), Qt::RightButton, {}, QPoint(427, 188));
     expect(true, true);
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("enlargeButton"), Qt::LeftButton);
-    QCOMPARE(state.currentImage.kind, 'j');
+    QCOMPARE(State().currentImage.kind, 'j');
     expect(true, true);
 
     // Opened again with both reserved pairs on disk: nothing in the picture.
-    state.Reset();
     m_dialog = std::make_unique<ExplorerDialog>();
-    QCOMPARE(state.currentImage.kind, 0);
+    QCOMPARE(State().currentImage.kind, 0);
     expect(false, false);
     emit m_dialog->findChild<QComboBox*>("readCombo")->activated(1);  // "ultimo", the Julia image
-    QCOMPARE(state.currentImage.kind, 'j');
+    QCOMPARE(State().currentImage.kind, 'j');
     expect(true, false);
   }
 
@@ -342,8 +340,8 @@ class ExplorerDialogTest : public QObject {
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("startMandelbrotButton"), Qt::LeftButton);
     QTest::mouseClick(m_dialog->findChild<QPushButton*>("greyColoursButton"), Qt::LeftButton);
     const QImage& image = m_dialog->surface()->image();
-    const int count = state.countBuffer[10 * 531 + 10];
-    QCOMPARE(image.pixel(260, 21), PictureSurface::ToRgb(state.palette[count]));
+    const int count = State().countBuffer[10 * 531 + 10];
+    QCOMPARE(image.pixel(260, 21), PictureSurface::ToRgb(State().palette[count]));
     QCOMPARE(qRed(image.pixel(260, 21)), qGreen(image.pixel(260, 21)));  // a grey
     // The last column and row, drawn by generation, are wiped by the repaint.
     QCOMPARE(image.pixel(781, 300), qRgb(192, 192, 192));
@@ -370,6 +368,9 @@ class ExplorerDialogTest : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> m_folder;
+  // What the main window under test keeps.
+  const tesvo::ExplorerState& State() const { return m_dialog->explorer().State(); }
+
   std::unique_ptr<ExplorerDialog> m_dialog;
 };
 

@@ -25,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 #include "library/image_files.h"
 #include "tests/file_helpers.h"
 #include "ui/explorer_dialog.h"
@@ -35,7 +35,6 @@
 #include "ui/start_dialog.h"
 #include "ui/start_up.h"
 
-using tesvo::state;
 using tesvo::ui::ExplorerDialog;
 using tesvo::ui::PictureSurface;
 
@@ -147,7 +146,8 @@ std::vector<qint16> PixelFileCounts(const QString& base) {
 
 // How many pixels of the current image's rectangle differ from its counts,
 // stored column by column, drawn through the Palette.
-int PixelsNotDrawnFrom(const QImage& picture, const std::vector<qint16>& counts) {
+int PixelsNotDrawnFrom(const tesvo::ExplorerState& state, const QImage& picture,
+                       const std::vector<qint16>& counts) {
   const tesvo::ImageRecord& image = state.currentImage;
   const int w = image.Width();
   const int h = image.Height();
@@ -181,7 +181,7 @@ class LibraryCommandsTest : public QObject {
  private slots:
   void init() {
     m_folder = std::make_unique<tesvo::testing::TemporaryDirectory>();
-    state.Reset();
+
     m_dialog = std::make_unique<ExplorerDialog>();
     m_dialog->show();
     m_read = m_dialog->findChild<QComboBox*>("readCombo");
@@ -299,7 +299,7 @@ class LibraryCommandsTest : public QObject {
       QVERIFY(!m_read->lineEdit()->hasFocus());
     }
     QCOMPARE(steps.Problems(), QString());
-    QCOMPARE(state.readIndex, -1);
+    QCOMPARE(State().readIndex, -1);
     QCOMPARE(m_read->currentIndex(), -1);
     QCOMPARE(m_dialog->windowTitle(), title);
     if (byClick)
@@ -307,7 +307,7 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(Entries(m_read), QStringList({"penultimo", "ultimo", "uno"}));
 
     ChooseEntry("uno");
-    QCOMPARE(state.readIndex, 2);
+    QCOMPARE(State().readIndex, 2);
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot"));
   }
 
@@ -334,7 +334,7 @@ class LibraryCommandsTest : public QObject {
     QTest::keyClick(focused, Qt::Key_Return);
     QCOMPARE(m_dialog->isVisible(), !closes);
     if (closes) QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(state.readIndex, closes ? -1 : 0);
+    QCOMPARE(State().readIndex, closes ? -1 : 0);
   }
 
   void emptyTakenAndCancelledNamesSaveNothing() {
@@ -378,14 +378,14 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot"));
     QCOMPARE(m_mode->currentText(), QStringLiteral("tiempo de escape"));
     QCOMPARE(m_read->currentText(), QStringLiteral("mandel"));
-    QCOMPARE(state.readIndex, m_read->findText("mandel"));
-    QCOMPARE(PixelsNotDrawnFrom(m_dialog->surface()->image(), PixelFileCounts("mandel")), 0);
+    QCOMPARE(State().readIndex, m_read->findText("mandel"));
+    QCOMPARE(PixelsNotDrawnFrom(State(), m_dialog->surface()->image(), PixelFileCounts("mandel")), 0);
 
     ChooseEntry("julia");
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Julia"));
     QCOMPARE(m_mode->currentText(), QStringLiteral("descomposición"));
-    QCOMPARE(state.currentImage.kind, tesvo::kJuliaKind);
-    QCOMPARE(PixelsNotDrawnFrom(m_dialog->surface()->image(), PixelFileCounts("julia")), 0);
+    QCOMPARE(State().currentImage.kind, tesvo::kJuliaKind);
+    QCOMPARE(PixelsNotDrawnFrom(State(), m_dialog->surface()->image(), PixelFileCounts("julia")), 0);
     // Reading makes no new "ultimo".
     QCOMPARE(ReadAll("ultimo.dat"), ReadAll("julia.dat"));
   }
@@ -405,18 +405,18 @@ class LibraryCommandsTest : public QObject {
       ModalSteps steps;
       Click(button);
       QCOMPARE(steps.Problems(), QString());
-      QCOMPARE(state.readIndex, expected);
+      QCOMPARE(State().readIndex, expected);
       QCOMPARE(m_read->currentIndex(), expected);
       QCOMPARE(m_read->currentText(), entries[expected]);
       QVERIFY(
-          tesvo::SameBytes(state.currentImage, tesvo::ReadParameterFile(entries[expected].toStdString())));
+          tesvo::SameBytes(State().currentImage, tesvo::ReadParameterFile(entries[expected].toStdString())));
     }
     // The start-up placeholder is one pixel at the top-left corner of the big
     // picture, drawn in the Palette's colour for its count.
     Click("readPreviousButton");
     Click("readPreviousButton");
     QCOMPARE(m_read->currentText(), QStringLiteral("penultimo"));
-    QCOMPARE(PixelsNotDrawnFrom(m_dialog->surface()->image(), PixelFileCounts("penultimo")), 0);
+    QCOMPARE(PixelsNotDrawnFrom(State(), m_dialog->surface()->image(), PixelFileCounts("penultimo")), 0);
     QCOMPARE(m_dialog->surface()->image().pixel(251, 11), qRgb(192, 192, 192));
   }
 
@@ -442,7 +442,7 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(m_read->currentText(), QStringLiteral("roto"));
     QCOMPARE(ReadAll("roto.dat"), parameters);
     QVERIFY(PixelFileCounts("roto") == counts);
-    QCOMPARE(PixelsNotDrawnFrom(m_dialog->surface()->image(), counts), 0);
+    QCOMPARE(PixelsNotDrawnFrom(State(), m_dialog->surface()->image(), counts), 0);
     QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Conjunto de Mandelbrot"));
   }
 
@@ -512,7 +512,7 @@ class LibraryCommandsTest : public QObject {
     steps.ThenBox(&question, QMessageBox::YesRole);
     read->setCurrentIndex(0);
     emit read->activated(0);
-    QCOMPARE(state.readIndex, 0);
+    QCOMPARE(again.explorer().State().readIndex, 0);
     QTest::mouseClick(again.findChild<QPushButton*>("deleteButton"), Qt::LeftButton);
     QCOMPARE(steps.Problems(), QString());
     QVERIFY(question.text.endsWith(QStringLiteral("\t\tcaf\uFFFD")));
@@ -579,7 +579,8 @@ class LibraryCommandsTest : public QObject {
     }
     QVERIFY(closedByEnter);
     QVERIFY(start.isVisible());
-    QCOMPARE(state.readIndex, 0);
+    QVERIFY(start.explorer() != nullptr);
+    QCOMPARE(start.explorer()->State().readIndex, 0);
 
     Box question, kept;
     ModalSteps steps;
@@ -659,7 +660,7 @@ class LibraryCommandsTest : public QObject {
     const std::string name = tesvo::ui::EnterFolderOfImage(QStringLiteral("otra/vista.dat"));
     QCOMPARE(QString::fromStdString(name), QStringLiteral("vista"));
     QCOMPARE(QDir::currentPath(), folder);
-    state.Reset();
+
     tesvo::ui::StartDialog start;
     start.show();
     QStringList entries;
@@ -671,7 +672,9 @@ class LibraryCommandsTest : public QObject {
       QTRY_COMPARE(read->currentText(), QStringLiteral("vista"));
       entries = Entries(read);
       selected = read->currentText();
-      const tesvo::RecordBytes bytes = tesvo::ToBytes(state.currentImage);
+      auto* dialog = qobject_cast<ExplorerDialog*>(explorer);
+      QVERIFY(dialog != nullptr);
+      const tesvo::RecordBytes bytes = tesvo::ToBytes(dialog->explorer().State().currentImage);
       shown = QByteArray(reinterpret_cast<const char*>(bytes.data()), bytes.size());
       explorer->close();
     });
@@ -718,6 +721,9 @@ class LibraryCommandsTest : public QObject {
   }
 
   std::unique_ptr<tesvo::testing::TemporaryDirectory> m_folder;
+  // What the main window under test keeps.
+  const tesvo::ExplorerState& State() const { return m_dialog->explorer().State(); }
+
   std::unique_ptr<ExplorerDialog> m_dialog;
   QComboBox* m_read = nullptr;
   QComboBox* m_mode = nullptr;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/program_state.h"
+#include "engine/buffers.h"
 #include "tests/file_helpers.h"
 #include "ui/explorer_dialog.h"
 #include "ui/julia_coordinates_dialog.h"
@@ -23,7 +23,6 @@ class StartUpTest : public QObject {
   void qtTextsAreSpanishAndTheProgramsOwnStay() {
     QVERIFY(tesvo::ui::LoadQtSpanish(*QCoreApplication::instance()));
     tesvo::testing::TemporaryDirectory folder;
-    tesvo::state.Reset();
     tesvo::ui::ExplorerDialog explorer;
     QLineEdit* field = explorer.findChild<QComboBox*>("readCombo")->lineEdit();
     std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
@@ -56,7 +55,6 @@ class StartUpTest : public QObject {
     QVERIFY(tesvo::ui::EnterWorkingFolder(true));
     const QDir images(QDir(home.path()).filePath(QStringLiteral("Imágenes/Tesvo")));
     QCOMPARE(QDir::current(), images);
-    tesvo::state.Reset();
     tesvo::ui::ExplorerDialog explorer;
     QCOMPARE(images.entryList(QDir::Files),
              QStringList({"penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));

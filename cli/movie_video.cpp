@@ -1,4 +1,4 @@
-#include "library/movie_video.h"
+#include "cli/movie_video.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,4 +1,4 @@
-#include "library/view_render.h"
+#include "cli/view_render.h"
 
 #include <unistd.h>
 
@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+#include "cli/render_command.h"
+#include "cli/render_output.h"
 #include "colour/palette.h"
 #include "engine/deep_view.h"
 #include "engine/image_record.h"
@@ -16,8 +18,6 @@
 #include "library/image_files.h"
 #include "library/picture_file.h"
 #include "library/png_writer.h"
-#include "library/render_command.h"
-#include "library/render_output.h"
 
 namespace tesvo {
 namespace {

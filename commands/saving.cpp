@@ -1,17 +1,19 @@
-#include "library/saving.h"
-
+// The explorer's storing of the current image: under a name the user chose,
+// and after every new image as "ultimo", the previous one becoming "penultimo";
+// and the deletion of the image read last.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
 
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "commands/file_reports.h"
+#include "commands/read_list.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
 #include "library/image_files.h"
-#include "library/image_list.h"
 #include "library/picture_file.h"
-#include "library/reading.h"
+#include "library/record_problem.h"
 
 namespace tesvo {
 namespace {
@@ -28,40 +30,40 @@ std::size_t StoredCountCount(const ImageRecord& image) {
 
 }  // namespace
 
-void SaveImageAs(Window& window) {
+void Explorer::SaveImageAs() {
   // Only what reading takes back is written: before the first image the
   // record describes none.
-  if (RecordProblem(state.currentImage)) {
-    window.ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
+  if (RecordProblem(state_.currentImage)) {
+    window_->ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
     return;
   }
-  const ImageRecord& image = state.currentImage;
+  const ImageRecord& image = state_.currentImage;
   const std::optional<SaveChoice> choice =
-      window.AskSaveChoice(static_cast<int>(image.Width()), static_cast<int>(image.Height()));
+      window_->AskSaveChoice(static_cast<int>(image.Width()), static_cast<int>(image.Height()));
   if (!choice) return;
   const std::string& name = choice->name;
   if (name == kAuthorTrigger) {
-    window.ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
-                       kProgramName);
+    window_->ShowMessage("E s t e  p r o g r a m a l o h i z o T e l m a r i n.\nLo digo por si acaso.",
+                         kProgramName);
     return;
   }
   if (name.empty()) {
-    window.ShowMessage("Hay que teclear un nombre de fichero \n(sin extensión)", kProgramName);
+    window_->ShowMessage("Hay que teclear un nombre de fichero \n(sin extensión)", kProgramName);
     return;
   }
-  SaveImage(name, window, {choice->scale, choice->antialias});
+  SaveImage(name, {choice->scale, choice->antialias});
 }
 
-void DeleteReadImage(Window& window) {
-  if (state.readIndex == -1) {
-    window.ShowMessage("Primero tiene que leer para poder borrar.\nEs así la cosa", kProgramName);
+void Explorer::DeleteReadImage() {
+  if (state_.readIndex == -1) {
+    window_->ShowMessage("Primero tiene que leer para poder borrar.\nEs así la cosa", kProgramName);
     return;
   }
-  if (state.readIndex < 0 || state.readIndex >= window.ReadListCount()) return;
-  const std::string name = window.ReadListText(state.readIndex);
-  if (!window.AskYesNo("¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\t" + name,
-                       kProgramName)) {
-    window.ShowMessage("Pues haces bien en no borrarla", kProgramName);
+  if (state_.readIndex < 0 || state_.readIndex >= window_->ReadListCount()) return;
+  const std::string name = window_->ReadListText(state_.readIndex);
+  if (!window_->AskYesNo("¿Estas seguro de que quieres borrar la siguiente imagen?\n\n\t\t" + name,
+                         kProgramName)) {
+    window_->ShowMessage("Pues haces bien en no borrarla", kProgramName);
     return;
   }
   {
@@ -75,7 +77,7 @@ void DeleteReadImage(Window& window) {
     RemoveIfPresent(PixelFileName(name));
     RemoveIfPresent(ParameterFileName(name));
   }
-  window.ReadListRemove(state.readIndex);
+  window_->ReadListRemove(state_.readIndex);
   SyncFolderOf(ParameterFileName(name));
 }
 
@@ -90,15 +92,15 @@ void RefuseTakenName(const std::string& file, Window& window) {
 
 }  // namespace
 
-void SaveImage(const std::string& name, Window& window, PictureSize size) {
+void Explorer::SaveImage(const std::string& name, PictureSize size) {
   // Only the parameter file makes a name taken. Looked at first without the
   // lock, so that a taken name costs no writing.
   if (ParameterFileExists(name)) {
-    RefuseTakenName(ParameterFileName(name), window);
+    RefuseTakenName(ParameterFileName(name), *window_);
     return;
   }
-  const ImageRecord& image = state.currentImage;
-  StagedFile pixels = StagePixelFile(name, state.countBuffer.data(), StoredCountCount(image));
+  const ImageRecord& image = state_.currentImage;
+  StagedFile pixels = StagePixelFile(name, state_.countBuffer.data(), StoredCountCount(image));
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success. A file already under the
   // picture's name is never replaced: in a pictures folder it is likely the
@@ -109,7 +111,7 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
     if (larger || PictureFileExists(name)) return std::nullopt;
     try {
-      return StagePictureFile(name, image, state.countBuffer);
+      return StagePictureFile(name, image, state_.countBuffer, state_.palette);
     } catch (const FileError& error) {
       pictureError = error;
       return std::nullopt;
@@ -134,14 +136,14 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
     }
   }
   if (taken) {
-    RefuseTakenName(ParameterFileName(name), window);
+    RefuseTakenName(ParameterFileName(name), *window_);
     return;
   }
   SyncFolderOf(ParameterFileName(name));
   // An entry sorted in at or before the one read last moves it down a place:
   // readIndex follows it, so Borrar and the reading buttons still start from
   // the image the user read.
-  if (AddSortedEntry(window, name) <= state.readIndex) ++state.readIndex;
+  if (AddSortedEntry(*window_, name) <= state_.readIndex) ++state_.readIndex;
   const std::string file = PictureFileName(name);
   std::string saved = "El fichero " + name + " ha sido grabado";
   if (larger && !pictureError) {
@@ -149,12 +151,12 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
     if (!PictureFileExists(name)) {
       // The work runs beside the window's event loop: it takes its own copies.
       const ImageRecord record = image;
-      const Palette palette = state.palette;
+      const Palette palette = state_.palette;
       const std::string text = "Grabando el dibujo " + file + ", de " +
                                std::to_string(PictureWidth(record, size)) + " x " +
                                std::to_string(PictureHeight(record, size)) + " píxeles...";
       try {
-        written = window.RunCancellable(text, [&](const ProgressReport& report) {
+        written = window_->RunCancellable(text, [&](const ProgressReport& report) {
           return WriteScaledPicture(file, record, palette, size, {.scan = {}, .progress = report}, true);
         });
       } catch (const FileError& error) {
@@ -182,18 +184,18 @@ void SaveImage(const std::string& name, Window& window, PictureSize size) {
   if (pictureKept)
     saved += "\nYa había un fichero " + file +
              ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin dibujo.";
-  window.ShowMessage(saved, kProgramName);
+  window_->ShowMessage(saved, kProgramName);
 }
 
-void RotateLastImages() {
+void Explorer::RotateLastImages() {
   // Ordered so that a kill or an error at any point leaves each reserved name
   // with a whole parameter file of its old or its new image, and its pixel
   // file either the one of that image or missing (a read rebuilds it). The
   // new pixel file, the large one, is complete before anything moves.
   const std::string last = kLastName;
   const std::string secondLast = kSecondLastName;
-  const ImageRecord& image = state.currentImage;
-  StagedFile pixels = StagePixelFile(last, state.countBuffer.data(), StoredCountCount(image));
+  const ImageRecord& image = state_.currentImage;
+  StagedFile pixels = StagePixelFile(last, state_.countBuffer.data(), StoredCountCount(image));
   {
     // Another process's rotation, save or deletion of these names runs
     // wholly before or after this one.
@@ -206,14 +208,14 @@ void RotateLastImages() {
   SyncFolderOf(ParameterFileName(last));
 }
 
-void EnsureLastImages() {
+void Explorer::EnsureLastImages() {
   for (const char* name : {kLastName, kSecondLastName}) {
     if (ParameterFileExists(name)) continue;
-    ImageRecord placeholder = state.presets[2][kMandelbrotPreset];
+    ImageRecord placeholder = state_.presets[2][kMandelbrotPreset];
     placeholder.pixelRight = placeholder.pixelLeft + 1;
     placeholder.pixelBottom = placeholder.pixelTop + 1;
-    state.currentImage = placeholder;
-    WritePair(name, placeholder, state.countBuffer.data(), StoredCountCount(placeholder));
+    state_.currentImage = placeholder;
+    WritePair(name, placeholder, state_.countBuffer.data(), StoredCountCount(placeholder));
   }
 }
 

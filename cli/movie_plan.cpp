@@ -1,4 +1,4 @@
-#include "library/movie_plan.h"
+#include "cli/movie_plan.h"
 
 #include <mpfr.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "library/view_render.h"
+#include "cli/view_render.h"
 
 namespace tesvo {
 namespace {

@@ -1,6 +1,6 @@
 // What the commands need from the main window: drawing in its client area,
-// its title, message boxes and its two lists. The core sees nothing else of
-// the toolkit, so every command runs against a fake in tests.
+// its title, message boxes, questions and its two lists. The core sees
+// nothing else of the toolkit, so every command runs against a fake in tests.
 #pragma once
 
 #include <functional>
@@ -14,6 +14,12 @@
 namespace tesvo {
 
 inline constexpr Colour kLightGrey = 0x00C0C0C0;  // RGB 192, 192, 192
+
+// A point of the window's client area, in pixels from its top left corner.
+struct ClientPoint {
+  int x;
+  int y;
+};
 
 // What "Grabación de imagen" asks: the name, and how large a picture is
 // written beside the pair (K times the image's width and height, each pixel

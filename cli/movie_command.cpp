@@ -1,4 +1,4 @@
-#include "library/movie_command.h"
+#include "cli/movie_command.h"
 
 #include <unistd.h>
 
@@ -13,14 +13,14 @@
 #include <optional>
 #include <utility>
 
+#include "cli/movie_frames.h"
+#include "cli/movie_plan.h"
+#include "cli/movie_video.h"
+#include "cli/render_command.h"
+#include "cli/render_output.h"
+#include "cli/view_render.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
-#include "library/movie_frames.h"
-#include "library/movie_plan.h"
-#include "library/movie_video.h"
-#include "library/render_command.h"
-#include "library/render_output.h"
-#include "library/view_render.h"
 
 namespace tesvo {
 namespace {

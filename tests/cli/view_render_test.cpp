@@ -1,7 +1,7 @@
 // `tesvo render` of a view given by its numbers: the counts file is the deep
 // engine's counts row by row, the picture their colours carrying the view,
 // and each bad command line its message, its exit status and no file.
-#include "library/view_render.h"
+#include "cli/view_render.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/render_command.h"
 #include "colour/palette.h"
 #include "engine/deep_view.h"
-#include "library/render_command.h"
 #include "tests/file_helpers.h"
 #include "tests/library/decoded_png.h"
 

@@ -1,8 +1,7 @@
-#include "colour/colour_commands.h"
+#include "commands/explorer.h"
 
 #include "colour/palette.h"
 #include "navigation/julia.h"
-#include "navigation/zoom.h"
 #include "tests/command_fixture.h"
 
 namespace tesvo {
@@ -39,30 +38,30 @@ class ColourTest : public CommandTest {
 TEST_F(ColourTest, GradationSequencesFromTheDefault) {
   const int raising[] = {150, 225, 337, 505, 757, 1135, 1702, 2553, 3829, 5743, 5743, 5743};
   for (int expected : raising) {
-    IncreaseGradation(window);
+    explorer.IncreaseGradation();
     EXPECT_EQ(state.currentImage.gradation, expected);
   }
   const int lowering[] = {3828, 2552, 1701, 1134, 756, 504, 336, 224, 149, 99,
                           66,   44,   29,   19,   12,  8,   5,   4,   4};
   for (int expected : lowering) {
-    DecreaseGradation(window);
+    explorer.DecreaseGradation();
     EXPECT_EQ(state.currentImage.gradation, expected);
   }
 }
 
 TEST_F(ColourTest, RaiseThenLowerAndLowerThenRaise) {
-  IncreaseGradation(window);
-  DecreaseGradation(window);
+  explorer.IncreaseGradation();
+  explorer.DecreaseGradation();
   EXPECT_EQ(state.currentImage.gradation, 100);
-  DecreaseGradation(window);
-  IncreaseGradation(window);
+  explorer.DecreaseGradation();
+  explorer.IncreaseGradation();
   EXPECT_EQ(state.currentImage.gradation, 99);
 }
 
 TEST_F(ColourTest, RecolouringShowsTheStoredBlockAndGreysTheRest) {
   const int copies = window.blockCopies;
   const auto calls = window.pixelCalls.size();
-  GreyColours(window);
+  explorer.GreyColours();
   EXPECT_EQ(window.blockCopies, copies + 1);   // one step, not pixel by pixel
   EXPECT_EQ(window.pixelCalls.size(), calls);  // nothing computed
   EXPECT_EQ(state.palette[25], 0x7D7D7Du);
@@ -70,8 +69,8 @@ TEST_F(ColourTest, RecolouringShowsTheStoredBlockAndGreysTheRest) {
 }
 
 TEST_F(ColourTest, RecolouringAShortenedZoomLeavesTheRestOfTheAreaGrey) {
-  ZoomToRectangle(window, {300, 100}, {400, 400});
-  RandomColours(window);
+  explorer.ZoomToRectangle({300, 100}, {400, 400});
+  explorer.RandomColours();
   ExpectBigPictureShowsTheCounts();
 }
 
@@ -79,7 +78,7 @@ TEST_F(ColourTest, RandomColoursAreSymmetricAndInRangeAndFollowTheRuntimeGenerat
   CrtRandom expected;
   expected.seed = state.random.seed;
   for (int round = 0; round < 20; ++round) {
-    RandomColours(window);
+    explorer.RandomColours();
     const ControlColours& c = state.currentImage.controlColours;
     EXPECT_EQ(c[3], c[1]);
     EXPECT_EQ(c[4], c[0]);
@@ -100,27 +99,28 @@ TEST(CrtRandom, ReproducesTheClassicSequence) {
 }
 
 TEST_F(ColourTest, GreysThenInitialColoursKeepTheGradation) {
-  IncreaseGradation(window);
-  GreyColours(window);
+  explorer.IncreaseGradation();
+  explorer.GreyColours();
   EXPECT_EQ(state.currentImage.controlColours[1], (RGB{125, 125, 125}));
-  InitialColours(window);
+  explorer.InitialColours();
   EXPECT_EQ(state.currentImage.controlColours, kPresetColours);
   EXPECT_EQ(state.currentImage.gradation, 150);
 }
 
 TEST_F(ColourTest, PreviewKeepsItsColours) {
-  JuliaFromPoint(window, {427, 188});
+  explorer.JuliaFromPoint({427, 188});
   const Colour previewPixel = window.Pixel(12 + 73, 390 + 73);
-  GreyColours(window);
+  explorer.GreyColours();
   EXPECT_EQ(window.Pixel(12 + 73, 390 + 73), previewPixel);
   EXPECT_EQ(state.previewImage.controlColours, kPresetColours);
 }
 
 TEST(ColourCommands, DoNothingBeforeAnImage) {
-  state.Reset();
   FakeWindow window;
-  GreyColours(window);
-  IncreaseGradation(window);
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
+  explorer.GreyColours();
+  explorer.IncreaseGradation();
   EXPECT_EQ(window.blockCopies, 0);
   EXPECT_EQ(state.currentImage.gradation, 0);
 }

@@ -1,4 +1,4 @@
-#include "library/render_output.h"
+#include "cli/render_output.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "library/movie_plan.h"
+#include "cli/movie_plan.h"
 
 namespace tesvo {
 

@@ -2,7 +2,7 @@
 // the picture `tesvo render` draws of its manifest line, ranges drawn apart
 // join into the one movie, a job stopped at any frame resumes to the same
 // frames, and each bad command line has its message and writes nothing.
-#include "library/movie_command.h"
+#include "cli/movie_command.h"
 
 #include <gtest/gtest.h>
 #include <mpfr.h>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "library/movie_frames.h"
-#include "library/movie_plan.h"
-#include "library/render_command.h"
+#include "cli/movie_frames.h"
+#include "cli/movie_plan.h"
+#include "cli/render_command.h"
 #include "tests/file_helpers.h"
 
 namespace tesvo {

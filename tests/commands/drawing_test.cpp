@@ -1,4 +1,4 @@
-#include "engine/generation.h"
+#include "commands/drawing.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <limits>
 #include <string>
 
-#include "engine/program_state.h"
+#include "commands/explorer.h"
+#include "engine/buffers.h"
 #include "engine/test_records.h"
 #include "fake_window.h"
 
@@ -25,24 +26,26 @@ constexpr std::int16_t kUntouched = -1;  // no count is negative
 class GenerationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    state.Reset();
-    testing::UseCountPalette();
+    testing::UseCountPalette(state.palette);
     state.countBuffer.fill(kUntouched);
   }
 
-  int WrittenEntries() const {
+  static int WrittenEntries(const ExplorerState& of) {
     int written = 0;
-    for (std::int16_t entry : state.countBuffer) written += entry != kUntouched;
+    for (std::int16_t entry : of.countBuffer) written += entry != kUntouched;
     return written;
   }
+  int WrittenEntries() const { return WrittenEntries(state); }
 
   // The count of the single point of a PointRecord.
   std::int16_t CountOf(const ImageRecord& record) {
-    GenerateImage(record, window);
+    explorer.GenerateImage(record);
     return state.countBuffer[0];
   }
 
   FakeWindow window;
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
 };
 
 TEST(Captions, FormatLikePrintfWithAMiddleDot) {
@@ -67,10 +70,8 @@ TEST_F(GenerationTest, JuliaImageWritesWTimesHPlusHPlusOneEntries) {
   ImageRecord julia = Resized(Preset(2, kJuliaPreset), 40, 30);
   julia.juliaRe = -0.75;
   julia.juliaIm = -0.1;
-  state.caption = "antes";
-  GenerateImage(julia, window);
+  explorer.GenerateImage(julia);
   const std::string caption = JuliaCaption(-0.75, -0.1);
-  EXPECT_EQ(state.caption, caption);
   EXPECT_EQ(window.titles, std::vector<std::string>{caption});
   EXPECT_EQ(WrittenEntries(), 40 * 30 + 30 + 1);
   for (int k = 0; k <= 40 * 30 + 30; ++k) ASSERT_NE(state.countBuffer[k], kUntouched) << k;
@@ -81,9 +82,7 @@ TEST_F(GenerationTest, PreviewDrawsButLeavesCountBufferAndCaption) {
   ImageRecord preview = Preset(2, kPreviewPreset);
   preview.juliaRe = -0.75;
   preview.juliaIm = 0.1;
-  state.caption = "Conjunto de Mandelbrot";
-  GenerateImage(preview, window);
-  EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
+  explorer.GenerateImage(preview);
   EXPECT_TRUE(window.titles.empty());
   EXPECT_TRUE(window.fills.empty());  // drawn over what the small picture holds
   EXPECT_EQ(WrittenEntries(), 0);
@@ -98,7 +97,7 @@ TEST_F(GenerationTest, PreviewDrawsButLeavesCountBufferAndCaption) {
 // write the last column, rows 0 to 531, into entries 281,961 to 282,492.
 TEST_F(GenerationTest, PresetImageWrites282493EntriesWithTheLastColumnAtTheEnd) {
   const ImageRecord preset = Preset(2, kMandelbrotPreset);
-  GenerateImage(preset, window);
+  explorer.GenerateImage(preset);
   EXPECT_EQ(WrittenEntries(), 282'493);
   EXPECT_EQ(state.countBuffer[282'492 + 1], kUntouched);
   for (int j = 0; j <= 531; ++j) {
@@ -114,7 +113,7 @@ TEST_F(GenerationTest, PresetImageWrites282493EntriesWithTheLastColumnAtTheEnd) 
 // column, each column from the top, while the columns after it are counted.
 TEST_F(GenerationTest, EveryPixelIsDrawnOnceColumnByColumn) {
   const ImageRecord r = Resized(Preset(0, kJuliaPreset), 150, 40);
-  GenerateImage(r, window);
+  explorer.GenerateImage(r);
   ASSERT_EQ(window.pixelCalls.size(), 151u * 41u);
   std::size_t n = 0;
   for (int i = 0; i <= 150; ++i) {
@@ -179,7 +178,7 @@ TEST_F(GenerationTest, FractionalLimits) {
     EXPECT_EQ(CountOf(PointRecord('m', 'c', t.method, t.limit, t.re, 0)), t.count);
   }
   // Palette[100] is what a decomposition pixel below limit 100 is drawn in.
-  GenerateImage(PointRecord('m', 'c', kDecomposition, 2.5, 5, 0), window);
+  explorer.GenerateImage(PointRecord('m', 'c', kDecomposition, 2.5, 5, 0));
   EXPECT_EQ(window.Pixel(250, 11), 100u);
 }
 
@@ -216,7 +215,7 @@ TEST_F(GenerationTest, WipeCoversTheCurrentImageBeforeDrawing) {
   state.currentImage = Preset(2, kMandelbrotPreset);
   ImageRecord small = Resized(Preset(2, kMandelbrotPreset), 10, 10);
   small.pixelLeft += 150, small.pixelRight += 150, small.pixelTop += 190, small.pixelBottom += 190;
-  GenerateImage(small, window);
+  explorer.GenerateImage(small);
 
   ASSERT_EQ(window.fills.size(), 1u);
   const FakeWindow::Fill& fill = window.fills[0];
@@ -270,10 +269,10 @@ TEST_F(GenerationTest, RecordsItCannotHonourAreSkipped) {
       record.kind = kind;
       t.change(record);
       FakeWindow untouched;
-      state.caption = "antes";
-      GenerateImage(record, untouched);
-      EXPECT_EQ(WrittenEntries(), 0);
-      EXPECT_EQ(state.caption, "antes");
+      Explorer other{untouched};
+      other.State().countBuffer.fill(kUntouched);
+      other.GenerateImage(record);
+      EXPECT_EQ(WrittenEntries(other.State()), 0);
       EXPECT_TRUE(untouched.pixelCalls.empty());
       EXPECT_TRUE(untouched.fills.empty());
       EXPECT_TRUE(untouched.titles.empty());
@@ -286,7 +285,7 @@ TEST_F(GenerationTest, RecordsItCannotHonourAreSkipped) {
 TEST_F(GenerationTest, LargestScanThatFitsIsGenerated) {
   ImageRecord record = Resized(Preset(2, kMandelbrotPreset), 550, 549);
   record.iterationLimit = 0;
-  GenerateImage(record, window);
+  explorer.GenerateImage(record);
   EXPECT_EQ(WrittenEntries(), 302'500);
 }
 
@@ -297,11 +296,13 @@ TEST_F(GenerationTest, EmptyRectanglesDrawNothing) {
   for (const auto& [w, h] : sides) {
     SCOPED_TRACE(::testing::Message() << w << " x " << h);
     FakeWindow empty;
-    GenerateImage(Resized(Preset(2, kMandelbrotPreset), w, h), empty);
-    EXPECT_EQ(state.caption, "Conjunto de Mandelbrot");
+    Explorer other{empty};
+    other.State().countBuffer.fill(kUntouched);
+    other.GenerateImage(Resized(Preset(2, kMandelbrotPreset), w, h));
+    EXPECT_EQ(empty.titles, std::vector<std::string>{"Conjunto de Mandelbrot"});
     EXPECT_EQ(empty.fills.size(), 1u);
     EXPECT_TRUE(empty.pixelCalls.empty());
-    EXPECT_EQ(WrittenEntries(), 0);
+    EXPECT_EQ(WrittenEntries(other.State()), 0);
   }
 }
 

@@ -1,7 +1,7 @@
 // `tesvo render` as a script runs it: the picture as shown equals the one a
 // save writes, larger ones equal the reference picture, and every bad input
 // gets its message, its exit status and no file.
-#include "library/render_command.h"
+#include "cli/render_command.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "colour/palette.h"
-#include "engine/generation.h"
+#include "commands/drawing.h"
+#include "commands/explorer.h"
 #include "engine/reference_picture.h"
 #include "engine/test_records.h"
 #include "library/image_files.h"
-#include "library/saving.h"
 #include "tests/file_helpers.h"
 #include "tests/library/decoded_png.h"
 #include "tests/null_window.h"
@@ -60,7 +60,7 @@ std::string Hex(const std::vector<std::uint8_t>& bytes) {
 
 class RenderCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override { state.Reset(); }
+  void SetUp() override {}
 
   // A Julia set of z^2 + c in "inversión", small enough for the reference.
   static ImageRecord SmallJulia() {
@@ -80,10 +80,12 @@ class RenderCommandTest : public ::testing::Test {
 TEST_F(RenderCommandTest, AsShownIsThePictureASaveWrites) {
   const ImageRecord record = testing::Preset(2, kMandelbrotPreset);
   testing::NullWindow window;
-  BuildPaletteFor(record);
-  GenerateImage(record, window);
+  Explorer explorer{window};
+  ExplorerState& state = explorer.State();
+  BuildPaletteFor(record, state.palette);
+  explorer.GenerateImage(record);
   state.currentImage = record;
-  SaveImage("foto", window);
+  explorer.SaveImage("foto");
   ASSERT_TRUE(fs::exists("foto.png"));
   const Result result = Render({"foto.dat", "linea.png"});
   EXPECT_EQ(result.status, 0);
@@ -107,6 +109,34 @@ TEST_F(RenderCommandTest, LargerPictureIsTheReferenceAndCarriesTheRecord) {
   BuildPalette(fresh, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
   EXPECT_TRUE(testing::RgbBytes(png) == testing::ReferencePicture(record, fresh, 3, 2));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"julia.dat", "viejo.png"}));
+}
+
+// The largest scale, anti-aliasing and thread count the usage names are
+// taken, each alone and all together, on a record of 2 x 1 pixels.
+TEST_F(RenderCommandTest, LargestValuesOfEachOptionAreTaken) {
+  WriteRecord("punto.dat", testing::Resized(SmallJulia(), 2, 1));
+  const std::string scale = std::to_string(kMaxPictureScale);
+  const std::string antialias = std::to_string(kMaxAntialias);
+  const std::string threads = std::to_string(kMaxRenderThreads);
+  const struct {
+    std::vector<std::string> options;
+    int scale;
+  } cases[] = {
+      {{"--scale", scale}, kMaxPictureScale},
+      {{"--antialias", antialias}, 1},
+      {{"--threads", threads}, 1},
+      {{"--scale", scale, "--antialias", antialias, "--threads", threads}, kMaxPictureScale},
+  };
+  for (const auto& t : cases) {
+    std::vector<std::string> arguments = {"punto.dat", "punto.png"};
+    arguments.insert(arguments.end(), t.options.begin(), t.options.end());
+    SCOPED_TRACE(arguments.back());
+    const Result result = Render(arguments);
+    ASSERT_EQ(result.status, 0) << result.err;
+    const testing::DecodedPng png = testing::Decode("punto.png");
+    EXPECT_EQ(png.width, 2 * t.scale);
+    EXPECT_EQ(png.height, t.scale);
+  }
 }
 
 // Every refusal leaves the folder as it was: no picture, no temporary file,

@@ -1,4 +1,4 @@
-#include "library/render_command.h"
+#include "cli/render_command.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,14 +16,14 @@
 #include <optional>
 #include <utility>
 
+#include "cli/render_output.h"
+#include "cli/view_render.h"
 #include "colour/palette.h"
 #include "engine/scaled_picture.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"
-#include "library/reading.h"
-#include "library/render_output.h"
-#include "library/view_render.h"
+#include "library/record_problem.h"
 
 namespace tesvo {
 namespace {

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/render_command.h"
 #include "library/file_error.h"
-#include "library/render_command.h"
 
 namespace tesvo {
 

@@ -1,4 +1,4 @@
-#include "library/movie_frames.h"
+#include "cli/movie_frames.h"
 
 #include <sys/stat.h>
 
@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "cli/view_render.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
-#include "library/view_render.h"
 
 namespace tesvo {
 namespace {

@@ -1,0 +1,24 @@
+#include "colour/compose.h"
+
+#include <cstdint>
+
+namespace tesvo {
+
+std::vector<Colour> ComposeCounts(const CountBuffer& counts, const ImageRecord& record,
+                                  const Palette& palette) {
+  const std::int64_t w = record.Width();
+  const std::int64_t h = record.Height();
+  if (w <= 0 || h <= 0 || w * h > kCountBufferSize) return {};
+  std::vector<Colour> block(static_cast<std::size_t>(w * h));
+  for (std::int64_t x = 0; x < w; ++x) {
+    for (std::int64_t y = 0; y < h; ++y) {
+      const int count = counts[x * h + y];
+      // Counts come from generation or from a checked pixel file; anything else
+      // is drawn black rather than read outside the Palette.
+      block[y * w + x] = count >= 0 && count < kPaletteSize ? palette[count] : 0;
+    }
+  }
+  return block;
+}
+
+}  // namespace tesvo

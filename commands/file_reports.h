@@ -1,0 +1,26 @@
+// How a command tells the user of a file step that failed: one message box,
+// after which the command has ended.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "commands/window.h"
+#include "library/file_error.h"
+
+namespace tesvo {
+
+// Runs a command body; a FileError ends it with the message box. A fault of
+// a folder's lock file that the body met is told after it.
+template <typename Body>
+void ReportingFileErrors(Window& window, Body&& body) {
+  try {
+    body();
+  } catch (const FileError& error) {
+    window.ShowMessage(error.what(), kProgramName);
+  }
+  while (const std::optional<std::string> notice = TakeLockNotice())
+    window.ShowMessage(*notice, kProgramName);
+}
+
+}  // namespace tesvo

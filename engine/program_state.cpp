@@ -1,7 +1,0 @@
-#include "engine/program_state.h"
-
-namespace tesvo {
-
-ProgramState state;
-
-}  // namespace tesvo
