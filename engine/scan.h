@@ -5,26 +5,10 @@
 
 #include <cstdint>
 
+#include "engine/scan_path.h"
 #include "engine/scan_plan.h"
 
 namespace tesvo {
-
-// How CountColumns computes; every choice gives the same counts, bit for bit.
-enum class ScanPath {
-  kFastest,    // the widest vectors the running CPU has
-  kReference,  // pixel by pixel, through the formula's plain step
-  kSse2,       // two lanes, the x86-64 baseline
-  kAvx2,       // four lanes, where the CPU has AVX2
-  kAvx512,     // eight lanes, where the CPU has AVX-512 F and DQ
-  kNeon,       // two lanes of AdvSIMD, the arm64 baseline
-};
-
-// Every vector path, whether this build has it or not.
-inline constexpr ScanPath kVectorPaths[] = {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512,
-                                            ScanPath::kNeon};
-
-// The path's name in messages: "SSE2", "AdvSIMD".
-const char* PathName(ScanPath path);
 
 struct ScanSettings {
   ScanPath path = ScanPath::kFastest;
@@ -34,14 +18,6 @@ struct ScanSettings {
   // again because the helper that held them had not finished.
   std::int64_t* takenOver = nullptr;
 };
-
-// Whether this build and this CPU can run the path; a forced path that cannot
-// run falls back to the reference.
-bool PathAvailable(ScanPath path);
-
-// The path that runs for a chosen one: for kFastest the widest available, for
-// a path that cannot run the reference.
-ScanPath ResolvePath(ScanPath path);
 
 // Counts columns first .. first + count - 1 and hands them to the sink on the
 // calling thread, each column once and in column order, as soon as it and
