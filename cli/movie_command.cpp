@@ -19,6 +19,7 @@
 #include "cli/render_command.h"
 #include "cli/render_output.h"
 #include "cli/view_render.h"
+#include "engine/formulas.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
 

@@ -13,7 +13,7 @@ constexpr std::int64_t kTakeOverPixels = 512;
 
 ColumnJob::ColumnJob(const ScanPlan& plan, int first, int count, ScanPath path, int blockColumns)
     : plan_(plan),
-      path_(path),
+      countPixels_(KernelsFor(path).countPixels),
       first_(first),
       count_(count),
       blockColumns_(std::max(1, blockColumns)),
@@ -45,7 +45,7 @@ int ColumnJob::Claim() {
 }
 
 void ColumnJob::Count(int block) {
-  steps_[block] = CountPixels(plan_, path_, Pixels(block, BlockCounts(block)));
+  steps_[block] = countPixels_(Pixels(block, BlockCounts(block)));
   // Fails when Run has handed the block over from its own count already.
   std::uint8_t pending = kPending;
   state_[block].compare_exchange_strong(pending, kCounted, std::memory_order_release,
@@ -87,7 +87,7 @@ std::int64_t ColumnJob::TakeOver(int block, const ColumnSink& sink) {
     if (state_[block].load(std::memory_order_acquire) == kCounted) break;
     pixels.begin = p;
     pixels.end = std::min(end, p + kTakeOverPixels);
-    steps += CountPixels(plan_, path_, pixels);
+    steps += countPixels_(pixels);
   }
   std::uint8_t pending = kPending;
   if (state_[block].compare_exchange_strong(pending, kTakenOver, std::memory_order_acquire)) {

@@ -14,18 +14,16 @@
 #include <vector>
 
 #include "engine/helper_threads.h"
-#include "engine/scan.h"
 #include "engine/scan_kernel.h"
+#include "engine/scan_path.h"
+#include "engine/scan_plan.h"
 
 namespace tesvo {
 
-// The job's pixels counted on the path, one that PathAvailable accepts and
-// the plan allows; returns the formula steps taken.
-std::int64_t CountPixels(const ScanPlan& plan, ScanPath path, const PixelJob& job);
-
 class ColumnJob : public HelperTask {
  public:
-  // The plan's columns first .. first + count - 1, blockColumns to a block.
+  // The plan's columns first .. first + count - 1, blockColumns to a block,
+  // counted on the path that runs for `path`, which the plan must allow.
   ColumnJob(const ScanPlan& plan, int first, int count, ScanPath path, int blockColumns);
 
   int Blocks() const { return blocks_; }
@@ -55,7 +53,7 @@ class ColumnJob : public HelperTask {
   std::int64_t TakeOver(int block, const ColumnSink& sink);
 
   ScanPlan plan_;
-  ScanPath path_;
+  std::int64_t (*countPixels_)(const PixelJob& job);
   int first_;
   int count_;
   int blockColumns_;

@@ -1,7 +1,6 @@
 #include "engine/perturbation.h"
 
 #include "engine/perturbation_kernel.h"
-#include "engine/perturbation_lanes.h"
 #include "engine/perturbation_step.h"
 
 namespace tesvo {
@@ -224,29 +223,7 @@ void PerturbationCounter::Count(const Cx<FloatExp>* dc, std::uint32_t* out, int 
                     .formulaLetter = letter_,
                     .hand = Hand,
                     .owner = &owner};
-  std::int64_t steps = 0;
-  switch (ResolvePath(options_.path)) {
-#ifdef TESVO_X86_KERNELS
-    case ScanPath::kAvx512:
-      steps = StepLanesAvx512(job);
-      break;
-    case ScanPath::kAvx2:
-      steps = StepLanesAvx2(job);
-      break;
-    case ScanPath::kSse2:
-      steps = StepLanesSse2(job);
-      break;
-#endif
-#ifdef TESVO_NEON_KERNELS
-    case ScanPath::kNeon:
-      steps = StepLanesNeon(job);
-      break;
-#endif
-    default:
-      steps = lanes::StepOneLaneAnyFormula(job);
-      break;
-  }
-  totals.steps += steps;
+  totals.steps += KernelsFor(options_.path).stepLanes(job);
 }
 
 }  // namespace tesvo

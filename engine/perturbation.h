@@ -13,7 +13,7 @@
 #include "engine/bla_table.h"
 #include "engine/float_exp.h"
 #include "engine/reference_orbit.h"
-#include "engine/scan.h"
+#include "engine/scan_path.h"
 
 namespace tesvo {
 

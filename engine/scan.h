@@ -4,58 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <vector>
 
-#include "engine/formulas.h"
-#include "engine/image_record.h"
+#include "engine/scan_path.h"
+#include "engine/scan_plan.h"
 
 namespace tesvo {
-
-struct ScanPlan {
-  char formulaLetter = 0;
-  bool mandelbrot = true;  // z starts near 0 and c is the point; otherwise z is the point
-  std::int32_t method = kEscapeTime;
-  double limit = 0;
-  double bound = 0;
-  double cRe = 0;
-  double cIm = 0;
-  double convergenceFactor = 100;
-  std::vector<double> xs;  // W + 1 columns, left to right
-  std::vector<double> ys;  // H + 1 rows, top to bottom
-
-  int Columns() const { return static_cast<int>(xs.size()); }
-  int Rows() const { return static_cast<int>(ys.size()); }
-};
-
-// False when the record cannot be generated without reading or writing out of
-// bounds: an unknown kind or formula letter, an iteration limit outside 0 to
-// 5000, a rectangle whose scan would not fit the CountBuffer.
-bool CanGenerate(const ImageRecord& record);
-
-// The plan of a record that CanGenerate accepts, for the Mandelbrot scan or
-// the Julia scan. A rectangle with W < 0 gives no columns, one with H < 0 no rows.
-ScanPlan MakeScanPlan(const ImageRecord& record, bool mandelbrot);
-
-// The pixel's point after the inversion of the "inversión" mode.
-Complex InvertPoint(double x, double y);
-
-// How CountColumns computes; every choice gives the same counts, bit for bit.
-enum class ScanPath {
-  kFastest,    // the widest vectors the running CPU has
-  kReference,  // pixel by pixel, through the formula's plain step
-  kSse2,       // two lanes, the x86-64 baseline
-  kAvx2,       // four lanes, where the CPU has AVX2
-  kAvx512,     // eight lanes, where the CPU has AVX-512 F and DQ
-  kNeon,       // two lanes of AdvSIMD, the arm64 baseline
-};
-
-// Every vector path, whether this build has it or not.
-inline constexpr ScanPath kVectorPaths[] = {ScanPath::kSse2, ScanPath::kAvx2, ScanPath::kAvx512,
-                                            ScanPath::kNeon};
-
-// The path's name in messages: "SSE2", "AdvSIMD".
-const char* PathName(ScanPath path);
 
 struct ScanSettings {
   ScanPath path = ScanPath::kFastest;
@@ -65,18 +18,6 @@ struct ScanSettings {
   // again because the helper that held them had not finished.
   std::int64_t* takenOver = nullptr;
 };
-
-// Whether this build and this CPU can run the path; a forced path that cannot
-// run falls back to the reference.
-bool PathAvailable(ScanPath path);
-
-// The path that runs for a chosen one: for kFastest the widest available, for
-// a path that cannot run the reference.
-ScanPath ResolvePath(ScanPath path);
-
-// Receives the counts of columns first .. first + count - 1, column by
-// column, Rows() entries each.
-using ColumnSink = std::function<void(int first, int count, const std::int16_t* counts)>;
 
 // Counts columns first .. first + count - 1 and hands them to the sink on the
 // calling thread, each column once and in column order, as soon as it and

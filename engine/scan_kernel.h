@@ -7,7 +7,6 @@
 
 #include "engine/formulas.h"
 #include "engine/image_record.h"
-#include "engine/scan.h"
 
 namespace tesvo {
 
@@ -21,7 +20,7 @@ struct PixelJob {
   char formulaLetter;
   bool mandelbrot;
   std::int32_t method;
-  double limit;  // 0 to 5000
+  double limit;  // 0 to 5000, except on the reference path
   double bound;
   double cRe;
   double cIm;
@@ -54,8 +53,10 @@ static constexpr std::int16_t EscapedCount(std::int32_t method, int n, double im
 std::int16_t OrbitCount(std::int32_t method, double limit, double convergenceFactor, bool escaped, int n,
                         Complex z, Complex previous);
 
-// Each counts job.begin .. job.end - 1 into job.out, equal to the reference path's, and
-// returns the number of formula steps it took.
+// Each counts job.begin .. job.end - 1 into job.out and returns the number of
+// formula steps it took. The reference takes any plan; the vector kernels give
+// its counts for a limit from 0 to 5000 and a bound of 0 or more.
+std::int64_t CountPixelsReference(const PixelJob& job);
 std::int64_t CountPixelsSse2(const PixelJob& job);
 std::int64_t CountPixelsAvx2(const PixelJob& job);
 std::int64_t CountPixelsAvx512(const PixelJob& job);
@@ -68,9 +69,5 @@ void EvaluateSse2(MathFunction function, const double* in, double* out, int n);
 void EvaluateAvx2(MathFunction function, const double* in, double* out, int n);
 void EvaluateAvx512(MathFunction function, const double* in, double* out, int n);
 void EvaluateNeon(MathFunction function, const double* in, double* out, int n);
-
-// The vector form of the path's kernel; false, with out untouched, where this
-// build or this CPU has no such path.
-bool EvaluateOnPath(ScanPath path, MathFunction function, const double* in, double* out, int n);
 
 }  // namespace tesvo

@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/scan.h"
 #include "engine/scan_kernel.h"
 #include "engine/scan_opening.h"
 #include "engine/scan_step.h"

@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "engine/scan.h"
 #include "engine/scan_kernel.h"
+#include "engine/scan_plan.h"
 #include "engine/scan_step.h"
 
 namespace tesvo::simd {

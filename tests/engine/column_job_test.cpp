@@ -12,6 +12,7 @@
 #include "engine/buffers.h"
 #include "engine/generation.h"
 #include "engine/reference_scan.h"
+#include "engine/scan.h"
 #include "engine/test_records.h"
 #include "tests/fake_window.h"
 
