@@ -286,8 +286,7 @@ int Run(const Options& options) {
 
 Palette FreshPalette(const ImageRecord& r) {
   Palette palette{};
-  const ControlColours& c = r.controlColours;
-  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], r.gradation, kMaxIterationLimit);
+  BuildPaletteFor(r, palette);
   return palette;
 }
 

@@ -141,8 +141,7 @@ int Render(const Request& request, std::ostream& err, bool progressBar, int stan
 
   // The colours a fresh start gives the record, whatever another build left.
   Palette palette{};
-  const ControlColours& c = record.controlColours;
-  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], record.gradation, kMaxIterationLimit);
+  BuildPaletteFor(record, palette);
 
   ProgressBar bar(err);
   RenderSettings settings;

@@ -262,8 +262,7 @@ bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const 
     return false;
   const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
   Palette palette{};
-  const ControlColours& c = preset.controlColours;
-  BuildPalette(palette, c[0], c[1], c[2], c[3], c[4], preset.gradation, kMaxIterationLimit);
+  BuildPaletteFor(preset, palette);
   PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view), picture);
   std::vector<std::uint8_t> rgb(3 * columns);
   std::vector<std::uint8_t> little(4 * columns);
