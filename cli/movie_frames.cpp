@@ -9,7 +9,8 @@
 
 #include "cli/view_render.h"
 #include "library/file_error.h"
-#include "library/image_files.h"
+#include "library/file_writing.h"
+#include "library/temporary_files.h"
 
 namespace tesvo {
 namespace {

@@ -21,7 +21,7 @@
 #include "colour/palette.h"
 #include "engine/scaled_picture.h"
 #include "library/file_error.h"
-#include "library/image_files.h"
+#include "library/file_reading.h"
 #include "library/picture_file.h"
 #include "library/record_problem.h"
 

@@ -12,7 +12,7 @@
 #include <iomanip>
 
 #include "library/file_error.h"
-#include "library/image_files.h"
+#include "library/temporary_files.h"
 
 namespace tesvo {
 

@@ -15,7 +15,7 @@
 #include "engine/image_record.h"
 #include "library/file_calls.h"
 #include "library/file_error.h"
-#include "library/image_files.h"
+#include "library/file_writing.h"
 #include "library/picture_file.h"
 #include "library/png_writer.h"
 

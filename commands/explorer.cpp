@@ -9,7 +9,7 @@
 #include "commands/read_list.h"
 #include "engine/formulas.h"
 #include "engine/scan.h"
-#include "library/image_files.h"
+#include "library/temporary_files.h"
 
 namespace tesvo {
 

@@ -10,6 +10,7 @@
 #include "commands/file_reports.h"
 #include "commands/read_list.h"
 #include "library/file_error.h"
+#include "library/file_writing.h"
 #include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"

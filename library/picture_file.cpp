@@ -15,6 +15,8 @@
 #include "colour/compose.h"
 #include "library/file_calls.h"
 #include "library/file_error.h"
+#include "library/file_reading.h"
+#include "library/file_writing.h"
 #include "library/folder_lock.h"
 #include "library/image_files.h"
 #include "library/png_writer.h"

@@ -12,7 +12,7 @@
 #include "engine/buffers.h"
 #include "engine/image_record.h"
 #include "engine/scaled_picture.h"
-#include "library/image_files.h"
+#include "library/file_writing.h"
 
 namespace tesvo {
 

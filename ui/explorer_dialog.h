@@ -38,7 +38,7 @@ class ExplorerDialog : public QDialog, public Window {
   // file errors told in a message box.
   void ReadNamedImage(const std::string& name);
 
-  // Window
+  // Window, in explorer_window.cpp
   void SetPixel(int x, int y, Colour colour) override;
   void FillLightGrey(int left, int top, int right, int bottom) override;
   void CopyBlock(int left, int top, int width, int height, const Colour* pixels) override;

@@ -29,6 +29,7 @@
 #include "library/file_calls.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"
+#include "library/temporary_files.h"
 
 namespace tesvo {
 namespace {

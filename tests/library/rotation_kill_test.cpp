@@ -23,6 +23,7 @@
 #include "commands/explorer.h"
 #include "engine/buffers.h"
 #include "library/image_files.h"
+#include "library/temporary_files.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 

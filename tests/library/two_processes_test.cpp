@@ -35,8 +35,8 @@
 #include "commands/file_reports.h"
 #include "engine/buffers.h"
 #include "library/file_error.h"
-#include "library/image_files.h"
 #include "library/record_problem.h"
+#include "library/temporary_files.h"
 #include "tests/fake_window.h"
 #include "tests/file_helpers.h"
 
