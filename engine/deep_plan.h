@@ -20,10 +20,6 @@ struct DeepPlan {
 // The deepest width counted: 2^-kDeepestExponent.
 inline constexpr long kDeepestExponent = 1L << 22;
 
-// Why the view's numbers cannot be counted (width not above 0, too small, a
-// centre too far out), in Spanish; the strings must be decimal numbers.
-std::optional<std::string> NumberProblem(const DeepView& view);
-
 DeepPlan MakeDeepPlan(const DeepView& view);
 
 // Pixel (i, j)'s point less the centre.

@@ -5,7 +5,6 @@
 
 #include <cctype>
 
-#include "engine/deep_plan.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
@@ -42,18 +41,6 @@ double DeepPresetBound(char letter) {
   for (const PresetRow& row : BuiltInPresets())
     if (row[kMandelbrotPreset].formulaLetter == letter) return row[kMandelbrotPreset].escapeBound;
   return 0;
-}
-
-std::optional<std::string> DeepViewProblem(const DeepView& view) {
-  if (!DeepFormulaSupported(view.formulaLetter))
-    return std::string("La fórmula '") + view.formulaLetter + "' no se puede calcular a esta profundidad";
-  if (!IsDecimalNumber(view.centreRe) || !IsDecimalNumber(view.centreIm))
-    return std::string("El centro debe ser un par de números decimales");
-  if (!IsDecimalNumber(view.width)) return std::string("La anchura debe ser un número decimal");
-  if (view.columns < 1 || view.rows < 1) return std::string("El tamaño debe ser de al menos 1 x 1 píxeles");
-  if (view.limit < 1) return std::string("El límite de iteraciones debe ser al menos 1");
-  if (!(view.bound > 0)) return std::string("El límite de escape debe ser mayor que cero");
-  return NumberProblem(view);
 }
 
 }  // namespace tesvo
