@@ -19,7 +19,7 @@
 #include "cli/render_output.h"
 #include "cli/view_render.h"
 #include "colour/palette.h"
-#include "engine/scaled_picture.h"
+#include "colour/scaled_picture.h"
 #include "library/file_error.h"
 #include "library/file_reading.h"
 #include "library/picture_file.h"

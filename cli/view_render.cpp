@@ -270,10 +270,7 @@ bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const 
     if (InterruptCatcher::Interrupted()) return false;
     for (std::size_t i = 0; i < columns; ++i) {
       const std::uint32_t count = all[i * rows + j];
-      const Colour colour = palette[static_cast<std::size_t>(PaletteIndex(count, preset.gradation))];
-      rgb[3 * i] = static_cast<std::uint8_t>(colour);
-      rgb[3 * i + 1] = static_cast<std::uint8_t>(colour >> 8);
-      rgb[3 * i + 2] = static_cast<std::uint8_t>(colour >> 16);
+      PutRgb(ColourOf(palette, PaletteIndex(count, preset.gradation)), &rgb[3 * i]);
       for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
     }
     png.Row(rgb.data());

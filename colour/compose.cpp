@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "colour/palette.h"
+
 namespace tesvo {
 
 std::vector<Colour> ComposeCounts(const CountBuffer& counts, const ImageRecord& record,
@@ -12,10 +14,7 @@ std::vector<Colour> ComposeCounts(const CountBuffer& counts, const ImageRecord& 
   std::vector<Colour> block(static_cast<std::size_t>(w * h));
   for (std::int64_t x = 0; x < w; ++x) {
     for (std::int64_t y = 0; y < h; ++y) {
-      const int count = counts[x * h + y];
-      // Counts come from generation or from a checked pixel file; anything else
-      // is drawn black rather than read outside the Palette.
-      block[y * w + x] = count >= 0 && count < kPaletteSize ? palette[count] : 0;
+      block[y * w + x] = ColourOf(palette, counts[x * h + y]);
     }
   }
   return block;

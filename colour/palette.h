@@ -20,6 +20,19 @@ void BuildPalette(Palette& palette, RGB c0, RGB c1, RGB c2, RGB c3, RGB c4, int 
 // cycles again, so that deep images with limits beyond 5000 keep their colours.
 int PaletteIndex(std::uint32_t count, int gradation);
 
+// The colour of a count: palette[count], and black for a count outside the
+// Palette, which only a foreign file or a fault could hold.
+inline Colour ColourOf(const Palette& palette, int count) {
+  return count >= 0 && count < kPaletteSize ? palette[count] : Colour{0};
+}
+
+// A colour as a picture's three bytes: red, green, blue.
+inline void PutRgb(Colour colour, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(colour);
+  out[1] = static_cast<std::uint8_t>(colour >> 8);
+  out[2] = static_cast<std::uint8_t>(colour >> 16);
+}
+
 // The Palette of a record's colours and gradation, 5000 entries.
 void BuildPaletteFor(const ImageRecord& record, Palette& palette);
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "colour/compose.h"
+#include "colour/palette.h"
 #include "engine/generation.h"
 #include "engine/scan.h"
 
@@ -45,7 +46,7 @@ void DrawImage(const ImageRecord& record, const ImageRecord& replaced, const Pal
                const std::int16_t* k = counts;
                for (int i = first; i < first + count; ++i)
                  for (int j = 0; j < rows; ++j, ++k)
-                   window.SetPixel(record.pixelLeft + i, record.pixelTop + j, palette[*k]);
+                   window.SetPixel(record.pixelLeft + i, record.pixelTop + j, ColourOf(palette, *k));
              });
 }
 

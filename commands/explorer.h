@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <string>
 
+#include "colour/scaled_picture.h"
 #include "commands/window.h"
 #include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/scaled_picture.h"
 
 namespace tesvo {
 

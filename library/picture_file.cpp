@@ -13,6 +13,7 @@
 #include <span>
 
 #include "colour/compose.h"
+#include "colour/palette.h"
 #include "library/file_calls.h"
 #include "library/file_error.h"
 #include "library/file_reading.h"
@@ -172,11 +173,7 @@ std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int 
   });
   std::vector<std::uint8_t> rgb(3 * static_cast<std::size_t>(width));
   for (auto c = colours.begin(); c != colours.end();) {
-    for (std::uint8_t* out = rgb.data(); out != rgb.data() + rgb.size(); out += 3, ++c) {
-      out[0] = static_cast<std::uint8_t>(*c);
-      out[1] = static_cast<std::uint8_t>(*c >> 8);
-      out[2] = static_cast<std::uint8_t>(*c >> 16);
-    }
+    for (std::uint8_t* out = rgb.data(); out != rgb.data() + rgb.size(); out += 3, ++c) PutRgb(*c, out);
     picture.Row(rgb.data());
   }
   picture.Finish();

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "colour/scaled_picture.h"
 #include "engine/buffers.h"
 #include "engine/image_record.h"
-#include "engine/scaled_picture.h"
 #include "library/file_writing.h"
 
 namespace tesvo {

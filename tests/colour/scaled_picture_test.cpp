@@ -1,7 +1,7 @@
 // Pictures K times as large against the plain reference: every formula, the
 // Julia scan, each colouring method, fractional limits, zoomed windows, more
 // than one band of rows, on every scan path and thread count.
-#include "engine/scaled_picture.h"
+#include "colour/scaled_picture.h"
 
 #include <gtest/gtest.h>
 

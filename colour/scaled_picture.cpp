@@ -1,9 +1,11 @@
-#include "engine/scaled_picture.h"
+#include "colour/scaled_picture.h"
 
 #include <algorithm>
 #include <exception>
 #include <utility>
 #include <vector>
+
+#include "colour/palette.h"
 
 namespace tesvo {
 namespace {
@@ -24,9 +26,7 @@ std::uint32_t Component(Colour colour, int shift) { return (colour >> shift) & 0
 void DeliverBand(const std::int16_t* counts, int fineRows, int rows, int width, int antialias,
                  const Palette& palette, std::vector<std::uint8_t>& rgb,
                  const std::function<void(const std::uint8_t*)>& row) {
-  const auto colour = [&](std::int16_t count) {
-    return static_cast<std::uint16_t>(count) < kPaletteSize ? palette[count] : Colour{0};
-  };
+  const auto colour = [&](std::int16_t count) { return ColourOf(palette, count); };
   const std::uint32_t samples = static_cast<std::uint32_t>(antialias * antialias);
   for (int y = 0; y < rows; ++y) {
     std::uint8_t* out = rgb.data();
@@ -34,10 +34,7 @@ void DeliverBand(const std::int16_t* counts, int fineRows, int rows, int width, 
       const std::int16_t* block =
           counts + static_cast<std::ptrdiff_t>(x) * antialias * fineRows + std::ptrdiff_t{y} * antialias;
       if (antialias == 1) {
-        const Colour c = colour(*block);
-        out[0] = static_cast<std::uint8_t>(Component(c, 0));
-        out[1] = static_cast<std::uint8_t>(Component(c, 8));
-        out[2] = static_cast<std::uint8_t>(Component(c, 16));
+        PutRgb(colour(*block), out);
         continue;
       }
       std::uint32_t red = 0, green = 0, blue = 0;
