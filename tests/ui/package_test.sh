@@ -54,6 +54,7 @@ for package in $(names "$shlibs") $owners qt6-translations-l10n fonts-dejavu-ext
 done
 
 [ "$(dpkg-deb -f "$deb" Recommends)" = "qt6-wayland" ] || fail "the package does not recommend qt6-wayland"
+[ "$(dpkg-deb -f "$deb" Suggests)" = "ffmpeg, parallel" ] || fail "the package does not suggest ffmpeg and parallel"
 
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sort)
 expected=$(
