@@ -19,6 +19,7 @@
 #include "cli/render_command.h"
 #include "cli/render_output.h"
 #include "cli/view_render.h"
+#include "colour/scaled_picture.h"
 #include "engine/formulas.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
@@ -148,12 +149,20 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
     view.rows = movie.rows;
     if (const std::optional<std::string> problem = DeepViewProblem(view)) return *problem + ".";
   }
+  if (const auto* v = Value(given, "--antialias")) {
+    const std::optional<int> a = WholeNumber(v->front(), 1, kMaxAntialias);
+    if (!a)
+      return "El suavizado (--antialias) tiene que ser un número entero de 1 a " +
+             std::to_string(kMaxAntialias) + ", no «" + v->front() + "».";
+    if (std::int64_t{movie.columns} * movie.rows * *a * *a > kMaxViewPixels)
+      return "Con el suavizado (--antialias " + v->front() + ") cada fotograma tendría más de " +
+             std::to_string(kMaxViewPixels) + " muestras.";
+    movie.antialias = *a;
+  }
   status = kRenderFailed;
   if (const auto* v = Value(given, "--method");
       v != nullptr && v->front() != "tiempo de escape" && v->front() != "2")
     return std::string("Una película se dibuja todavía solo en el modo «tiempo de escape».");
-  if (const auto* v = Value(given, "--antialias"); v != nullptr && v->front() != "1")
-    return std::string("Una película se dibuja todavía sin suavizado (--antialias 1).");
   movie.frames = InterpolateViews(ends[0], ends[1], static_cast<int>(frames));
   return std::nullopt;
 }

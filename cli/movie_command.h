@@ -13,7 +13,7 @@ namespace tesvo {
 inline constexpr const char* kMovieUsage =
     "Uso: tesvo movie SALIDA.mp4 --formula L --from RE IM ANCHURA --to RE IM ANCHURA\n"
     "         [--limit N | --limits N0 N1] [--seconds S] [--fps F] [--size AxB] [--folder CARPETA]\n"
-    "         [--threads N]\n"
+    "         [--antialias A] [--threads N]\n"
     "     tesvo movie --folder CARPETA [--frames A-B] --formula L --from ... --to ... (los fotogramas "
     "solos)\n"
     "     tesvo movie SALIDA.mp4 --encode CARPETA";

@@ -68,7 +68,7 @@ std::optional<Movie> ReadFolderMovie(const std::string& folder, std::string& pro
 std::optional<std::vector<std::uint8_t>> ReadWholeFrame(const Movie& movie, const std::string& folder,
                                                         int k) {
   std::optional<std::vector<std::uint8_t>> bytes = ReadAll(FrameFileName(folder, k));
-  if (bytes && !IsWholeFrame(*bytes, FrameDeepView(movie, k))) bytes.reset();
+  if (bytes && !IsWholeFrame(*bytes, FrameDeepView(movie, k), movie.antialias)) bytes.reset();
   return bytes;
 }
 
@@ -98,11 +98,13 @@ bool DrawFrames(const Movie& movie, const std::string& folder, int first, int la
       deep.threads = settings.threads;
       if (settings.progress) deep.progress = [&](double share) { return settings.progress(done + share); };
       StreamedFile file(FrameFileName(folder, k), ".png");
-      const bool drawn =
-          WriteViewPicture(FrameDeepView(movie, k), deep, [&](const std::uint8_t* b, std::size_t n) {
+      const bool drawn = WriteViewPicture(
+          FrameDeepView(movie, k), deep,
+          [&](const std::uint8_t* b, std::size_t n) {
             file.Write(b, n);
             bytes->insert(bytes->end(), b, b + n);
-          });
+          },
+          {}, movie.antialias);
       if (!drawn) return false;
       file.Commit();
     }

@@ -133,7 +133,8 @@ DeepView FrameDeepView(const Movie& movie, int k) {
 std::string ManifestText(const Movie& movie) {
   std::string text = std::string("# formula ") + movie.formulaLetter + " size " +
                      std::to_string(movie.columns) + "x" + std::to_string(movie.rows) + " fps " +
-                     std::to_string(movie.fps) + "\n";
+                     std::to_string(movie.fps) +
+                     (movie.antialias > 1 ? " antialias " + std::to_string(movie.antialias) : "") + "\n";
   for (std::size_t i = 0; i < movie.frames.size(); ++i) {
     const FrameView& f = movie.frames[i];
     text += std::to_string(i + 1) + " " + f.centreRe + " " + f.centreIm + " " + f.width + " " +
@@ -148,11 +149,16 @@ std::optional<Movie> ParseManifest(const std::string& text) {
   Movie movie;
   if (!std::getline(in, line)) return std::nullopt;
   char letter = 0;
-  int columns = 0, rows = 0, fps = 0, used = 0;
+  int columns = 0, rows = 0, fps = 0, used = 0, antialias = 1, more = 0;
   if (std::sscanf(line.c_str(), "# formula %c size %dx%d fps %d%n", &letter, &columns, &rows, &fps, &used) !=
-          4 ||
-      static_cast<std::size_t>(used) != line.size() || columns < 1 || rows < 1 || fps < 1)
+      4)
     return std::nullopt;
+  if (static_cast<std::size_t>(used) != line.size() &&
+      (std::sscanf(line.c_str() + used, " antialias %d%n", &antialias, &more) != 1 || antialias < 2 ||
+       static_cast<std::size_t>(used + more) != line.size()))
+    return std::nullopt;
+  if (columns < 1 || rows < 1 || fps < 1) return std::nullopt;
+  movie.antialias = antialias;
   movie.formulaLetter = letter;
   movie.columns = columns;
   movie.rows = rows;
@@ -193,14 +199,14 @@ std::string FrameFileName(const std::string& folder, int k) {
   return folder + "/" + name;
 }
 
-bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view) {
+bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias) {
   static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   static constexpr std::uint8_t kEnd[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
   if (bytes.size() < sizeof kSignature + sizeof kEnd ||
       !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
       !std::equal(std::begin(kEnd), std::end(kEnd), bytes.end() - sizeof kEnd))
     return false;
-  const std::string text = ViewText(view);
+  const std::string text = ViewText(view, antialias);
   return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 

@@ -25,6 +25,7 @@ struct Movie {
   int rows = 0;
   int fps = 0;
   std::vector<FrameView> frames;  // frame k is frames[k - 1]
+  int antialias = 1;              // each pixel the mean of A x A samples
 };
 
 // `count` views (at least 2) from first to last: the width goes geometrically,
@@ -39,8 +40,9 @@ std::vector<FrameView> InterpolateViews(const FrameView& first, const FrameView&
 // The frame's view as the deep engine draws it.
 DeepView FrameDeepView(const Movie& movie, int k);
 
-// views.txt: a header line "# formula L size WxH fps F", then one line per
-// frame "k centre_re centre_im width limit", k from 1.
+// views.txt: a header line "# formula L size WxH fps F", with " antialias A"
+// after it for A above 1, then one line per frame "k centre_re centre_im
+// width limit", k from 1.
 std::string ManifestText(const Movie& movie);
 // The movie of a manifest, or nullopt when the text is not one.
 std::optional<Movie> ParseManifest(const std::string& text);
@@ -53,8 +55,8 @@ inline constexpr const char* kManifestName = "views.txt";
 // folder/frame_NNNNNN.png, k with six digits at least.
 std::string FrameFileName(const std::string& folder, int k);
 
-// Whether bytes are a whole PNG of the view as WriteViewPicture writes it:
-// the signature, the end chunk last, and the view's text.
-bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view);
+// Whether bytes are a whole PNG of the view as WriteViewPicture writes it at
+// that anti-aliasing: the signature, the end chunk last, and the view's text.
+bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias = 1);
 
 }  // namespace tesvo

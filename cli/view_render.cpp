@@ -11,6 +11,7 @@
 #include "cli/render_command.h"
 #include "cli/render_output.h"
 #include "colour/palette.h"
+#include "colour/scaled_picture.h"
 #include "engine/deep_view.h"
 #include "engine/image_record.h"
 #include "library/file_calls.h"
@@ -31,11 +32,12 @@ struct ViewRequest {
   std::string output;
   std::string counts;  // empty: none
   int threads = 0;
+  int antialias = 1;
 };
 
-constexpr CommandOption kViewOptions[] = {{"--formula", 1}, {"--centre", 2}, {"--width", 1},
-                                          {"--limit", 1},   {"--size", 1},   {"--method", 1},
-                                          {"--counts", 1},  {"--threads", 1}};
+constexpr CommandOption kViewOptions[] = {{"--formula", 1}, {"--centre", 2},  {"--width", 1},
+                                          {"--limit", 1},   {"--size", 1},    {"--method", 1},
+                                          {"--counts", 1},  {"--threads", 1}, {"--antialias", 1}};
 
 // The colouring methods by number or by the names the window gives them.
 std::optional<int> MethodOf(const std::string& text) {
@@ -131,7 +133,27 @@ std::optional<ViewRequest> ParseView(const std::vector<std::string>& arguments, 
     }
     request.threads = *number;
   }
+  if (const auto* antialias = value("--antialias")) {
+    const std::optional<int> number = WholeNumber(antialias->front(), 1, kMaxAntialias);
+    if (!number) {
+      error = "El suavizado (--antialias) tiene que ser un número entero de 1 a " +
+              std::to_string(kMaxAntialias) + ", no «" + antialias->front() + "».";
+      return std::nullopt;
+    }
+    request.antialias = *number;
+  }
+  // The samples of the finer grid are counted too, and held whole.
+  if (std::int64_t{view.columns} * view.rows * request.antialias * request.antialias > kMaxViewPixels) {
+    error = "Con el suavizado (--antialias " + std::to_string(request.antialias) + ") el dibujo tendría " +
+            std::to_string(std::int64_t{view.columns} * view.rows * request.antialias * request.antialias) +
+            " muestras; a lo sumo son " + std::to_string(kMaxViewPixels) + ".";
+    return std::nullopt;
+  }
   if (const auto* counts = value("--counts")) request.counts = counts->front();
+  if (!request.counts.empty() && request.antialias > 1) {
+    error = "Las cuentas (--counts) se graban solo sin suavizado (--antialias 1).";
+    return std::nullopt;
+  }
   if (request.counts == "-" && request.output == "-") {
     error = "El dibujo y las cuentas no pueden ir los dos a la salida estándar.";
     return std::nullopt;
@@ -219,11 +241,11 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
     ByteSink countsSink;
     if (countsOut)
       countsSink = [&](const std::uint8_t* bytes, std::size_t size) { countsOut->Write(bytes, size); };
-    counted =
-        pictureOut &&
-        WriteViewPicture(
-            view, settings,
-            [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); }, countsSink);
+    counted = pictureOut &&
+              WriteViewPicture(
+                  view, settings,
+                  [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); },
+                  countsSink, request.antialias);
     if (counted) {
       pictureOut->Commit();
       if (countsOut) countsOut->Commit();
@@ -245,33 +267,52 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
 
 }  // namespace
 
-std::string ViewText(const DeepView& view) {
-  return std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " + view.centreIm +
-         "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) + "\nsize " +
-         std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
+std::string ViewText(const DeepView& view, int antialias) {
+  std::string text = std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " +
+                     view.centreIm + "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) +
+                     "\nsize " + std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
+  if (antialias > 1) text += "antialias " + std::to_string(antialias) + "\n";
+  return text;
 }
 
 bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
-                      const ByteSink& counts) {
-  const std::size_t columns = static_cast<std::size_t>(view.columns);
-  const std::size_t rows = static_cast<std::size_t>(view.rows);
-  std::vector<std::uint32_t> all(columns * rows);
-  if (!CountDeepView(view, settings, [&](int first, int count, const std::uint32_t* c) {
-        std::copy(c, c + static_cast<std::size_t>(count) * rows, all.begin() + first * rows);
+                      const ByteSink& counts, int antialias) {
+  // The samples: the view itself, or the same plane on a finer grid, whose
+  // A x A samples of a pixel lie around that pixel's centre.
+  DeepView samples = view;
+  samples.columns *= antialias;
+  samples.rows *= antialias;
+  const std::size_t fineRows = static_cast<std::size_t>(samples.rows);
+  std::vector<std::uint32_t> all(static_cast<std::size_t>(samples.columns) * fineRows);
+  if (!CountDeepView(samples, settings, [&](int first, int count, const std::uint32_t* c) {
+        std::copy(c, c + static_cast<std::size_t>(count) * fineRows, all.begin() + first * fineRows);
       }))
     return false;
   const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
   Palette palette{};
   BuildPaletteFor(preset, palette);
-  PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view), picture);
+  const auto colour = [&](std::uint32_t count) {
+    return ColourOf(palette, PaletteIndex(count, preset.gradation));
+  };
+  const std::size_t columns = static_cast<std::size_t>(view.columns);
+  const std::size_t rows = static_cast<std::size_t>(view.rows);
+  const std::size_t a = static_cast<std::size_t>(antialias);
+  PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view, antialias), picture);
   std::vector<std::uint8_t> rgb(3 * columns);
   std::vector<std::uint8_t> little(4 * columns);
   for (std::size_t j = 0; j < rows; ++j) {
     if (InterruptCatcher::Interrupted()) return false;
     for (std::size_t i = 0; i < columns; ++i) {
-      const std::uint32_t count = all[i * rows + j];
-      PutRgb(ColourOf(palette, PaletteIndex(count, preset.gradation)), &rgb[3 * i]);
-      for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
+      if (a == 1) {
+        const std::uint32_t count = all[i * rows + j];
+        PutRgb(colour(count), &rgb[3 * i]);
+        for (int b = 0; b < 4; ++b) little[4 * i + b] = static_cast<std::uint8_t>(count >> (8 * b));
+        continue;
+      }
+      ColourSum sum;
+      for (std::size_t x = i * a; x < i * a + a; ++x)
+        for (std::size_t y = j * a; y < j * a + a; ++y) sum.Add(colour(all[x * fineRows + y]));
+      sum.PutMean(static_cast<std::uint32_t>(a * a), &rgb[3 * i]);
     }
     png.Row(rgb.data());
     if (counts) counts(little.data(), little.size());

@@ -1,6 +1,6 @@
 // `tesvo render --formula L --centre RE IM --width W --limit N --size WxH
-// [--method M] [--counts FILE] [--threads N] OUT.png`: the picture of a view
-// given by its numbers, at any depth, without a saved image.
+// [--method M] [--antialias A] [--counts FILE] [--threads N] OUT.png`: the
+// picture of a view given by its numbers, at any depth, without a saved image.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace tesvo {
 
 inline constexpr const char* kViewUsage =
     "Uso: tesvo render --formula L --centre RE IM --width W --limit N --size AxB [--method M] "
-    "[--counts FICHERO] [--threads N] SALIDA.png";
+    "[--antialias A] [--counts FICHERO] [--threads N] SALIDA.png";
 
 // The largest limit and picture a view is drawn with: the reference orbit
 // takes some tens of bytes a step, the counts four bytes a pixel.
@@ -29,16 +29,19 @@ bool IsViewCommand(const std::vector<std::string>& arguments);
 // Where the bytes of a picture or of its counts go, in order.
 using ByteSink = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
 
-// The view as its picture's text chunk carries it, enough to draw it again.
-std::string ViewText(const DeepView& view);
+// The view as its picture's text chunk carries it, enough to draw it again;
+// an anti-aliasing above 1 is named too.
+std::string ViewText(const DeepView& view, int antialias = 1);
 
 // Counts a view that DeepViewProblem accepts and writes its PNG to picture:
-// the bytes `tesvo render` writes for it. Its counts, little-endian 32-bit
-// integers row by row, go to counts when that is set. False when
-// settings.progress asked to stop or Ctrl+C came; what was written is then
-// not a whole picture.
+// the bytes `tesvo render` writes for it. With antialias A above 1 the view
+// is counted on a grid A times as fine each way, over the same plane, and
+// each pixel is the rounded mean of its A x A samples' colours. Its counts,
+// little-endian 32-bit integers row by row, go to counts when that is set
+// (only without anti-aliasing). False when settings.progress asked to stop
+// or Ctrl+C came; what was written is then not a whole picture.
 bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
-                      const ByteSink& counts = {});
+                      const ByteSink& counts = {}, int antialias = 1);
 
 // Runs the command as RenderCommand runs a saved image's, with its exit
 // statuses; the caller has started catching Ctrl+C.

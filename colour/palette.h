@@ -33,6 +33,22 @@ inline void PutRgb(Colour colour, std::uint8_t* out) {
   out[2] = static_cast<std::uint8_t>(colour >> 16);
 }
 
+// The rounded mean of several colours, component by component: what an
+// anti-aliased pixel shows of its samples.
+struct ColourSum {
+  std::uint32_t red = 0, green = 0, blue = 0;
+  void Add(Colour colour) {
+    red += colour & 0xFF;
+    green += (colour >> 8) & 0xFF;
+    blue += (colour >> 16) & 0xFF;
+  }
+  void PutMean(std::uint32_t samples, std::uint8_t* out) const {
+    out[0] = static_cast<std::uint8_t>((red + samples / 2) / samples);
+    out[1] = static_cast<std::uint8_t>((green + samples / 2) / samples);
+    out[2] = static_cast<std::uint8_t>((blue + samples / 2) / samples);
+  }
+};
+
 // The Palette of a record's colours and gradation, 5000 entries.
 void BuildPaletteFor(const ImageRecord& record, Palette& palette);
 

@@ -19,8 +19,6 @@ constexpr std::int64_t kMaxSamples = 1 << 17;
 // progress is reported several times a second.
 constexpr std::int64_t kBandSamples = 1 << 18;
 
-std::uint32_t Component(Colour colour, int shift) { return (colour >> shift) & 0xFF; }
-
 // Rows of output from one band's counts, which hold `fineRows` samples per
 // column, column after column.
 void DeliverBand(const std::int16_t* counts, int fineRows, int rows, int width, int antialias,
@@ -37,18 +35,10 @@ void DeliverBand(const std::int16_t* counts, int fineRows, int rows, int width, 
         PutRgb(colour(*block), out);
         continue;
       }
-      std::uint32_t red = 0, green = 0, blue = 0;
-      for (int i = 0; i < antialias; ++i, block += fineRows) {
-        for (int j = 0; j < antialias; ++j) {
-          const Colour c = colour(block[j]);
-          red += Component(c, 0);
-          green += Component(c, 8);
-          blue += Component(c, 16);
-        }
-      }
-      out[0] = static_cast<std::uint8_t>((red + samples / 2) / samples);
-      out[1] = static_cast<std::uint8_t>((green + samples / 2) / samples);
-      out[2] = static_cast<std::uint8_t>((blue + samples / 2) / samples);
+      ColourSum sum;
+      for (int i = 0; i < antialias; ++i, block += fineRows)
+        for (int j = 0; j < antialias; ++j) sum.Add(colour(block[j]));
+      sum.PutMean(samples, out);
     }
     row(rgb.data());
   }

@@ -147,24 +147,33 @@ TEST(MovieFrames, RangesAreParsedAgainstTheMovie) {
   }
 }
 
+// With and without anti-aliasing, which the manifest keeps.
 TEST(MovieFrames, EachIsTheRenderOfItsManifestLine) {
   testing::TemporaryDirectory dir;
-  const Result made = RunMovie(SmallMovie("f"));
-  ASSERT_EQ(made.status, 0) << made.err;
-  std::string problem;
-  const std::optional<tesvo::Movie> movie = ReadFolderMovie("f", problem);
-  ASSERT_TRUE(movie) << problem;
-  ASSERT_EQ(movie->frames.size(), 5u);
-  EXPECT_EQ(movie->frames.back().width, "1e-9");
-  for (int k : {1, 3, 5}) {
-    const FrameView& v = movie->frames[static_cast<std::size_t>(k - 1)];
-    std::ostringstream out, err;
-    ASSERT_EQ(RenderCommand({"--formula", "c", "--centre", v.centreRe, v.centreIm, "--width", v.width,
-                             "--limit", std::to_string(v.limit), "--size", "16x9", "r.png"},
-                            out, err, false),
-              0)
-        << err.str();
-    EXPECT_EQ(testing::FileBytes(FrameFileName("f", k)), testing::FileBytes("r.png")) << k;
+  for (const std::string antialias : {"1", "2"}) {
+    SCOPED_TRACE("--antialias " + antialias);
+    const std::string folder = "f" + antialias;
+    std::vector<std::string> arguments = SmallMovie(folder);
+    arguments.insert(arguments.end(), {"--antialias", antialias});
+    const Result made = RunMovie(arguments);
+    ASSERT_EQ(made.status, 0) << made.err;
+    std::string problem;
+    const std::optional<tesvo::Movie> movie = ReadFolderMovie(folder, problem);
+    ASSERT_TRUE(movie) << problem;
+    ASSERT_EQ(movie->frames.size(), 5u);
+    EXPECT_EQ(movie->antialias, std::stoi(antialias));
+    EXPECT_EQ(movie->frames.back().width, "1e-9");
+    for (int k : {1, 3, 5}) {
+      const FrameView& v = movie->frames[static_cast<std::size_t>(k - 1)];
+      std::ostringstream out, err;
+      ASSERT_EQ(
+          RenderCommand({"--formula", "c", "--centre", v.centreRe, v.centreIm, "--width", v.width, "--limit",
+                         std::to_string(v.limit), "--size", "16x9", "--antialias", antialias, "r.png"},
+                        out, err, false),
+          0)
+          << err.str();
+      EXPECT_EQ(testing::FileBytes(FrameFileName(folder, k)), testing::FileBytes("r.png")) << k;
+    }
   }
 }
 

@@ -71,6 +71,37 @@ TEST(ViewRender, CountsAreTheEnginesRowByRowAndThePictureTheirColours) {
   EXPECT_GT(distinct, 0) << "a flat view shows nothing";
 }
 
+// An anti-aliased pixel is the rounded mean of the colours of the 2 x 2
+// pixels that the same view shows at twice the size.
+TEST(ViewRender, AntialiasedPixelsAreTheMeansOfTheFinerPicture) {
+  testing::TemporaryDirectory dir;
+  const auto render = [](const std::string& size, const std::string& antialias, const std::string& file) {
+    const Result result =
+        Render({"--formula", "c", "--centre", "-0.7436438870371587", "0.1318259042053120", "--width", "3e-9",
+                "--limit", "3000", "--size", size, "--antialias", antialias, file});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return testing::Decode(file);
+  };
+  const testing::DecodedPng fine = render("14x10", "1", "fina.png");
+  const testing::DecodedPng mean = render("7x5", "2", "media.png");
+  ASSERT_TRUE(fine.ok && mean.ok);
+  ASSERT_EQ(mean.width, 7);
+  int mixed = 0;
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) {
+      ColourSum sum;
+      for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+          sum.Add(fine.pixels[static_cast<std::size_t>((2 * y + j) * 14 + 2 * x + i)]);
+      std::uint8_t rgb[3];
+      sum.PutMean(4, rgb);
+      const Colour expected = rgb[0] | rgb[1] << 8 | rgb[2] << 16;
+      EXPECT_EQ(mean.pixels[static_cast<std::size_t>(y * 7 + x)], expected) << x << ", " << y;
+      mixed += fine.pixels[static_cast<std::size_t>(2 * y * 14 + 2 * x)] != expected;
+    }
+  EXPECT_GT(mixed, 0) << "no pixel mixes colours: the test sees nothing";
+}
+
 TEST(ViewRender, BadCommandLinesAreRefusedAndWriteNothing) {
   testing::TemporaryDirectory dir;
   const std::vector<std::string> good = {"--formula", "c",       "--centre", "-0.75",  "0.1", "--width",
@@ -105,6 +136,10 @@ TEST(ViewRender, BadCommandLinesAreRefusedAndWriteNothing) {
       {with({"a.png", "--width", "1e-"}), kRenderBadUsage,
        "la anchura (--width) tiene que ser un número decimal mayor que 0, como 3 o 1e-100, no «1e-»." +
            usage},
+      {with({"a.png", "--antialias", "5"}), kRenderBadUsage,
+       "el suavizado (--antialias) tiene que ser un número entero de 1 a 4, no «5»." + usage},
+      {with({"a.png", "--antialias", "2", "--counts", "c.bin"}), kRenderBadUsage,
+       "las cuentas (--counts) se graban solo sin suavizado (--antialias 1)." + usage},
       {with({"a.png", "--limit", "0"}), kRenderBadUsage,
        "el límite de iteraciones (--limit) tiene que ser un número entero de 1 a 67108864, no «0»." + usage},
       {with({"a.png", "--size", "4x"}), kRenderBadUsage,
