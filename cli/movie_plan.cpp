@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/view_render.h"
+#include "library/png_writer.h"
 
 namespace tesvo {
 namespace {
@@ -206,8 +207,10 @@ bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, 
       !std::equal(std::begin(kSignature), std::end(kSignature), bytes.begin()) ||
       !std::equal(std::begin(kEnd), std::end(kEnd), bytes.end() - sizeof kEnd))
     return false;
-  const std::string text = ViewText(view, antialias);
-  return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+  // The whole chunk, its length and check included: a view's text is part of
+  // the same view's text with an anti-aliasing named after it.
+  const std::vector<std::uint8_t> chunk = TextChunk(kViewKeyword, ViewText(view, antialias));
+  return std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end()) != bytes.end();
 }
 
 }  // namespace tesvo

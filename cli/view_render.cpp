@@ -24,7 +24,6 @@ namespace tesvo {
 namespace {
 
 // Keyword of the text chunk that carries the view in the picture.
-constexpr const char* kViewKeyword = "Tesvo.view";
 
 struct ViewRequest {
   DeepView view;

@@ -29,6 +29,9 @@ bool IsViewCommand(const std::vector<std::string>& arguments);
 // Where the bytes of a picture or of its counts go, in order.
 using ByteSink = std::function<void(const std::uint8_t* bytes, std::size_t size)>;
 
+// The keyword of the text chunk that names a view's picture.
+inline constexpr const char* kViewKeyword = "Tesvo.view";
+
 // The view as its picture's text chunk carries it, enough to draw it again;
 // an anti-aliasing above 1 is named too.
 std::string ViewText(const DeepView& view, int antialias = 1);

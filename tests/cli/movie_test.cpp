@@ -173,6 +173,8 @@ TEST(MovieFrames, EachIsTheRenderOfItsManifestLine) {
           0)
           << err.str();
       EXPECT_EQ(testing::FileBytes(FrameFileName(folder, k)), testing::FileBytes("r.png")) << k;
+      // A frame of the other anti-aliasing is no frame of this movie.
+      EXPECT_FALSE(IsWholeFrame(testing::FileBytes("r.png"), FrameDeepView(*movie, k), 3 - movie->antialias));
     }
   }
 }
