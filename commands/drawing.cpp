@@ -41,13 +41,20 @@ void DrawImage(const ImageRecord& record, const ImageRecord& replaced, const Pal
   if (!CanGenerate(record)) return;
   const bool bigPicture = record.kind != kPreviewKind;
   if (bigPicture) ClearImageArea(replaced, window);
-  CountImage(record, bigPicture ? &stored : nullptr,
-             [&](int first, int count, int rows, const std::int16_t* counts) {
-               const std::int16_t* k = counts;
-               for (int i = first; i < first + count; ++i)
-                 for (int j = 0; j < rows; ++j, ++k)
-                   window.SetPixel(record.pixelLeft + i, record.pixelTop + j, ColourOf(palette, *k));
-             });
+  // Stored and drawn in one pass, as CountImage would store them: column i
+  // at i * H, the scan's row H of a column overwritten by the next column.
+  const std::int64_t h = record.Height();
+  CountImage(record, nullptr, [&](int first, int count, int rows, const std::int16_t* counts) {
+    const std::int16_t* k = counts;
+    for (int i = first; i < first + count; ++i) {
+      std::int16_t* column = bigPicture ? stored.data() + static_cast<std::ptrdiff_t>(i) * h : nullptr;
+      for (int j = 0; j < rows; ++j, ++k) {
+        if (column != nullptr) column[j] = *k;
+        // Counts of the engine lie within 0 to the limit, 5000 at most.
+        window.SetPixel(record.pixelLeft + i, record.pixelTop + j, palette[*k]);
+      }
+    }
+  });
 }
 
 void CopyCounts(const CountBuffer& counts, const ImageRecord& record, const Palette& palette,
