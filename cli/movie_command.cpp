@@ -20,6 +20,7 @@
 #include "cli/render_output.h"
 #include "cli/view_render.h"
 #include "colour/scaled_picture.h"
+#include "commands/messages.h"
 #include "engine/formulas.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
@@ -147,7 +148,8 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
     view.limit = end.limit;
     view.columns = movie.columns;
     view.rows = movie.rows;
-    if (const std::optional<std::string> problem = DeepViewProblem(view)) return *problem + ".";
+    if (const std::optional<DeepViewFault> problem = DeepViewProblem(view))
+      return DeepViewFaultText(*problem, view.formulaLetter) + ".";
   }
   if (const auto* v = Value(given, "--antialias")) {
     const std::optional<int> a = WholeNumber(v->front(), 1, kMaxAntialias);

@@ -20,6 +20,7 @@
 #include "cli/view_render.h"
 #include "colour/palette.h"
 #include "colour/scaled_picture.h"
+#include "commands/messages.h"
 #include "library/file_error.h"
 #include "library/file_reading.h"
 #include "library/picture_file.h"
@@ -112,8 +113,9 @@ int Render(const Request& request, std::ostream& err, bool progressBar, int stan
         "El fichero " + request.input + " es una vista previa de un conjunto de Julia, que no se dibuja.");
     return kRenderFailed;
   }
-  if (const std::optional<std::string> problem = RecordProblem(record)) {
-    Say(err, "El fichero " + request.input + " no es una imagen de Tesvo: " + *problem + ".");
+  if (const std::optional<RecordFault> problem = RecordProblem(record)) {
+    Say(err,
+        "El fichero " + request.input + " no es una imagen de Tesvo: " + RecordFaultText(*problem) + ".");
     return kRenderFailed;
   }
   if (!CanRenderPicture(record, request.size)) {

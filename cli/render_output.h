@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/render_command.h"
+#include "commands/messages.h"
 #include "library/file_error.h"
 
 namespace tesvo {
@@ -101,7 +102,7 @@ int ReportingFailures(std::ostream& err, const char* command, Work&& work) {
   try {
     return work();
   } catch (const FileError& error) {
-    Say(err, OneLine(error.what()), command);
+    Say(err, OneLine(FileErrorText(error)), command);
   } catch (const std::bad_alloc&) {
     Say(err, "No queda memoria.", command);
   }

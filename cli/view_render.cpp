@@ -12,6 +12,7 @@
 #include "cli/render_output.h"
 #include "colour/palette.h"
 #include "colour/scaled_picture.h"
+#include "commands/messages.h"
 #include "engine/deep_view.h"
 #include "engine/image_record.h"
 #include "library/file_calls.h"
@@ -198,8 +199,8 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
     Say(err, "Una vista se dibuja todavía solo en el modo «tiempo de escape».");
     return kRenderFailed;
   }
-  if (const std::optional<std::string> problem = DeepViewProblem(view)) {
-    Say(err, *problem + ".");
+  if (const std::optional<DeepViewFault> problem = DeepViewProblem(view)) {
+    Say(err, DeepViewFaultText(*problem, view.formulaLetter) + ".");
     return kRenderBadUsage;
   }
   Destination picture, counts;

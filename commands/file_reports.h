@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "commands/messages.h"
 #include "commands/window.h"
 #include "library/file_error.h"
+#include "library/folder_lock.h"
 
 namespace tesvo {
 
@@ -17,10 +19,10 @@ void ReportingFileErrors(Window& window, Body&& body) {
   try {
     body();
   } catch (const FileError& error) {
-    window.ShowMessage(error.what(), kProgramName);
+    window.ShowMessage(FileErrorText(error), kProgramName);
   }
-  while (const std::optional<std::string> notice = TakeLockNotice())
-    window.ShowMessage(*notice, kProgramName);
+  while (const std::optional<LockNotice> notice = TakeLockNotice())
+    window.ShowMessage(LockNoticeText(*notice), kProgramName);
 }
 
 }  // namespace tesvo

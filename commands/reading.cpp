@@ -9,6 +9,7 @@
 #include "commands/drawing.h"
 #include "commands/explorer.h"
 #include "commands/file_reports.h"
+#include "commands/messages.h"
 #include "engine/formulas.h"
 #include "engine/scan.h"
 #include "library/file_error.h"
@@ -35,7 +36,7 @@ void Explorer::ReadEntry(int index) {
 
 void Explorer::ReadImage(const std::string& name) {
   ImageRecord record;
-  std::optional<std::string> problem;
+  std::optional<RecordFault> problem;
   std::vector<std::int16_t> counts;
   PixelFileState pixelFile = PixelFileState::kMissing;
   {
@@ -60,8 +61,8 @@ void Explorer::ReadImage(const std::string& name) {
     return;
   }
   if (problem) {
-    window_->ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " + *problem +
-                             ".\nNo se ha leído.",
+    window_->ShowMessage("El fichero " + ParameterFileName(name) + " no es una imagen de Tesvo: " +
+                             RecordFaultText(*problem) + ".\nNo se ha leído.",
                          kProgramName);
     return;
   }

@@ -8,6 +8,7 @@
 
 #include "commands/explorer.h"
 #include "commands/file_reports.h"
+#include "commands/messages.h"
 #include "commands/read_list.h"
 #include "library/file_error.h"
 #include "library/file_writing.h"
@@ -175,7 +176,7 @@ void Explorer::SaveImage(const std::string& name, PictureSize size) {
     // window's lock says "nothing has changed", which is not so here.
     const bool busy = pictureError->systemError() == kFolderBusy;
     saved += ", pero no su dibujo " + file + ":\n" +
-             (busy ? pictureError->Headline() : pictureError->what()) +
+             (busy ? FileErrorHeadline(*pictureError) : FileErrorText(*pictureError)) +
              "\nPara tenerlo, graba la imagen otra vez con otro nombre, o escribe en una terminal:\ntesvo "
              "render " +
              ParameterFileName(name) + " " + file;

@@ -30,29 +30,27 @@ constexpr long kFarthestExponent = 64;
 
 // Why the view's numbers cannot be counted (width not above 0, too small, a
 // centre too far out); the strings are decimal numbers.
-std::optional<std::string> NumberProblem(const DeepView& view) {
+std::optional<DeepViewFault> NumberProblem(const DeepView& view) {
   Parsed width(view.width, 64), re(view.centreRe, 64), im(view.centreIm, 64);
   if (!mpfr_number_p(*re) || !mpfr_number_p(*im) || re.Exponent() > kFarthestExponent ||
       im.Exponent() > kFarthestExponent)
-    return std::string("El centro está demasiado lejos");
+    return DeepViewFault::kCentreTooFar;
   if (!mpfr_regular_p(*width) || mpfr_sgn(*width) <= 0 || width.Exponent() > kFarthestExponent)
-    return std::string("La anchura debe ser mayor que cero y menor que 1e19");
-  if (width.Exponent() < -kDeepestExponent) return std::string("La anchura es demasiado pequeña");
+    return DeepViewFault::kWidthRange;
+  if (width.Exponent() < -kDeepestExponent) return DeepViewFault::kWidthTooSmall;
   return std::nullopt;
 }
 
 }  // namespace
 
 // Here, beside the numbers' own checks, which need the plan's parsing.
-std::optional<std::string> DeepViewProblem(const DeepView& view) {
-  if (!DeepFormulaSupported(view.formulaLetter))
-    return std::string("La fórmula '") + view.formulaLetter + "' no se puede calcular a esta profundidad";
-  if (!IsDecimalNumber(view.centreRe) || !IsDecimalNumber(view.centreIm))
-    return std::string("El centro debe ser un par de números decimales");
-  if (!IsDecimalNumber(view.width)) return std::string("La anchura debe ser un número decimal");
-  if (view.columns < 1 || view.rows < 1) return std::string("El tamaño debe ser de al menos 1 x 1 píxeles");
-  if (view.limit < 1) return std::string("El límite de iteraciones debe ser al menos 1");
-  if (!(view.bound > 0)) return std::string("El límite de escape debe ser mayor que cero");
+std::optional<DeepViewFault> DeepViewProblem(const DeepView& view) {
+  if (!DeepFormulaSupported(view.formulaLetter)) return DeepViewFault::kFormula;
+  if (!IsDecimalNumber(view.centreRe) || !IsDecimalNumber(view.centreIm)) return DeepViewFault::kCentreText;
+  if (!IsDecimalNumber(view.width)) return DeepViewFault::kWidthText;
+  if (view.columns < 1 || view.rows < 1) return DeepViewFault::kSize;
+  if (view.limit < 1) return DeepViewFault::kLimit;
+  if (!(view.bound > 0)) return DeepViewFault::kBound;
   return NumberProblem(view);
 }
 

@@ -38,8 +38,21 @@ bool DeepFormulaSupported(char letter);
 // The escape bound of the formula's preset images.
 double DeepPresetBound(char letter);
 
-// Why the view cannot be counted, in Spanish, or nullopt when it can.
-std::optional<std::string> DeepViewProblem(const DeepView& view);
+// What keeps a view from being counted.
+enum class DeepViewFault {
+  kFormula,       // not one of DeepFormulaSupported's
+  kCentreText,    // the centre is not two decimal numbers
+  kWidthText,     // the width is not a decimal number
+  kSize,          // less than 1 x 1 pixels
+  kLimit,         // under 1
+  kBound,         // not above 0
+  kCentreTooFar,  // beyond 2^64
+  kWidthRange,    // not above 0, or 2^64 and more
+  kWidthTooSmall  // under 2^-kDeepestExponent
+};
+
+// Why the view cannot be counted, or nullopt when it can.
+std::optional<DeepViewFault> DeepViewProblem(const DeepView& view);
 
 struct DeepSettings {
   int threads = 0;                            // 0: DefaultThreads()

@@ -1,5 +1,5 @@
 // A file step that failed. The command that met it ends there and the user is
-// told which file and which step, in one message box.
+// told which file and which step, in one message box (commands/ words it).
 #pragma once
 
 #include <optional>
@@ -34,17 +34,14 @@ class FileError : public std::runtime_error {
   FileStep step() const { return step_; }
   const std::string& file() const { return file_; }
   int systemError() const { return systemError_; }
-  // The first line of the message, which step failed on which file, without
-  // the reason.
-  std::string Headline() const;
+  // The new name of a copy; empty for the other steps.
+  const std::string& target() const { return target_; }
 
  private:
   FileStep step_;
   std::string file_;
   int systemError_;
+  std::string target_;
 };
-
-// What is wrong with a folder's lock file, once per folder (folder_lock.h).
-std::optional<std::string> TakeLockNotice();
 
 }  // namespace tesvo

@@ -25,7 +25,7 @@ namespace {
 struct LockNotices {
   std::mutex mutex;
   std::set<std::string> told;
-  std::vector<std::string> pending;
+  std::vector<LockNotice> pending;
 };
 
 LockNotices& Notices() {
@@ -33,33 +33,10 @@ LockNotices& Notices() {
   return notices;
 }
 
-void Notice(const std::string& folder, const std::string& what) {
+void Notice(const std::string& folder, int error) {
   LockNotices& notices = Notices();
   const std::lock_guard guard(notices.mutex);
-  if (!notices.told.insert(folder).second) return;
-  const std::string where = folder == "." ? "de esta carpeta" : "de la carpeta " + folder;
-  notices.pending.push_back("Tesvo no puede usar el fichero " + std::string(kLockFileName) + " " + where +
-                            ", con el que las ventanas de Tesvo se turnan para cambiar sus ficheros: " +
-                            what + ".\nMientras tanto se turnan con la propia carpeta; borra " +
-                            kLockFileName + " para que vuelva a usarse.");
-}
-
-// Why the lock file cannot be used, from the error of its open or its kind.
-std::string Fault(int error) {
-  switch (error) {
-    case ELOOP:
-      return "es un enlace simbólico";
-    case EISDIR:
-      return "es una carpeta";
-    case kNotRegularFile:
-    case ENXIO:  // what opening a socket gives
-      return "no es un fichero de datos sino una tubería, un dispositivo o un socket";
-    case EACCES:
-    case EPERM:
-      return "no se puede abrir: no hay permiso";
-    default:
-      return "no se puede abrir (error del sistema número " + std::to_string(error) + ")";
-  }
+  if (notices.told.insert(folder).second) notices.pending.push_back({folder, error});
 }
 
 // Opens (creating it where missing) the lock file, never through a link and
@@ -96,13 +73,13 @@ int OpenLockFile(const std::string& lockFile, int& error) {
 
 }  // namespace
 
-std::optional<std::string> TakeLockNotice() {
+std::optional<LockNotice> TakeLockNotice() {
   LockNotices& notices = Notices();
   const std::lock_guard guard(notices.mutex);
   if (notices.pending.empty()) return std::nullopt;
-  std::string text = notices.pending.front();
+  LockNotice notice = notices.pending.front();
   notices.pending.erase(notices.pending.begin());
-  return text;
+  return notice;
 }
 
 FolderLock::FolderLock(const std::string& file, Mode mode) {
@@ -111,7 +88,7 @@ FolderLock::FolderLock(const std::string& file, Mode mode) {
   int error = 0;
   int fd = OpenLockFile((folder / kLockFileName).string(), error);
   if (fd < 0) {
-    if (error != 0) Notice(folder.string(), Fault(error));
+    if (error != 0) Notice(folder.string(), error);
     // Every process that finds the lock file unusable locks the folder
     // itself instead, which flock allows on a folder opened for reading.
     fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

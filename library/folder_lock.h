@@ -18,9 +18,16 @@ inline constexpr const char* kLockFileName = ".tesvo.lock";
 // FileError (FileStep::kLock) and changes nothing. Tests shorten it.
 extern std::chrono::milliseconds folderLockWait;
 
-// What is wrong with a folder's lock file, in Spanish, once per folder for
-// the life of the process; commands show it to the user after their work.
-std::optional<std::string> TakeLockNotice();
+// A folder's lock file that cannot be used: the folder, and the error of its
+// open or its kind (ELOOP, EISDIR, kNotRegularFile, EACCES ...).
+struct LockNotice {
+  std::string folder;
+  int error = 0;
+};
+
+// What is wrong with a folder's lock file, once per folder for the life of
+// the process; commands tell the user after their work.
+std::optional<LockNotice> TakeLockNotice();
 
 class FolderLock {
  public:

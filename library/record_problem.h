@@ -3,14 +3,26 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
 #include "engine/image_record.h"
 
 namespace tesvo {
 
-// Why a parameter file cannot be shown (in Spanish, for the user), or nothing
-// when it holds values that the program itself writes.
-std::optional<std::string> RecordProblem(const ImageRecord& record);
+// What a parameter file holds that the program never writes.
+enum class RecordFault {
+  kKind,
+  kFormula,
+  kMethod,
+  kLimit,
+  kLimitAbove5000,
+  kBound,
+  kGradation,
+  kColours,
+  kRectangle
+};
+
+// Why a parameter file cannot be shown, or nothing when it holds values that
+// the program itself writes.
+std::optional<RecordFault> RecordProblem(const ImageRecord& record);
 
 }  // namespace tesvo

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "commands/messages.h"
 #include "library/file_error.h"
 #include "library/working_folder.h"
 #include "ui/message_box.h"
@@ -35,7 +36,7 @@ bool EnterWorkingFolder(bool picturesFolder) {
     EnterImageFolder(*folder);
     return true;
   } catch (const FileError& error) {
-    ShowMessageBox(nullptr, QString::fromUtf8(kProgramName), QString::fromUtf8(error.what()));
+    ShowMessageBox(nullptr, QString::fromUtf8(kProgramName), QString::fromUtf8(FileErrorText(error).c_str()));
     return false;
   }
 }

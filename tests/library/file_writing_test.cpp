@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/messages.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
 #include "library/image_files.h"
@@ -49,8 +50,8 @@ TEST_F(FileWritingTest, RemoveAndReplaceReportAllButMissingFiles) {
     ADD_FAILURE() << "replaced";
   } catch (const FileError& error) {
     EXPECT_EQ(error.step(), FileStep::kCopy);
-    EXPECT_STREQ(error.what(),
-                 "No se ha podido copiar el fichero a.dat a carpeta.dat.\nHay una carpeta con ese nombre.");
+    EXPECT_EQ(FileErrorText(error),
+              "No se ha podido copiar el fichero a.dat a carpeta.dat.\nHay una carpeta con ese nombre.");
   }
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"a.dat", "carpeta.dat"}));
 }
@@ -126,9 +127,9 @@ TEST_F(FileWritingTest, VanishedTemporaryIsReportedAsSuch) {
     staged.Commit();
     ADD_FAILURE() << "committed";
   } catch (const FileError& error) {
-    EXPECT_STREQ(error.what(),
-                 "No se ha podido grabar el fichero foto.pix.\n"
-                 "El fichero provisional o su carpeta ha desaparecido mientras se grababa.");
+    EXPECT_EQ(FileErrorText(error),
+              "No se ha podido grabar el fichero foto.pix.\n"
+              "El fichero provisional o su carpeta ha desaparecido mientras se grababa.");
   }
 }
 

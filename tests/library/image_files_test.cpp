@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/messages.h"
 #include "engine/buffers.h"
 #include "file_helpers.h"
 #include "library/file_error.h"
@@ -162,7 +163,7 @@ TEST_F(ImageFilesTest, FailedWritesLeaveTheFolderAsItWas) {
     } catch (const FileError& error) {
       EXPECT_EQ(error.step(), FileStep::kWrite);
       EXPECT_EQ(error.file(), t.file);
-      EXPECT_EQ(error.what(), "No se ha podido grabar el fichero " + t.file + ".\n" + t.reason);
+      EXPECT_EQ(FileErrorText(error), "No se ha podido grabar el fichero " + t.file + ".\n" + t.reason);
     }
     EXPECT_EQ(dir.Entries(), before);
   }
@@ -210,7 +211,7 @@ TEST_F(ImageFilesTest, SpecialFilesAreRefusedWithoutWaiting) {
     try {
       read();
     } catch (const FileError& error) {
-      return std::string(error.what());
+      return FileErrorText(error);
     }
     return std::string("read");
   };
@@ -249,9 +250,9 @@ TEST_F(ImageFilesTest, SocketIsReportedAsNoDataFile) {
     ReadPixelFile("enchufe", counts.data(), counts.size());
     ADD_FAILURE() << "read";
   } catch (const FileError& error) {
-    EXPECT_STREQ(error.what(),
-                 "No se ha podido leer el fichero enchufe.pix.\n"
-                 "No es un fichero de datos sino una tubería, un dispositivo o un socket.");
+    EXPECT_EQ(FileErrorText(error),
+              "No se ha podido leer el fichero enchufe.pix.\n"
+              "No es un fichero de datos sino una tubería, un dispositivo o un socket.");
   }
   ::close(fd);
 }

@@ -23,6 +23,7 @@
 #include "commands/drawing.h"
 #include "commands/explorer.h"
 #include "commands/file_reports.h"
+#include "commands/messages.h"
 #include "engine/buffers.h"
 #include "library/file_error.h"
 #include "library/folder_lock.h"
@@ -602,9 +603,9 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
       t.command();
       ADD_FAILURE() << "done";
     } catch (const FileError& error) {
-      EXPECT_STREQ(error.what(),
-                   "Otra ventana de Tesvo está grabando o borrando en esta carpeta y no termina.\n"
-                   "No se ha cambiado nada; vuelve a intentarlo dentro de un momento.");
+      EXPECT_EQ(FileErrorText(error),
+                "Otra ventana de Tesvo está grabando o borrando en esta carpeta y no termina.\n"
+                "No se ha cambiado nada; vuelve a intentarlo dentro de un momento.");
     }
     EXPECT_EQ(contents(), before);
     EXPECT_EQ(window_.readList, (std::vector<std::string>{"foto", "penultimo", "ultimo"}));
@@ -619,7 +620,7 @@ TEST_F(Library, BusyFolderIsReportedAndChangesNothing) {
   try {
     explorer.SaveImage("otra");
   } catch (const FileError& error) {
-    ADD_FAILURE() << error.what();
+    ADD_FAILURE() << FileErrorText(error);
   }
   release.join();
   folderLockWait = wait;
