@@ -138,29 +138,17 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
            " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
            "(z^4+z^3).";
   }
-  for (FrameView& end : ends) {
-    DeepView view;
-    view.formulaLetter = movie.formulaLetter;
-    view.bound = DeepPresetBound(movie.formulaLetter);
-    view.centreRe = end.centreRe;
-    view.centreIm = end.centreIm;
-    view.width = end.width;
-    view.limit = end.limit;
-    view.columns = movie.columns;
-    view.rows = movie.rows;
+  for (const FrameView& end : ends) {
+    const DeepView view = MovieDeepView(movie, end);
     if (const std::optional<DeepViewFault> problem = DeepViewProblem(view))
       return DeepViewFaultText(*problem, view.formulaLetter) + ".";
   }
-  if (const auto* v = Value(given, "--antialias")) {
-    const std::optional<int> a = WholeNumber(v->front(), 1, kMaxAntialias);
-    if (!a)
-      return "El suavizado (--antialias) tiene que ser un número entero de 1 a " +
-             std::to_string(kMaxAntialias) + ", no «" + v->front() + "».";
-    if (std::int64_t{movie.columns} * movie.rows * *a * *a > kMaxViewPixels)
-      return "Con el suavizado (--antialias " + v->front() + ") cada fotograma tendría más de " +
-             std::to_string(kMaxViewPixels) + " muestras.";
-    movie.antialias = *a;
-  }
+  std::string wrong;
+  if (!ReadWholeOption(given, "--antialias", "El suavizado", kMaxAntialias, movie.antialias, wrong))
+    return wrong;
+  if (std::int64_t{movie.columns} * movie.rows * movie.antialias * movie.antialias > kMaxViewPixels)
+    return "Con el suavizado (--antialias " + std::to_string(movie.antialias) +
+           ") cada fotograma tendría más de " + std::to_string(kMaxViewPixels) + " muestras.";
   status = kRenderFailed;
   if (const auto* v = Value(given, "--method");
       v != nullptr && v->front() != "tiempo de escape" && v->front() != "2")
@@ -188,15 +176,8 @@ std::optional<MovieRequest> Parse(const std::vector<std::string>& arguments, std
   }
   if (!files.empty()) request.output = files[0];
   if (const auto* v = Value(given, "--folder")) request.folder = v->front();
-  if (const auto* v = Value(given, "--threads")) {
-    const std::optional<int> n = WholeNumber(v->front(), 1, kMaxRenderThreads);
-    if (!n) {
-      error = "El número de hilos (--threads) tiene que ser un número entero de 1 a " +
-              std::to_string(kMaxRenderThreads) + ", no «" + v->front() + "».";
-      return std::nullopt;
-    }
-    request.threads = *n;
-  }
+  if (!ReadWholeOption(given, "--threads", "El número de hilos", kMaxRenderThreads, request.threads, error))
+    return std::nullopt;
   if (const auto* v = Value(given, "--encode")) {
     request.encode = v->front();
     if (request.output.empty() || given.options.size() != 1) {

@@ -117,8 +117,7 @@ std::vector<FrameView> InterpolateViews(const FrameView& first, const FrameView&
   return views;
 }
 
-DeepView FrameDeepView(const Movie& movie, int k) {
-  const FrameView& frame = movie.frames[static_cast<std::size_t>(k - 1)];
+DeepView MovieDeepView(const Movie& movie, const FrameView& frame) {
   DeepView view;
   view.formulaLetter = movie.formulaLetter;
   view.bound = DeepPresetBound(movie.formulaLetter);
@@ -129,6 +128,10 @@ DeepView FrameDeepView(const Movie& movie, int k) {
   view.columns = movie.columns;
   view.rows = movie.rows;
   return view;
+}
+
+DeepView FrameDeepView(const Movie& movie, int k) {
+  return MovieDeepView(movie, movie.frames[static_cast<std::size_t>(k - 1)]);
 }
 
 std::string ManifestText(const Movie& movie) {

@@ -37,7 +37,9 @@ struct Movie {
 // IsDecimalNumber.
 std::vector<FrameView> InterpolateViews(const FrameView& first, const FrameView& last, int count);
 
-// The frame's view as the deep engine draws it.
+// A view of the movie's formula and size as the deep engine draws it.
+DeepView MovieDeepView(const Movie& movie, const FrameView& frame);
+// Frame k's.
 DeepView FrameDeepView(const Movie& movie, int k);
 
 // views.txt: a header line "# formula L size WxH fps F", with " antialias A"

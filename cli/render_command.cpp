@@ -70,18 +70,10 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
     request.help = true;
     return request;
   }
-  for (const auto& [name, values] : words->options) {
-    const std::string& given = name;  // clang before 16 cannot capture a structured binding
-    const Option& option = *std::find_if(std::begin(kOptions), std::end(kOptions),
-                                         [&](const Option& o) { return given == o.name; });
-    const std::optional<int> number = WholeNumber(values.front(), 1, option.high);
-    if (!number) {
-      error.message = std::string(option.meaning) + " (" + name + ") tiene que ser un número entero de 1 a " +
-                      std::to_string(option.high) + ", no «" + values.front() + "».";
+  for (const Option& option : kOptions)
+    if (!ReadWholeOption(*words, option.name, option.meaning, option.high, OptionValue(request, option),
+                         error.message))
       return std::nullopt;
-    }
-    OptionValue(request, option) = *number;
-  }
   const std::vector<std::string>& files = words->files;
   if (files.size() < 2) {
     error.message = files.empty() ? "Faltan el fichero de la imagen (.dat) y el del dibujo (.png)."

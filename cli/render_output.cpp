@@ -150,6 +150,20 @@ const std::vector<std::string>* CommandWords::Values(const char* name) const {
   return found;
 }
 
+bool ReadWholeOption(const CommandWords& words, const char* flag, const char* meaning, int high, int& value,
+                     std::string& error) {
+  const std::vector<std::string>* values = words.Values(flag);
+  if (values == nullptr) return true;
+  const std::optional<int> number = WholeNumber(values->front(), 1, high);
+  if (!number) {
+    error = std::string(meaning) + " (" + flag + ") tiene que ser un número entero de 1 a " +
+            std::to_string(high) + ", no «" + values->front() + "».";
+    return false;
+  }
+  value = *number;
+  return true;
+}
+
 std::optional<CommandWords> ReadCommandWords(const std::vector<std::string>& arguments,
                                              std::span<const CommandOption> known, std::string& error) {
   CommandWords words;

@@ -88,6 +88,12 @@ std::optional<Number> WholeNumber(const std::string& text, Number low, Number hi
   return value;
 }
 
+// The whole number from 1 to high given with the option `flag`, into value;
+// value stays as it is when the option is not given. False, with the message
+// naming the option by its meaning ("El suavizado"), for any other text.
+bool ReadWholeOption(const CommandWords& words, const char* flag, const char* meaning, int high, int& value,
+                     std::string& error);
+
 // Lines of a file error's message joined into one.
 std::string OneLine(std::string text);
 

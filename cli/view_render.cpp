@@ -124,24 +124,10 @@ std::optional<ViewRequest> ParseView(const std::vector<std::string>& arguments, 
     }
     request.method = *number;
   }
-  if (const auto* threads = value("--threads")) {
-    const std::optional<int> number = WholeNumber(threads->front(), 1, kMaxRenderThreads);
-    if (!number) {
-      error = "El número de hilos (--threads) tiene que ser un número entero de 1 a " +
-              std::to_string(kMaxRenderThreads) + ", no «" + threads->front() + "».";
-      return std::nullopt;
-    }
-    request.threads = *number;
-  }
-  if (const auto* antialias = value("--antialias")) {
-    const std::optional<int> number = WholeNumber(antialias->front(), 1, kMaxAntialias);
-    if (!number) {
-      error = "El suavizado (--antialias) tiene que ser un número entero de 1 a " +
-              std::to_string(kMaxAntialias) + ", no «" + antialias->front() + "».";
-      return std::nullopt;
-    }
-    request.antialias = *number;
-  }
+  if (!ReadWholeOption(*words, "--threads", "El número de hilos", kMaxRenderThreads, request.threads,
+                       error) ||
+      !ReadWholeOption(*words, "--antialias", "El suavizado", kMaxAntialias, request.antialias, error))
+    return std::nullopt;
   // The samples of the finer grid are counted too, and held whole.
   if (std::int64_t{view.columns} * view.rows * request.antialias * request.antialias > kMaxViewPixels) {
     error = "Con el suavizado (--antialias " + std::to_string(request.antialias) + ") el dibujo tendría " +
