@@ -1,45 +1,20 @@
 #include "cli/movie_plan.h"
 
-#include <mpfr.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
 #include "cli/view_render.h"
+#include "engine/mpfr_number.h"
 #include "library/png_writer.h"
 
 namespace tesvo {
 namespace {
 
-class Number {
- public:
-  explicit Number(mpfr_prec_t precision) { mpfr_init2(x_, precision); }
-  Number(mpfr_prec_t precision, const std::string& text) : Number(precision) {
-    mpfr_set_str(x_, text.c_str(), 10, MPFR_RNDN);
-  }
-  Number(const Number&) = delete;
-  Number& operator=(const Number&) = delete;
-  ~Number() { mpfr_clear(x_); }
-  mpfr_ptr operator*() { return x_; }
-  // The binary exponent, 0 for zero.
-  long Exponent() const { return mpfr_regular_p(x_) ? mpfr_get_exp(x_) : 0; }
-
- private:
-  mpfr_t x_;
-};
+using Number = MpfrNumber;
 
 long ExponentOf(const std::string& text) { return Number(64, text).Exponent(); }
-
-// x in scientific notation with `digits` significant digits.
-std::string Decimal(mpfr_ptr x, long digits) {
-  const int size = mpfr_snprintf(nullptr, 0, "%.*Re", static_cast<int>(digits - 1), x);
-  std::string text(static_cast<std::size_t>(size) + 1, '\0');
-  mpfr_snprintf(text.data(), text.size(), "%.*Re", static_cast<int>(digits - 1), x);
-  text.resize(static_cast<std::size_t>(size));
-  return text;
-}
 
 // Digits beyond the width's own that each number carries: the pixels are
 // width / columns apart, and 20 digits more leave every frame's picture the
@@ -107,9 +82,9 @@ std::vector<FrameView> InterpolateViews(const FrameView& first, const FrameView&
       const long centreExponent = mpfr_regular_p(*centre) ? mpfr_get_exp(*centre) : 0;
       const long spread = std::max<long>(0, centreExponent - mpfr_get_exp(*width));
       const long digits = kSpareDigits + static_cast<long>(std::ceil(static_cast<double>(spread) * 0.30103));
-      *out[part] = Decimal(*centre, digits);
+      *out[part] = DecimalText(*centre, digits);
     }
-    view.width = Decimal(*width, kSpareDigits);
+    view.width = DecimalText(*width, kSpareDigits);
     view.limit = std::llround(static_cast<double>(first.limit) *
                               std::pow(limitRatio, static_cast<double>(k) / (count - 1)));
     view.limit = std::max<std::int64_t>(view.limit, 1);

@@ -20,4 +20,16 @@ std::vector<Colour> ComposeCounts(const CountBuffer& counts, const ImageRecord& 
   return block;
 }
 
+std::vector<Colour> ComposeWideCounts(const std::uint32_t* counts, int rows, int first, int count,
+                                      const Palette& palette, int gradation) {
+  std::vector<Colour> block(static_cast<std::size_t>(rows) * static_cast<std::size_t>(count));
+  for (int x = 0; x < count; ++x) {
+    const std::uint32_t* column =
+        counts + static_cast<std::size_t>(first + x) * static_cast<std::size_t>(rows);
+    for (int y = 0; y < rows; ++y)
+      block[static_cast<std::size_t>(y) * count + x] = ColourOf(palette, PaletteIndex(column[y], gradation));
+  }
+  return block;
+}
+
 }  // namespace tesvo

@@ -30,7 +30,7 @@ RGB Explorer::RandomColour() {
 // through it.
 void Explorer::Recolour() {
   BuildPaletteFor(state_.currentImage, state_.palette);
-  PaintCounts(state_.countBuffer, state_.currentImage, state_.mandelbrotSlot, state_.palette, *window_);
+  RepaintCurrent();
 }
 
 void Explorer::IncreaseGradation() {

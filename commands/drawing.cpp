@@ -30,6 +30,10 @@ std::string PreviewTitle(double re, double im) {
   return std::string(kMandelbrotCaption) + std::string(27, ' ') + "c = " + FormatComplex(re, im);
 }
 
+std::string DeepCaption(const DeepPlace& place) {
+  return std::string(kMandelbrotCaption) + std::string(27, ' ') + DepthText(place);
+}
+
 void ClearImageArea(const ImageRecord& record, Window& window) {
   const auto left = std::max<std::int64_t>(std::int64_t{record.pixelLeft} - 1, INT32_MIN);
   const auto top = std::max<std::int64_t>(std::int64_t{record.pixelTop} - 1, INT32_MIN);

@@ -7,6 +7,7 @@
 
 #include "commands/window.h"
 #include "engine/buffers.h"
+#include "engine/deep_image.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
@@ -20,6 +21,9 @@ std::string FormatComplex(double re, double im);
 std::string JuliaCaption(double re, double im);
 // "Conjunto de Mandelbrot" + 27 blanks + "c = " + the previewed parameter.
 std::string PreviewTitle(double re, double im);
+
+// A deep image's caption: "Conjunto de Mandelbrot", 27 blanks and its width.
+std::string DeepCaption(const DeepPlace& place);
 
 // Light grey over the image rectangle widened by one pixel to the left and top.
 void ClearImageArea(const ImageRecord& record, Window& window);

@@ -1,11 +1,14 @@
 #include "commands/explorer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "colour/palette.h"
 #include "commands/drawing.h"
 #include "commands/file_reports.h"
+#include "commands/messages.h"
 #include "commands/read_list.h"
 #include "engine/formulas.h"
 #include "engine/scan.h"
@@ -32,6 +35,8 @@ void Explorer::Initialise(unsigned randomSeed) {
 
 bool Explorer::HasImage() const {
   const ImageRecord& image = state_.currentImage;
+  if (IsDeep())
+    return image.kind == kMandelbrotKind && SelectFormula(state_.mandelbrotSlot.formulaLetter) != nullptr;
   return (image.kind == kMandelbrotKind || image.kind == kJuliaKind) && CanGenerate(image) &&
          SelectFormula(state_.mandelbrotSlot.formulaLetter) != nullptr;
 }
@@ -52,6 +57,8 @@ void Explorer::GenerateImage(const ImageRecord& record) {
 void Explorer::ShowNewImage(const ImageRecord& record) {
   GenerateImage(record);
   state_.currentImage = record;
+  state_.deepPlace = {};
+  state_.deepCounts.clear();
   ReportingFileErrors(*window_, [&] { RotateLastImages(); });
 }
 
@@ -78,10 +85,25 @@ void Explorer::ChangeMode(int selectedMethod) {
   if (!CanGenerate(state_.currentImage) || state_.currentMethod == state_.currentImage.coloringMethod) return;
   ImageRecord record = state_.currentImage;
   record.coloringMethod = state_.currentMethod;
-  ShowNewImage(record);
+  if (!IsDeep()) return ShowNewImage(record);
+  if (!DeepMethodSupported(state_.currentMethod)) {
+    window_->ShowMessage(std::string("El modo «") +
+                             kModeNames[static_cast<std::size_t>(state_.currentMethod)] +
+                             "» no se puede calcular en una imagen tan ampliada.",
+                         kProgramName);
+    state_.currentMethod = state_.currentImage.coloringMethod;
+    window_->SelectMode(state_.currentMethod);
+    return;
+  }
+  ShowNewDeepImage(record, state_.deepPlace);
 }
 
 void Explorer::IncreasePrecision() {
+  if (IsDeep()) {
+    ImageRecord record = state_.currentImage;
+    record.iterationLimit = std::min(record.iterationLimit * 2, static_cast<double>(kMaxDeepLimit));
+    return RedrawDeep(record);
+  }
   double& limit = state_.currentImage.iterationLimit;
   limit = limit * 2;
   if (limit > kMaxIterationLimit) limit = kMaxIterationLimit;
@@ -90,7 +112,12 @@ void Explorer::IncreasePrecision() {
 
 void Explorer::DecreasePrecision() {
   // Halving stops at the smallest positive limit: 0 would be written as
-  // "ultimo" and then refused on reading.
+  // "ultimo" and then refused on reading. A deep image's limit stays whole.
+  if (IsDeep()) {
+    ImageRecord record = state_.currentImage;
+    record.iterationLimit = std::max(std::floor(record.iterationLimit / 2), 1.0);
+    return RedrawDeep(record);
+  }
   const double half = state_.currentImage.iterationLimit * 0.5;
   if (half > 0) state_.currentImage.iterationLimit = half;
   GenerateImage(state_.currentImage);

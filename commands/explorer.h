@@ -10,10 +10,12 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "colour/scaled_picture.h"
 #include "commands/window.h"
 #include "engine/buffers.h"
+#include "engine/deep_image.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
@@ -47,7 +49,11 @@ struct ExplorerState {
   std::int32_t currentMethod = kEscapeTime;
   bool slotsLoaded = false;
   CountBuffer countBuffer{};  // the counts of currentImage
-  Palette palette{};          // currentImage's colours
+  // currentImage's exact place while it is a deep image, empty otherwise; a
+  // deep image's counts are deepCounts, W x H column by column.
+  DeepPlace deepPlace;
+  std::vector<std::uint32_t> deepCounts;
+  Palette palette{};  // currentImage's colours
   std::array<RGB, 3> initialColours{};
   CrtRandom random;
   int readIndex = -1;  // the list's entry read last
@@ -72,6 +78,9 @@ class Explorer {
   // placeholder) zoom and the colour commands do nothing, a right click only
   // explains, and the window offers neither the precision nor the colour buttons.
   bool HasImage() const;
+  // True while the big picture holds a deep image: one whose window doubles
+  // do not resolve, counted by the deep engine from its exact place.
+  bool IsDeep() const { return !state_.deepPlace.Empty(); }
   // True once a preview has been drawn that "Ampliar" can enlarge.
   bool HasPreview() const;
 
@@ -80,7 +89,8 @@ class Explorer {
   void StartMandelbrot();
   // "Modo ->": computes the current image again in the chosen mode.
   void ChangeMode(int selectedMethod);
-  // "Precisión" + and -: doubles (at most 5000) or halves the iteration limit.
+  // "Precisión" + and -: doubles (at most 5000, or kMaxDeepLimit for a deep
+  // image) or halves the iteration limit.
   void IncreasePrecision();
   void DecreasePrecision();
 
@@ -93,7 +103,9 @@ class Explorer {
   void GreyColours();
 
   // press and release are the corners of the drag in client coordinates, in
-  // either order. A drag without width or height does nothing.
+  // either order. A drag without width or height does nothing. A window that
+  // doubles no longer resolve gives a deep image, and so does every zoom into
+  // a deep image.
   void ZoomToRectangle(ClientPoint press, ClientPoint release);
   // Right click: the preview of the clicked point's Julia set. Anything but a
   // Mandelbrot image in the big picture, nothing at all included, is answered
@@ -150,6 +162,10 @@ class Explorer {
   // as "ultimo"; a file step that fails is told in a message box, and the
   // image stays.
   void ShowNewImage(const ImageRecord& record);
+  // Counts the deep image of record at place under the window's progress, the
+  // picture growing column by column, makes it the current image and keeps
+  // it as "ultimo". Stopped by the user, it leaves the image before it.
+  void ShowNewDeepImage(const ImageRecord& record, const DeepPlace& place);
 
   const ExplorerState& State() const { return state_; }
   // For tests and tools that set up a situation directly.
@@ -157,6 +173,14 @@ class Explorer {
 
  private:
   void Recolour();
+  // Paints the current image again from its counts, the big picture wiped.
+  void RepaintCurrent();
+  // Draws the deep image of record at place and keeps its counts in
+  // deepCounts; false, with the current image painted again and nothing
+  // kept, when the user stopped it.
+  bool DrawDeepImage(const ImageRecord& record, const DeepPlace& place);
+  // The current deep image again with record's limit or method.
+  void RedrawDeep(const ImageRecord& record);
   void SetSymmetricColours(RGB c0, RGB c1, RGB c2);
   RGB RandomColour();
   void LoadSlots(int formulaIndex);

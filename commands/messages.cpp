@@ -137,6 +137,12 @@ std::string RecordFaultText(RecordFault fault) {
       return "los colores no están entre 0 y 255";
     case RecordFault::kRectangle:
       return "el rectángulo de la imagen no cabe en la imagen grande";
+    case RecordFault::kDeepPlace:
+      return "el centro y el ancho de la imagen profunda no son válidos";
+    case RecordFault::kDeepFormula:
+      return "la fórmula de la imagen profunda no se calcula a esa profundidad";
+    case RecordFault::kDeepLimit:
+      return "la precisión de la imagen profunda no es un número entero entre 1 y 16777216";
   }
   return {};
 }

@@ -1,8 +1,10 @@
 // The explorer's reading of saved images: the three commands of the "Leer ->"
 // list, the image a file manager hands over, and ReadImage, which shows an
 // image from its pixel file or computes it again and stores the missing one.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "colour/palette.h"
@@ -35,22 +37,37 @@ void Explorer::ReadEntry(int index) {
 }
 
 void Explorer::ReadImage(const std::string& name) {
-  ImageRecord record;
+  SavedRecord saved;
   std::optional<RecordFault> problem;
   std::vector<std::int16_t> counts;
+  std::vector<std::uint32_t> wide;
   PixelFileState pixelFile = PixelFileState::kMissing;
   {
     // Both files of one image: another process rotating or saving the pair
     // waits until they are read. Read before anything changes, so that an
     // unreadable pixel file leaves the current image as it was.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kShared);
-    record = ReadParameterFile(name);
-    problem = RecordProblem(record);
+    saved = ReadSavedRecord(name);
+    if (!saved.placeRead)
+      problem = RecordFault::kDeepPlace;
+    else if (!saved.place.Empty())
+      problem = DeepRecordProblem(saved.record, saved.place);
+    else
+      problem = RecordProblem(saved.record);
     if (!problem) {
-      counts.resize(static_cast<std::size_t>(record.Width()) * record.Height());
-      pixelFile = ReadPixelFile(name, counts.data(), counts.size());
+      const auto size = static_cast<std::size_t>(saved.record.Width()) * saved.record.Height();
+      if (saved.place.Empty()) {
+        counts.resize(size);
+        pixelFile = ReadPixelFile(name, counts.data(), counts.size());
+      } else {
+        wide.resize(size);
+        pixelFile = ReadWidePixelFile(name, wide.data(), wide.size());
+      }
     }
   }
+  ImageRecord record = saved.record;
+  const DeepPlace& place = saved.place;
+  const bool deep = !place.Empty();
   // The small picture's image is never saved by the program, and the big
   // picture has no place for it.
   if (record.kind == kPreviewKind) {
@@ -67,9 +84,15 @@ void Explorer::ReadImage(const std::string& name) {
     return;
   }
   const ImageRecord stored = record;
-  const std::size_t count = counts.size();
-  const bool fromPixelFile = pixelFile == PixelFileState::kRead && ValidCounts(counts);
+  const bool fromPixelFile =
+      pixelFile == PixelFileState::kRead &&
+      (deep ? std::all_of(wide.begin(), wide.end(),
+                          [&](std::uint32_t count) { return count <= record.iterationLimit; })
+            : ValidCounts(counts));
 
+  // A deep image counted again may be stopped: everything goes back then.
+  std::optional<ExplorerState> before;
+  if (deep && !fromPixelFile) before = state_;
   // The formula index in the file is not trusted; the letter decides.
   state_.formulaIndex = FormulaRow(record.formulaLetter);
   record.formulaIndex = state_.formulaIndex;
@@ -78,11 +101,17 @@ void Explorer::ReadImage(const std::string& name) {
   LoadSlots(state_.formulaIndex);
   BuildPaletteFor(record, state_.palette);
   ClearImageArea(state_.currentImage, *window_);
-  state_.currentImage = record;
 
   if (fromPixelFile) {
-    std::copy(counts.begin(), counts.end(), state_.countBuffer.begin());
-    CopyCounts(state_.countBuffer, record, state_.palette, *window_);
+    state_.currentImage = record;
+    state_.deepPlace = place;
+    state_.deepCounts = std::move(wide);
+    if (deep) {
+      RepaintCurrent();
+    } else {
+      std::copy(counts.begin(), counts.end(), state_.countBuffer.begin());
+      CopyCounts(state_.countBuffer, record, state_.palette, *window_);
+    }
   } else {
     const std::string why =
         pixelFile == PixelFileState::kMissing ? "No encuentro el fichero " + PixelFileName(name)
@@ -90,16 +119,35 @@ void Explorer::ReadImage(const std::string& name) {
             ? "El fichero " + PixelFileName(name) + " está incompleto"
             : "El fichero " + PixelFileName(name) + " tiene valores que no son de ninguna imagen";
     window_->ShowMessage(why + ". \nLo tendré que reconstruir. Un momento, por favor.", kProgramName);
-    GenerateImage(state_.currentImage);
+    if (deep) {
+      if (!DrawDeepImage(record, place)) {
+        state_ = std::move(*before);
+        window_->SelectMode(state_.currentMethod);
+        RepaintCurrent();
+        return;
+      }
+      state_.currentImage = record;
+      state_.deepPlace = place;
+    } else {
+      GenerateImage(record);
+      state_.currentImage = record;
+      state_.deepPlace = {};
+      state_.deepCounts.clear();
+    }
     // Only the pixel file is written: the user's parameter file stays as it
     // is, and the entry keeps its place in the list. A pair that another
     // process has changed since is left to it.
-    if (WritePixelFileOf(name, stored, state_.countBuffer.data(), count))
+    const PixelCounts rebuilt =
+        deep ? PixelCounts{.wide = state_.deepCounts.data(), .count = state_.deepCounts.size()}
+             : PixelCounts{.narrow = state_.countBuffer.data(), .count = counts.size()};
+    if (WritePixelFileOf(name, stored, rebuilt, place))
       window_->ShowMessage("El fichero " + name + " ha sido grabado", kProgramName);
   }
 
   // A read Julia image is titled without its parameter, as it always was.
-  window_->SetTitle(record.kind == kMandelbrotKind ? kMandelbrotCaption : kJuliaCaption);
+  window_->SetTitle(deep                             ? DeepCaption(place)
+                    : record.kind == kMandelbrotKind ? kMandelbrotCaption
+                                                     : kJuliaCaption);
 }
 
 void Explorer::ReadSelectedImage(int index) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "colour/compose.h"
 #include "commands/explorer.h"
 #include "commands/file_reports.h"
 #include "commands/messages.h"
@@ -30,12 +31,31 @@ std::size_t StoredCountCount(const ImageRecord& image) {
   return w > 0 && h > 0 ? static_cast<std::size_t>(std::min<std::int64_t>(w * h, kCountBufferSize)) : 0;
 }
 
+// The counts of the current image as its pixel file keeps them.
+PixelCounts CountsOf(const ExplorerState& state) {
+  if (!state.deepPlace.Empty()) return {.wide = state.deepCounts.data(), .count = state.deepCounts.size()};
+  return {.narrow = state.countBuffer.data(), .count = StoredCountCount(state.currentImage)};
+}
+
+// What `tesvo render` is given for a larger picture of a deep image.
+std::string DeepRenderCommand(const ImageRecord& image, const DeepPlace& place, PictureSize size,
+                              const std::string& file) {
+  std::string command = std::string("tesvo render --formula ") + image.formulaLetter + " --centre " +
+                        place.centreRe + " " + place.centreIm + " --width " + place.width + " --limit " +
+                        std::to_string(static_cast<std::int64_t>(image.iterationLimit)) + " --size " +
+                        std::to_string(image.Width() * size.scale) + "x" +
+                        std::to_string(image.Height() * size.scale);
+  if (size.antialias > 1) command += " --antialias " + std::to_string(size.antialias);
+  return command + " " + file;
+}
+
 }  // namespace
 
 void Explorer::SaveImageAs() {
   // Only what reading takes back is written: before the first image the
   // record describes none.
-  if (RecordProblem(state_.currentImage)) {
+  if (IsDeep() ? DeepRecordProblem(state_.currentImage, state_.deepPlace).has_value()
+               : RecordProblem(state_.currentImage).has_value()) {
     window_->ShowMessage("Todavía no hay ninguna imagen que grabar.", kProgramName);
     return;
   }
@@ -102,17 +122,25 @@ void Explorer::SaveImage(const std::string& name, PictureSize size) {
     return;
   }
   const ImageRecord& image = state_.currentImage;
-  StagedFile pixels = StagePixelFile(name, state_.countBuffer.data(), StoredCountCount(image));
+  const DeepPlace& place = state_.deepPlace;
+  StagedFile pixels = StagePixelFile(name, CountsOf(state_));
   // The pair is saved and listed whatever becomes of the picture; a failed
   // picture is reported instead of the success. A file already under the
   // picture's name is never replaced: in a pictures folder it is likely the
   // user's own. A larger picture is computed again once the pair is saved,
-  // under the window's progress.
-  const bool larger = !(size == PictureSize{}) && CanRenderPicture(image, size);
+  // under the window's progress; a deep image's is left to tesvo render,
+  // which the message names.
+  const bool larger = !IsDeep() && !(size == PictureSize{}) && CanRenderPicture(image, size);
+  const bool deepLarger = IsDeep() && !(size == PictureSize{});
   std::optional<FileError> pictureError;
   std::optional<StagedFile> picture = [&]() -> std::optional<StagedFile> {
     if (larger || PictureFileExists(name)) return std::nullopt;
     try {
+      if (IsDeep())
+        return StageDeepPictureFile(
+            name, image, place,
+            ComposeWideCounts(state_.deepCounts.data(), static_cast<int>(image.Height()), 0,
+                              static_cast<int>(image.Width()), state_.palette, image.gradation));
       return StagePictureFile(name, image, state_.countBuffer, state_.palette);
     } catch (const FileError& error) {
       pictureError = error;
@@ -126,7 +154,7 @@ void Explorer::SaveImage(const std::string& name, PictureSize size) {
     // second look, and the parameter file's step that never replaces a file,
     // decide which of the two saves it.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kExclusive);
-    taken = !PlacePair(name, image, pixels, PairPlacement::kNewName);
+    taken = !PlacePair(name, image, pixels, PairPlacement::kNewName, place);
     if (!taken && !pictureError && !larger) {
       bool written = false;
       try {
@@ -177,12 +205,19 @@ void Explorer::SaveImage(const std::string& name, PictureSize size) {
     const bool busy = pictureError->systemError() == kFolderBusy;
     saved += ", pero no su dibujo " + file + ":\n" +
              (busy ? FileErrorHeadline(*pictureError) : FileErrorText(*pictureError)) +
-             "\nPara tenerlo, graba la imagen otra vez con otro nombre, o escribe en una terminal:\ntesvo "
-             "render " +
-             ParameterFileName(name) + " " + file;
-    if (size.scale > 1) saved += " --scale " + std::to_string(size.scale);
-    if (size.antialias > 1) saved += " --antialias " + std::to_string(size.antialias);
+             "\nPara tenerlo, graba la imagen otra vez con otro nombre, o escribe en una terminal:\n";
+    if (IsDeep()) {
+      saved += DeepRenderCommand(image, place, size, file);
+    } else {
+      saved += "tesvo render " + ParameterFileName(name) + " " + file;
+      if (size.scale > 1) saved += " --scale " + std::to_string(size.scale);
+      if (size.antialias > 1) saved += " --antialias " + std::to_string(size.antialias);
+    }
   }
+  if (deepLarger && !pictureError)
+    saved += "\nEl dibujo " + file +
+             " tiene el tamaño de la pantalla: a esta profundidad, uno mayor se hace en una terminal con\n" +
+             DeepRenderCommand(image, place, size, name + "_grande.png");
   if (pictureKept)
     saved += "\nYa había un fichero " + file +
              ", que no es de esta imagen: se ha dejado como estaba y la imagen queda sin dibujo.";
@@ -197,7 +232,7 @@ void Explorer::RotateLastImages() {
   const std::string last = kLastName;
   const std::string secondLast = kSecondLastName;
   const ImageRecord& image = state_.currentImage;
-  StagedFile pixels = StagePixelFile(last, state_.countBuffer.data(), StoredCountCount(image));
+  StagedFile pixels = StagePixelFile(last, CountsOf(state_));
   {
     // Another process's rotation, save or deletion of these names runs
     // wholly before or after this one.
@@ -205,7 +240,7 @@ void Explorer::RotateLastImages() {
     RemoveIfPresent(PixelFileName(secondLast));
     if (ReplaceWithCopyOf(ParameterFileName(last), ParameterFileName(secondLast)))
       ReplaceWithCopyOf(PixelFileName(last), PixelFileName(secondLast));
-    PlacePair(last, image, pixels, PairPlacement::kReplace);
+    PlacePair(last, image, pixels, PairPlacement::kReplace, state_.deepPlace);
   }
   SyncFolderOf(ParameterFileName(last));
 }

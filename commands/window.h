@@ -66,9 +66,12 @@ class Window {
   // Runs work, which may take minutes, while the window stays responsive but
   // takes no commands; past about half a second it shows `text` with the
   // share done and a way to cancel, after which the report answers false.
-  // Returns what work returned; what work throws is thrown on.
-  virtual bool RunCancellable(const std::string& text,
-                              const std::function<bool(const ProgressReport&)>& work) = 0;
+  // Returns what work returned; what work throws is thrown on. `show`, where
+  // given, is called on the window's own thread every few hundredths of a
+  // second while work runs and once after it, so that a picture can grow as
+  // work counts it.
+  virtual bool RunCancellable(const std::string& text, const std::function<bool(const ProgressReport&)>& work,
+                              const std::function<void()>& show = {}) = 0;
 
   // "Coordenadas para conjunto de Julia": the typed c, or nothing after Cancel.
   virtual std::optional<Complex> AskJuliaCoordinates() = 0;

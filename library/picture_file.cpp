@@ -35,16 +35,6 @@ std::string Hexadecimal(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-// At most the first size bytes of file; none when it is no plain file or
-// cannot be read.
-std::vector<std::uint8_t> FirstBytes(const std::string& file, std::size_t size) {
-  try {
-    return ReadFileStart(file, size);
-  } catch (const FileError&) {
-    return {};
-  }
-}
-
 // libpng's read callback: the next bytes from the FileReader. A failure
 // jumps back through png_error, with no C++ object left to destroy.
 void ReadPictureBytes(png_structp png, png_bytep data, png_size_t size) {
@@ -145,9 +135,12 @@ std::optional<PictureChunks> ReadChunks(const std::string& file, const std::vect
 // pixels' check before the end, into `sink`.
 class PictureWriter {
  public:
-  PictureWriter(const ImageRecord& record, std::int64_t width, std::int64_t height, PngWriter::Sink sink)
-      : png_(static_cast<int>(width), static_cast<int>(height), kRecordKeyword, Hexadecimal(ToBytes(record)),
+  PictureWriter(const std::vector<std::uint8_t>& parameterBytes, std::int64_t width, std::int64_t height,
+                PngWriter::Sink sink)
+      : png_(static_cast<int>(width), static_cast<int>(height), kRecordKeyword, Hexadecimal(parameterBytes),
              std::move(sink)) {}
+  PictureWriter(const ImageRecord& record, std::int64_t width, std::int64_t height, PngWriter::Sink sink)
+      : PictureWriter(ParameterFileBytes(record), width, height, std::move(sink)) {}
 
   void Row(const std::uint8_t* rgb) { png_.Row(rgb); }
   void Finish() { png_.Finish(kPixelsKeyword); }
@@ -166,11 +159,11 @@ bool PictureFileExists(const std::string& base) {
 }
 
 std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
-                                        const ImageRecord& record) {
+                                        const ImageRecord& record, const DeepPlace& place) {
   std::vector<std::uint8_t> png;
-  PictureWriter picture(record, width, height, [&png](const std::uint8_t* bytes, std::size_t size) {
-    png.insert(png.end(), bytes, bytes + size);
-  });
+  PictureWriter picture(
+      ParameterFileBytes(record, place), width, height,
+      [&png](const std::uint8_t* bytes, std::size_t size) { png.insert(png.end(), bytes, bytes + size); });
   std::vector<std::uint8_t> rgb(3 * static_cast<std::size_t>(width));
   for (auto c = colours.begin(); c != colours.end();) {
     for (std::uint8_t* out = rgb.data(); out != rgb.data() + rgb.size(); out += 3, ++c) PutRgb(*c, out);
@@ -186,6 +179,13 @@ std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageR
   if (colours.empty()) return std::nullopt;
   const std::string file = PictureFileName(base);
   return StagedFile(file, ".png", EncodePicture(colours, record.Width(), record.Height(), record));
+}
+
+StagedFile StageDeepPictureFile(const std::string& base, const ImageRecord& record, const DeepPlace& place,
+                                const std::vector<Colour>& colours) {
+  return StagedFile(PictureFileName(base), ".png",
+                    EncodePicture(colours, static_cast<int>(record.Width()),
+                                  static_cast<int>(record.Height()), record, place));
 }
 
 bool WriteScaledPicture(const std::string& file, const ImageRecord& record, const Palette& palette,
@@ -222,10 +222,10 @@ bool WriteScaledPictureInto(int fd, const std::string& name, const ImageRecord& 
 }
 
 bool IsPictureOfParameterFile(const std::string& base) {
-  // The record as reading takes it: whatever follows its 200 bytes is not
-  // part of the image.
-  const std::vector<std::uint8_t> record = FirstBytes(ParameterFileName(base), kRecordSize);
-  if (record.size() != kRecordSize) return false;
+  // The record as reading takes it, and a deep image's place: whatever
+  // follows is not part of the image.
+  const std::vector<std::uint8_t> record = ReadImageBytes(base);
+  if (record.empty()) return false;
   // A program that keeps text chunks may have moved them elsewhere among the
   // chunks; a picture edited by one has other pixels and is the user's now.
   // Pictures saved before they carried the check are told by the record alone.

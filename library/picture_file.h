@@ -11,13 +11,14 @@
 
 #include "colour/scaled_picture.h"
 #include "engine/buffers.h"
+#include "engine/deep_image.h"
 #include "engine/image_record.h"
 #include "library/file_writing.h"
 
 namespace tesvo {
 
 // Keyword of the text chunk; its text is the parameter file's 200 bytes as
-// 400 lower-case hexadecimal digits.
+// 400 lower-case hexadecimal digits, followed by a deep image's place line.
 inline constexpr const char* kRecordKeyword = "Tesvo.dat";
 // Keyword of the text chunk that checks the pixels: the CRC-32 of the 8-bit
 // RGB pixels, row by row, as 8 lower-case hexadecimal digits.
@@ -30,13 +31,18 @@ bool PictureFileExists(const std::string& base);
 
 // The bytes of a PNG file, 8-bit RGB: pixel (x, y) is colours[y * width + x].
 std::vector<std::uint8_t> EncodePicture(const std::vector<Colour>& colours, int width, int height,
-                                        const ImageRecord& record);
+                                        const ImageRecord& record, const DeepPlace& place = {});
 
 // The picture base + ".png" of the counts of record's rectangle through
 // palette, written under a temporary name for the caller to put in place;
 // nothing for a rectangle the CountBuffer cannot hold. Throws FileError.
 std::optional<StagedFile> StagePictureFile(const std::string& base, const ImageRecord& record,
                                            const CountBuffer& counts, const Palette& palette);
+
+// The picture base + ".png" of a deep image from its W x H colours, row by
+// row, under a temporary name for the caller to put in place.
+StagedFile StageDeepPictureFile(const std::string& base, const ImageRecord& record, const DeepPlace& place,
+                                const std::vector<Colour>& colours);
 
 // Writes `file` (the whole name) with the picture of record at that size,
 // computed again through palette, through a temporary file. False, with

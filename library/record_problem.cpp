@@ -28,4 +28,19 @@ std::optional<RecordFault> RecordProblem(const ImageRecord& r) {
   return std::nullopt;
 }
 
+std::optional<RecordFault> DeepRecordProblem(const ImageRecord& record, const DeepPlace& place) {
+  if (record.kind != kMandelbrotKind) return RecordFault::kKind;
+  if (!DeepFormulaSupported(record.formulaLetter)) return RecordFault::kDeepFormula;
+  const double limit = record.iterationLimit;
+  if (!(limit >= 1 && limit <= static_cast<double>(kMaxDeepLimit)) || limit != std::floor(limit))
+    return RecordFault::kDeepLimit;
+  // The other checks as for any record, at a limit that they take.
+  ImageRecord shallow = record;
+  shallow.iterationLimit = 1;
+  if (const std::optional<RecordFault> problem = RecordProblem(shallow)) return problem;
+  if (record.Width() < 1 || record.Height() < 1 || DeepViewProblem(ViewOfImage(record, place)))
+    return RecordFault::kDeepPlace;
+  return std::nullopt;
+}
+
 }  // namespace tesvo

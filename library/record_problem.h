@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "engine/deep_image.h"
 #include "engine/image_record.h"
 
 namespace tesvo {
@@ -18,11 +19,18 @@ enum class RecordFault {
   kBound,
   kGradation,
   kColours,
-  kRectangle
+  kRectangle,
+  kDeepPlace,    // a deep image's place is not a view
+  kDeepFormula,  // a deep image of a formula the deep engine does not count
+  kDeepLimit     // a deep image's limit is not a whole number up to kMaxDeepLimit
 };
 
 // Why a parameter file cannot be shown, or nothing when it holds values that
 // the program itself writes.
 std::optional<RecordFault> RecordProblem(const ImageRecord& record);
+
+// The same of a deep image, its record taken as a Mandelbrot image's: its
+// limit may pass 5000, and its place must make a view the deep engine counts.
+std::optional<RecordFault> DeepRecordProblem(const ImageRecord& record, const DeepPlace& place);
 
 }  // namespace tesvo

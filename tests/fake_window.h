@@ -81,14 +81,17 @@ class FakeWindow : public Window {
     return answer;
   }
   // Runs work at once; its report answers false from cancelAt on.
-  bool RunCancellable(const std::string& text,
-                      const std::function<bool(const ProgressReport&)>& work) override {
+  bool RunCancellable(const std::string& text, const std::function<bool(const ProgressReport&)>& work,
+                      const std::function<void()>& show = {}) override {
     progressTexts.push_back(text);
     if (beforeWork) beforeWork();
-    return work([this](double done) {
+    const bool result = work([&](double done) {
       reports.push_back(done);
+      if (show) show();
       return done < cancelAt;
     });
+    if (show) show();
+    return result;
   }
   std::optional<Complex> AskJuliaCoordinates() override {
     ++coordinateQuestions;

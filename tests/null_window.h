@@ -22,8 +22,11 @@ class NullWindow : public Window {
   void ReadListRemove(int) override {}
   void ReadListSelect(int) override {}
   std::optional<SaveChoice> AskSaveChoice(int, int) override { return std::nullopt; }
-  bool RunCancellable(const std::string&, const std::function<bool(const ProgressReport&)>& work) override {
-    return work([](double) { return true; });
+  bool RunCancellable(const std::string&, const std::function<bool(const ProgressReport&)>& work,
+                      const std::function<void()>& show = {}) override {
+    const bool result = work([](double) { return true; });
+    if (show) show();
+    return result;
   }
   std::optional<Complex> AskJuliaCoordinates() override { return std::nullopt; }
 };

@@ -53,8 +53,8 @@ class ExplorerDialog : public QDialog, public Window {
   void ReadListRemove(int index) override;
   void ReadListSelect(int index) override;
   std::optional<SaveChoice> AskSaveChoice(int width, int height) override;
-  bool RunCancellable(const std::string& text,
-                      const std::function<bool(const ProgressReport&)>& work) override;
+  bool RunCancellable(const std::string& text, const std::function<bool(const ProgressReport&)>& work,
+                      const std::function<void()>& show = {}) override;
   std::optional<Complex> AskJuliaCoordinates() override;
 
  protected:

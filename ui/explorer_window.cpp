@@ -93,7 +93,8 @@ std::optional<SaveChoice> ExplorerDialog::AskSaveChoice(int width, int height) {
 // no other command meanwhile (Run), and the progress dialog, once shown,
 // keeps the input from the window altogether.
 bool ExplorerDialog::RunCancellable(const std::string& text,
-                                    const std::function<bool(const ProgressReport&)>& work) {
+                                    const std::function<bool(const ProgressReport&)>& work,
+                                    const std::function<void()>& show) {
   m_surface->Flush();
   constexpr int kSteps = 1000;
   std::atomic<int> done{0};
@@ -124,6 +125,7 @@ bool ExplorerDialog::RunCancellable(const std::string& text,
   QEventLoop loop;
   QTimer poll;
   connect(&poll, &QTimer::timeout, this, [&] {
+    if (show) show();
     if (finished)
       loop.quit();
     else if (!cancelled)
@@ -133,6 +135,10 @@ bool ExplorerDialog::RunCancellable(const std::string& text,
   loop.exec();
   worker.join();
   progress.hide();
+  if (show) {
+    show();
+    m_surface->Flush();
+  }
   if (failure) std::rethrow_exception(failure);
   return result;
 }

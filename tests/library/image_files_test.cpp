@@ -232,11 +232,11 @@ TEST_F(ImageFilesTest, RebuiltPixelFileFollowsItsParameterFile) {
   ImageRecord other = record;
   other.juliaRe = 1;
   const std::int16_t count = 7;
-  EXPECT_FALSE(WritePixelFileOf("foto", record, &count, 1));
+  EXPECT_FALSE(WritePixelFileOf("foto", record, {.narrow = &count, .count = 1}));
   ASSERT_TRUE(WritePair("foto", other, &count, 0));
-  EXPECT_FALSE(WritePixelFileOf("foto", record, &count, 1));
+  EXPECT_FALSE(WritePixelFileOf("foto", record, {.narrow = &count, .count = 1}));
   EXPECT_EQ(fs::file_size("foto.pix"), 0u);
-  EXPECT_TRUE(WritePixelFileOf("foto", other, &count, 1));
+  EXPECT_TRUE(WritePixelFileOf("foto", other, {.narrow = &count, .count = 1}));
   EXPECT_EQ(FileBytes("foto.pix"), std::vector<std::uint8_t>({7, 0}));
   EXPECT_EQ(dir.Entries(), std::vector<std::string>({"foto.dat", "foto.pix"}));
 }
