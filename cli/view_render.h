@@ -33,7 +33,8 @@ using ByteSink = std::function<void(const std::uint8_t* bytes, std::size_t size)
 inline constexpr const char* kViewKeyword = "Tesvo.view";
 
 // The view as its picture's text chunk carries it, enough to draw it again;
-// an anti-aliasing above 1 is named too.
+// a method other than "tiempo de escape" and an anti-aliasing above 1 are
+// named too.
 std::string ViewText(const DeepView& view, int antialias = 1);
 
 // Counts a view that DeepViewProblem accepts and writes its PNG to picture:

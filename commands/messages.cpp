@@ -167,6 +167,10 @@ std::string DeepViewFaultText(DeepViewFault fault, char formulaLetter) {
       return "La anchura debe ser mayor que cero y menor que 1e19";
     case DeepViewFault::kWidthTooSmall:
       return "La anchura es demasiado pequeña";
+    case DeepViewFault::kInversion:
+      return "El modo «inversión» no se dibuja más allá de lo que alcanzan los números de doble precisión";
+    case DeepViewFault::kMethod:
+      return "El modo debe ser «convergencia», «descomposición» o «tiempo de escape»";
   }
   return {};
 }

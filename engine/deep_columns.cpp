@@ -27,7 +27,8 @@ class DeepJob : public HelperTask {
         plan_(plan),
         orbit_(std::move(orbit)),
         table_(view.formulaLetter, orbit_, plan.dcAbove, view.bound),
-        counter_(view.formulaLetter, orbit_, table_, view.limit, view.bound, options),
+        counter_(view.formulaLetter, orbit_, table_, view.limit, view.bound,
+                 {.method = view.method, .convergenceFactor = view.convergenceFactor}, options),
         counts_(static_cast<std::size_t>(view.columns) * view.rows),
         totals_(view.columns),
         state_(view.columns) {}

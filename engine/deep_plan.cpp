@@ -51,6 +51,9 @@ std::optional<DeepViewFault> DeepViewProblem(const DeepView& view) {
   if (view.columns < 1 || view.rows < 1) return DeepViewFault::kSize;
   if (view.limit < 1) return DeepViewFault::kLimit;
   if (!(view.bound > 0)) return DeepViewFault::kBound;
+  if (view.method == kInversion) return DeepViewFault::kInversion;
+  if (view.method != kEscapeTime && view.method != kDecomposition && view.method != kConvergence)
+    return DeepViewFault::kMethod;
   return NumberProblem(view);
 }
 

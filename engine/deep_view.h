@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/image_record.h"
 #include "engine/perturbation.h"
 
 namespace tesvo {
@@ -19,14 +20,22 @@ struct DeepView {
   double bound = 0;  // the formula's preset escape bound: DeepPresetBound
   int columns = 0;
   int rows = 0;
+  // kEscapeTime, kDecomposition or kConvergence; kInversion is refused.
+  std::int32_t method = kEscapeTime;
+  double convergenceFactor = 100;  // that of the shallow scan's Mandelbrot images
 };
 
 // Pixel (i, j), i = 0 .. columns - 1 left to right, j = 0 .. rows - 1 top to
 // bottom, is the point at its centre, with square pixels width / columns wide:
 //   re = centreRe + (i + 1/2 - columns / 2) * width / columns
 //   im = centreIm - (j + 1/2 - rows / 2) * width / columns
-// Its count is the first n in 1 .. limit with |z_n|^2 > bound for z_0 = 0,
-// else 0.
+// Its orbit is z_0 = 0, z_(n+1) = f(z_n) + c, and its count is the shallow
+// scan's (OrbitCount) for its method: in "tiempo de escape" the first n in
+// 1 .. limit with |z_n|^2 > bound, else 0; in "descomposición" 0 when the
+// imaginary part of its last iterate is above 0, else 100, the last iterate
+// being z_n of the escape or, when none comes, z_(limit + 1); in
+// "convergencia" 0 for an escape, else |z_(limit + 1) - z_limit|^2 times the
+// factor, at most the limit, 0 when not a number, truncated.
 
 // An optional sign, digits with at most one decimal point (a digit at least),
 // and an optional exponent: "-0.75", ".5", "3.5E-400".
@@ -40,15 +49,17 @@ double DeepPresetBound(char letter);
 
 // What keeps a view from being counted.
 enum class DeepViewFault {
-  kFormula,       // not one of DeepFormulaSupported's
-  kCentreText,    // the centre is not two decimal numbers
-  kWidthText,     // the width is not a decimal number
-  kSize,          // less than 1 x 1 pixels
-  kLimit,         // under 1
-  kBound,         // not above 0
-  kCentreTooFar,  // beyond 2^64
-  kWidthRange,    // not above 0, or 2^64 and more
-  kWidthTooSmall  // under 2^-kDeepestExponent
+  kFormula,        // not one of DeepFormulaSupported's
+  kCentreText,     // the centre is not two decimal numbers
+  kWidthText,      // the width is not a decimal number
+  kSize,           // less than 1 x 1 pixels
+  kLimit,          // under 1
+  kBound,          // not above 0
+  kCentreTooFar,   // beyond 2^64
+  kWidthRange,     // not above 0, or 2^64 and more
+  kWidthTooSmall,  // under 2^-kDeepestExponent
+  kInversion,      // "inversión": its plane is the inverse of the view's
+  kMethod          // not a colouring method
 };
 
 // Why the view cannot be counted, or nullopt when it can.

@@ -31,6 +31,9 @@ T Norm(const Cx<T>& z) {
   return z.im * z.im + z.re * z.re;
 }
 
+bool Above(double x) { return x > 0; }
+bool Above(FloatExp x) { return x.m > 0; }
+
 template <class T>
 T Small() {
   if constexpr (std::is_same_v<T, double>) {
@@ -68,17 +71,29 @@ void Load(LanePixel& p, const PixelState& s) {
       s.dz.re.ToDouble(), s.dz.im.ToDouble(), s.dc.re.ToDouble(), s.dc.im.ToDouble(), s.n, s.m, false, false};
 }
 
+PixelState State(const LaneOwner& o, const LanePixel& p, int index) {
+  return {.dz = {FloatExp::Of(p.dzRe), FloatExp::Of(p.dzIm)}, .dc = o.dcs[index], .n = p.n, .m = p.m};
+}
+
+// The count of a lane's pixel that escaped or is at the limit. Its iterate is
+// Z_m + dz, the kernel's own sum, or after a rebase 0 + z.
+std::uint32_t FinalCount(const LaneOwner& o, const LanePixel& p, int index) {
+  const Cx<double>& reference = o.counter.Orbit().z[static_cast<std::size_t>(p.m)];
+  const Cx<double> z{reference.re + p.dzRe, reference.im + p.dzIm};
+  return o.counter.FinalCount({z, z.im > 0}, State(o, p, index), p.escaped);
+}
+
 bool Hand(void* owner, int lane, LanePixel& p, bool fresh) {
   LaneOwner& o = *static_cast<LaneOwner*>(owner);
   PixelState s;
   if (!fresh) {
     const int index = o.pixel[lane];
-    if (p.escaped) {
-      o.out[index] = static_cast<std::uint32_t>(p.n);
-    } else if (p.atLimit) {
-      o.out[index] = 0;
+    if (p.escaped || p.atLimit) {
+      o.out[index] = o.counter.Rule().method == kEscapeTime
+                         ? (p.escaped ? static_cast<std::uint32_t>(p.n) : 0)
+                         : FinalCount(o, p, index);
     } else {
-      s = {.dz = {FloatExp::Of(p.dzRe), FloatExp::Of(p.dzIm)}, .dc = o.dcs[index], .n = p.n, .m = p.m};
+      s = State(o, p, index);
       if (!o.counter.Advance(s, o.totals)) {
         Load(p, s);
         return true;
@@ -100,8 +115,15 @@ bool Hand(void* owner, int lane, LanePixel& p, bool fresh) {
 }  // namespace
 
 PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbit, const BlaTable& table,
-                                         std::int64_t limit, double bound, PerturbationOptions options)
-    : letter_(letter), orbit_(orbit), table_(table), limit_(limit), bound_(bound), options_(options) {
+                                         std::int64_t limit, double bound, CountRule rule,
+                                         PerturbationOptions options)
+    : letter_(letter),
+      orbit_(orbit),
+      table_(table),
+      limit_(limit),
+      bound_(bound),
+      rule_(rule),
+      options_(options) {
   for (const Cx<double>& z : orbit.z) {
     orbitRe_.push_back(z.re);
     orbitIm_.push_back(z.im);
@@ -174,20 +196,67 @@ int PerturbationCounter::Run(PixelState& pixel, StepTotals& totals) const {
     const Cx<T> z = (whole ? As<T>(orbit_.last) : As<T>(orbit[static_cast<std::size_t>(m)])) + dz;
     const Cx<double> zDouble = As<double>(z);
     if (zDouble.im * zDouble.im + zDouble.re * zDouble.re > bound_) {
-      pixel.count = static_cast<std::uint32_t>(n);
-      return kDone;
-    }
-    if (n == limit_) {
-      pixel.count = 0;
+      pixel.count = FinalCount({zDouble, Above(z.im)}, {.dz = {}, .dc = pixel.dc, .n = n}, true);
       return kDone;
     }
     if (m == end || (options_.rebase && Norm(z) < Norm(dz))) {
       dz = z;
       m = 0;
     }
+    // After the rebase, so that a pixel at the limit is in the state the
+    // lanes hand over, for the step beyond the limit.
+    if (n == limit_) {
+      pixel.count =
+          FinalCount({zDouble, Above(z.im)}, {.dz = As<FloatExp>(dz), .dc = pixel.dc, .n = n, .m = m}, false);
+      return kDone;
+    }
     const bool small = LowerAbs(dz) < Small<T>();
     if (small != std::is_same_v<T, FloatExp>) return keep(kSwitch);
   }
+}
+
+template <char kLetter>
+PixelIterate PerturbationCounter::NextIterate(const PixelState& pixel) const {
+  const std::vector<Cx<double>>& orbit = orbit_.z;
+  const std::size_t m = static_cast<std::size_t>(pixel.m);
+  const StepCoefficients<> k = Coefficients<kLetter>(orbit[m]);
+  if (LowerAbs(pixel.dz) < Small<FloatExp>()) {
+    // As Run takes a step in FloatExp.
+    const Cx<FloatExp> dz = DifferenceStep<kLetter>(k, pixel.dz, pixel.dc);
+    const bool whole = pixel.m + 1 == orbit_.Length();
+    const Cx<FloatExp> z = (whole ? orbit_.last : ToFloatExp(orbit[m + 1])) + dz;
+    return {ToDouble(z), Above(z.im)};
+  }
+  // As a lane takes a plain step.
+  const Cx<double> dz = DifferenceStep<kLetter>(k, ToDouble(pixel.dz), ToDouble(pixel.dc));
+  const Cx<double> z = orbit[m + 1] + dz;
+  return {z, z.im > 0};
+}
+
+std::uint32_t PerturbationCounter::FinalCount(const PixelIterate& last, const PixelState& pixel,
+                                              bool escaped) const {
+  if (rule_.method == kEscapeTime) return escaped ? static_cast<std::uint32_t>(pixel.n) : 0;
+  if (escaped) return rule_.method == kDecomposition && !last.imAbove ? 100 : 0;
+  PixelIterate next;
+  switch (letter_) {
+    case 'c':
+      next = NextIterate<'c'>(pixel);
+      break;
+    case 'e':
+      next = NextIterate<'e'>(pixel);
+      break;
+    default:
+      next = NextIterate<'f'>(pixel);
+      break;
+  }
+  if (rule_.method == kDecomposition) return next.imAbove ? 0 : 100;
+  // OrbitCount's measure, of the iterate before `next` and `next`.
+  const double dre = last.z.re - next.z.re;
+  const double dim = last.z.im - next.z.im;
+  double m = (dre * dre + dim * dim) * rule_.convergenceFactor;
+  if (m > static_cast<double>(limit_)) m = static_cast<double>(limit_);
+  if (!(m >= 0)) return 0;  // not a number
+  return static_cast<std::uint32_t>(m);
 }
 
 bool PerturbationCounter::Advance(PixelState& pixel, StepTotals& totals) const {

@@ -12,6 +12,7 @@
 
 #include "engine/bla_table.h"
 #include "engine/float_exp.h"
+#include "engine/image_record.h"
 #include "engine/reference_orbit.h"
 #include "engine/scan_path.h"
 
@@ -23,6 +24,22 @@ struct PerturbationOptions {
   // Where the plain steps run: kReference on one lane, a vector path on its
   // lanes, kFastest on the widest the CPU has; the same counts on every path.
   ScanPath path = ScanPath::kFastest;
+};
+
+// What a pixel's count is, as the shallow scan takes it (OrbitCount): the
+// colouring method, one of kEscapeTime, kDecomposition and kConvergence, and
+// the factor of "convergencia".
+struct CountRule {
+  std::int32_t method = kEscapeTime;
+  double convergenceFactor = 100;
+};
+
+// A pixel's iterate as its count looks at it: in doubles, and whether its
+// imaginary part is above 0, known however small it is when the iterate was
+// a FloatExp (a view on the real axis has them below a double's range).
+struct PixelIterate {
+  Cx<double> z;
+  bool imAbove = false;
 };
 
 struct StepTotals {
@@ -43,11 +60,12 @@ class PerturbationCounter {
  public:
   // The orbit and table live as long as the counter.
   PerturbationCounter(char letter, const ReferenceOrbit& orbit, const BlaTable& table, std::int64_t limit,
-                      double bound, PerturbationOptions options = {});
+                      double bound, CountRule rule = {}, PerturbationOptions options = {});
 
-  // For each of the `count` points at dc[k] from the reference, the first n
-  // in 1 .. limit with |z_n|^2 > bound, else 0, into out[k]. The same counts
-  // on every path.
+  // For each of the `count` points at dc[k] from the reference, its count
+  // into out[k]: in "tiempo de escape" the first n in 1 .. limit with
+  // |z_n|^2 > bound, else 0; in the other methods the rule's count of that
+  // last iterate (FinalCount). The same counts on every path.
   void Count(const Cx<FloatExp>* dc, std::uint32_t* out, int count, StepTotals& totals) const;
 
   // Takes the pixel on through all but plain steps in doubles: steps in
@@ -55,21 +73,35 @@ class PerturbationCounter {
   // next step is a plain one in doubles.
   bool Advance(PixelState& pixel, StepTotals& totals) const;
 
+  // The count of a pixel that is done, by the rule: it escaped at step n with
+  // iterate z, or n is the limit and z its iterate there. `pixel` is its
+  // state after any rebase, from which a pixel at the limit takes one more
+  // step: as the shallow scan does, the methods other than "tiempo de escape"
+  // look at the iterate after the limit, z_(limit + 1), and at z_limit.
+  std::uint32_t FinalCount(const PixelIterate& z, const PixelState& pixel, bool escaped) const;
+
   const ReferenceOrbit& Orbit() const { return orbit_; }
   const BlaTable& Table() const { return table_; }
   std::int64_t Limit() const { return limit_; }
   double Bound() const { return bound_; }
+  const CountRule& Rule() const { return rule_; }
   const PerturbationOptions& Options() const { return options_; }
 
  private:
   template <char kLetter, class T>
   int Run(PixelState& pixel, StepTotals& totals) const;
 
+  // The iterate one plain step on from the pixel's state, the step taken in
+  // the form the pixel's difference has, exactly as the counting takes it.
+  template <char kLetter>
+  PixelIterate NextIterate(const PixelState& pixel) const;
+
   char letter_;
   const ReferenceOrbit& orbit_;
   const BlaTable& table_;
   std::int64_t limit_;
   double bound_;
+  CountRule rule_;
   PerturbationOptions options_;
   // The orbit's parts apart, and at each m the bound below which the lanes
   // hand |dz|^2 over (HandBelow), for the lanes' gathers.

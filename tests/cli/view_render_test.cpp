@@ -7,6 +7,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/render_command.h"
@@ -102,6 +103,35 @@ TEST(ViewRender, AntialiasedPixelsAreTheMeansOfTheFinerPicture) {
   EXPECT_GT(mixed, 0) << "no pixel mixes colours: the test sees nothing";
 }
 
+// "descomposición" by name and "convergencia" by number: the engine's counts
+// of that method, and a text chunk that tells the picture from escape time's.
+TEST(ViewRender, OtherMethodsRenderTheirCountsAndNameThemselves) {
+  testing::TemporaryDirectory dir;
+  DeepView view{'c', "0", "1", "1e-20", 5000, DeepPresetBound('c'), 5, 4};
+  const std::vector<std::string> line = {"--formula", "c",        "--centre",   "0",    "1",
+                                         "--width",   "1e-20",    "--limit",    "5000", "--size",
+                                         "5x4",       "--counts", "cuentas.bin"};
+  for (const auto& [name, method] :
+       {std::pair<std::string, std::int32_t>{"descomposición", kDecomposition}, {"0", kConvergence}}) {
+    std::vector<std::string> arguments = line;
+    arguments.insert(arguments.end(), {"--method", name, "vista.png"});
+    const Result result = Render(arguments);
+    ASSERT_EQ(result.status, 0) << result.err;
+    view.method = method;
+    std::vector<std::uint32_t> rows(20);
+    ASSERT_TRUE(CountDeepView(view, {}, [&](int first, int count, const std::uint32_t* c) {
+      for (int k = 0; k < count * 4; ++k) rows[static_cast<std::size_t>(k % 4 * 5 + first + k / 4)] = c[k];
+    }));
+    const std::vector<std::uint8_t> bytes = testing::FileBytes("cuentas.bin");
+    ASSERT_EQ(bytes.size(), 4u * 20);
+    for (std::size_t at = 0; at < 20; ++at)
+      EXPECT_EQ(bytes[4 * at] | bytes[4 * at + 1] << 8, rows[at]) << name << ", pixel " << at;
+    DeepView escapeTime = view;
+    escapeTime.method = kEscapeTime;
+    EXPECT_EQ(ViewText(view), ViewText(escapeTime) + "method " + std::to_string(method) + "\n");
+  }
+}
+
 TEST(ViewRender, BadCommandLinesAreRefusedAndWriteNothing) {
   testing::TemporaryDirectory dir;
   const std::vector<std::string> good = {"--formula", "c",       "--centre", "-0.75",  "0.1", "--width",
@@ -165,7 +195,7 @@ TEST(ViewRender, BadCommandLinesAreRefusedAndWriteNothing) {
        "la fórmula g no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
        "(z^4+z^3).\n"},
       {with({"a.png", "--method", "inversión"}), kRenderFailed,
-       "una vista se dibuja todavía solo en el modo «tiempo de escape».\n"},
+       "el modo «inversión» no se dibuja más allá de lo que alcanzan los números de doble precisión.\n"},
       {with({"no/hay/a.png"}), kRenderFailed,
        "no se ha podido grabar el fichero no/hay/a.png. La carpeta no existe.\n"},
   };

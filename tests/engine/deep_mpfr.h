@@ -6,6 +6,7 @@
 #include <gmp.h>
 #include <mpfr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -92,6 +93,22 @@ inline long PlainPrecision(const DeepView& view) {
   return 128 - mpfr_get_exp(*width) + 2 * static_cast<long>(std::log2(static_cast<double>(view.limit) + 1));
 }
 
+// The count of the view's method from the last iterate z, or from z_limit
+// (previous) and z_(limit + 1) (z) when the orbit did not escape. The
+// convergence measure is taken of the iterates rounded to doubles, as the
+// engine holds them; the sign of an imaginary part is the exact one.
+inline std::uint32_t PlainMethodCount(const DeepView& view, std::int64_t n, bool escaped, const BigComplex& z,
+                                      const BigComplex& previous) {
+  if (view.method == kEscapeTime) return escaped ? static_cast<std::uint32_t>(n) : 0;
+  if (view.method == kDecomposition) return mpfr_sgn(*z.im) > 0 ? 0 : 100;
+  if (escaped) return 0;
+  const double dre = mpfr_get_d(*previous.re, MPFR_RNDN) - mpfr_get_d(*z.re, MPFR_RNDN);
+  const double dim = mpfr_get_d(*previous.im, MPFR_RNDN) - mpfr_get_d(*z.im, MPFR_RNDN);
+  const double m =
+      std::min((dre * dre + dim * dim) * view.convergenceFactor, static_cast<double>(view.limit));
+  return m >= 0 ? static_cast<std::uint32_t>(m) : 0;
+}
+
 // Pixel (i, j)'s count, pixel by pixel in MPFR.
 inline std::uint32_t PlainCount(const DeepView& view, int i, int j, long precision) {
   BigComplex c(precision), z(precision);
@@ -109,9 +126,12 @@ inline std::uint32_t PlainCount(const DeepView& view, int i, int j, long precisi
     mpfr_sqr(*norm, *z.im, MPFR_RNDN);
     mpfr_sqr(*t, *z.re, MPFR_RNDN);
     mpfr_add(*norm, *norm, *t, MPFR_RNDN);
-    if (mpfr_greater_p(*norm, *bound)) return static_cast<std::uint32_t>(n);
+    if (mpfr_greater_p(*norm, *bound)) return PlainMethodCount(view, n, true, z, z);
   }
-  return 0;
+  if (view.method == kEscapeTime) return 0;
+  const BigComplex previous = z;
+  stepper.Step(view.formulaLetter, z, c);
+  return PlainMethodCount(view, view.limit, false, z, previous);
 }
 
 }  // namespace tesvo::testing

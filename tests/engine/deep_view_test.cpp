@@ -4,6 +4,7 @@
 // on one lane and on every vector path the machine has.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <random>
@@ -13,6 +14,7 @@
 
 #include "engine/deep_view.h"
 #include "engine/float_exp.h"
+#include "engine/image_record.h"
 #include "engine/scan.h"
 #include "tests/engine/deep_mpfr.h"
 
@@ -227,6 +229,120 @@ TEST(DeepView, EveryPathAgreesOnFewPixelsAndLowLimits) {
   }
 }
 
+// Views for "descomposición" and "convergencia": orbits that escape, and
+// interior pixels whose orbits reach the limit, at depths where the last
+// steps are in doubles and where they are FloatExp.
+std::vector<DeepView> MethodViews() {
+  // A period-5 island of z^4 beside its Misiurewicz point, four of its sizes wide.
+  const BigComplex island = testing::NewtonPoint('e', 0.63, 1.09, 5, 0, 400);
+  DeepView islandView = View('e', {island.re.Decimal(110), island.im.Decimal(110)}, "1.6e-4", 5001, 12, 9);
+  // At a multiple of 24 the island's cycle is at its point near 0, a step
+  // away from its point near c.
+  DeepView glitch = GlitchView();
+  glitch.limit = 4800;
+  return {
+      View('c', Misiurewicz('c'), "1e-20", 5000, 12, 9),
+      glitch,
+      // Inside the period-2 disc of z^2 and of z^4, on the real axis: every
+      // pixel's last steps are FloatExp, and rows above and below the axis
+      // have imaginary parts of opposite signs, far below a double's range.
+      View('c', {"-1", "0"}, "1e-400", 5000, 12, 9),
+      View('e', Misiurewicz('e'), "1e-20", 5000, 12, 9),
+      View('e', {"-1", "0"}, "3.5e-400", 5000, 10, 7),
+      islandView,
+  };
+}
+
+std::string Name(const DeepView& view) {
+  return std::string(1, view.formulaLetter) + " at " + view.centreRe.substr(0, 12) + " width " + view.width +
+         " method " + std::to_string(view.method);
+}
+
+TEST(DeepView, MethodsAgreeWithThePlainMpfrLoop) {
+  for (DeepView view : MethodViews()) {
+    for (std::int32_t method : {kDecomposition, kConvergence}) {
+      view.method = method;
+      SCOPED_TRACE(Name(view));
+      ASSERT_EQ(DeepViewProblem(view), std::nullopt);
+      const std::vector<std::uint32_t> counts = Count(view);
+      EXPECT_LE(1000 * Mismatches(view, counts), view.columns * view.rows);
+      for (std::uint32_t count : counts) {
+        if (method == kDecomposition) {
+          ASSERT_TRUE(count == 0 || count == 100) << count;
+        } else {
+          ASSERT_LE(count, view.limit);
+        }
+      }
+    }
+  }
+}
+
+// Both methods show something on these views: both counts of
+// "descomposición" in every view, and measures above 0 of "convergencia" in
+// all but the views with no interior pixels.
+TEST(DeepView, MethodViewsAreNotFlat) {
+  int convergent = 0;
+  for (DeepView view : MethodViews()) {
+    SCOPED_TRACE(Name(view));
+    view.method = kDecomposition;
+    const std::vector<std::uint32_t> halves = Count(view);
+    EXPECT_NE(std::count(halves.begin(), halves.end(), 0u), 0);
+    EXPECT_NE(std::count(halves.begin(), halves.end(), 100u), 0);
+    view.method = kConvergence;
+    const std::vector<std::uint32_t> measures = Count(view);
+    convergent += std::count(measures.begin(), measures.end(), 0u) != static_cast<long>(measures.size());
+  }
+  EXPECT_EQ(convergent, 4);
+}
+
+TEST(DeepView, MethodsGiveTheReferencePathsCountsOnEveryPathAndThreadCount) {
+  for (DeepView view : MethodViews()) {
+    for (std::int32_t method : {kDecomposition, kConvergence}) {
+      view.method = method;
+      SCOPED_TRACE(Name(view));
+      DeepSettings reference;
+      reference.threads = 1;
+      reference.perturbation.path = ScanPath::kReference;
+      const std::vector<std::uint32_t> expected = Count(view, reference);
+      for (ScanPath path : DeepPaths()) {
+        for (int threads : {1, 2, 3}) {
+          DeepSettings settings;
+          settings.threads = threads;
+          settings.perturbation.path = path;
+          EXPECT_EQ(Count(view, settings), expected) << PathName(path) << ", " << threads << " threads";
+        }
+      }
+    }
+  }
+}
+
+// One view of z^2 round an island, with pixels that escape and pixels that
+// do not, in each method.
+TEST(DeepView, GoldenCountsOfEachMethod) {
+  const struct {
+    std::int32_t method;
+    std::uint64_t hash;
+  } goldens[] = {
+      {kEscapeTime, 13809031015002113705u},
+      {kDecomposition, 8819275590288843173u},
+      {kConvergence, 13715804893041087781u},
+  };
+  DeepView view = GlitchView();
+  view.limit = 4800;
+  for (const auto& golden : goldens) {
+    view.method = golden.method;
+    for (ScanPath path : DeepPaths()) {
+      for (int threads : {1, 2, 3}) {
+        DeepSettings settings;
+        settings.threads = threads;
+        settings.perturbation.path = path;
+        EXPECT_EQ(Hash(Count(view, settings)), golden.hash)
+            << golden.method << ", " << PathName(path) << ", " << threads << " threads";
+      }
+    }
+  }
+}
+
 // Progress is asked after each handover, and helpers may have counted many
 // columns by then: the count stops at the first no, whenever that comes.
 TEST(DeepView, StopsWhenProgressSaysSo) {
@@ -272,6 +388,16 @@ TEST(DeepView, NumbersAndProblems) {
     EXPECT_TRUE(with([&](DeepView& v) { v.formulaLetter = letter; }));
   }
   for (char letter : {'c', 'e', 'f'}) EXPECT_EQ(DeepPresetBound(letter), 1000.0);
+  for (std::int32_t method : {kConvergence, kDecomposition, kEscapeTime})
+    EXPECT_EQ(DeepViewProblem(DeepView{good.formulaLetter, good.centreRe, good.centreIm, good.width,
+                                       good.limit, good.bound, good.columns, good.rows, method}),
+              std::nullopt);
+  EXPECT_EQ(DeepViewProblem(DeepView{good.formulaLetter, good.centreRe, good.centreIm, good.width, good.limit,
+                                     good.bound, good.columns, good.rows, kInversion}),
+            DeepViewFault::kInversion);
+  EXPECT_EQ(DeepViewProblem(DeepView{good.formulaLetter, good.centreRe, good.centreIm, good.width, good.limit,
+                                     good.bound, good.columns, good.rows, 4}),
+            DeepViewFault::kMethod);
 }
 
 // FloatExp rounds as doubles do, at any exponent.
