@@ -23,7 +23,9 @@ std::string DigitsFor(mpfr_srcptr x, long unitExponent) {
 
 }  // namespace
 
-bool DeepMethodSupported(std::int32_t method) { return method == kEscapeTime; }
+bool DeepMethodSupported(std::int32_t method) {
+  return method == kEscapeTime || method == kDecomposition || method == kConvergence;
+}
 
 DeepView ViewOfImage(const ImageRecord& record, const DeepPlace& place) {
   DeepView view;
@@ -33,6 +35,8 @@ DeepView ViewOfImage(const ImageRecord& record, const DeepPlace& place) {
   view.width = place.width;
   view.limit = std::isfinite(record.iterationLimit) ? static_cast<std::int64_t>(record.iterationLimit) : 0;
   view.bound = record.escapeBound;
+  view.method = record.coloringMethod;
+  view.convergenceFactor = 100;  // as the scan takes it for Mandelbrot images
   view.columns = static_cast<int>(std::clamp<std::int64_t>(record.Width(), 0, INT32_MAX));
   view.rows = static_cast<int>(std::clamp<std::int64_t>(record.Height(), 0, INT32_MAX));
   return view;

@@ -53,7 +53,8 @@ void Explorer::ZoomToRectangle(ClientPoint press, ClientPoint release) {
   if (!DeepMethodSupported(current.coloringMethod)) {
     window_->ShowMessage(std::string("Esta imagen no se puede ampliar más en el modo «") +
                              kModeNames[static_cast<std::size_t>(current.coloringMethod)] +
-                             "»: a esta profundidad se calcula en el modo «tiempo de escape».",
+                             "»: a esta profundidad se calcula en los modos «tiempo de escape», "
+                             "«convergencia» y «descomposición».",
                          kProgramName);
     return;
   }

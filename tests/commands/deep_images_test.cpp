@@ -153,6 +153,33 @@ TEST_F(DeepImagesTest, LimitDoublesPast5000And32767OnDeepImagesAndCountsStayWhol
   EXPECT_EQ(state.currentImage.iterationLimit, 1);
 }
 
+TEST_F(DeepImagesTest, ModesAreCountedAgainOrRefusedWithAMessage) {
+  struct Case {
+    int method;
+    bool counted;
+  };
+  for (const Case& c : {Case{kDecomposition, true}, Case{kConvergence, true}, Case{kInversion, false},
+                        Case{kEscapeTime, true}}) {
+    SCOPED_TRACE(c.method);
+    Start();
+    for (int k = 0; k < 6 && !explorer.IsDeep(); ++k) ZoomAround("0", "1", 4);
+    ASSERT_TRUE(explorer.IsDeep());
+    explorer.ChangeMode(kEscapeTime == c.method ? kDecomposition : kEscapeTime);
+    const std::vector<std::uint32_t> before = state.deepCounts;
+    window.messages.clear();
+    explorer.ChangeMode(c.method);
+    EXPECT_EQ(window.messages.empty(), c.counted);
+    if (c.counted) {
+      EXPECT_EQ(state.currentImage.coloringMethod, c.method);
+      ExpectCountsOfItsView();
+      EXPECT_NE(state.deepCounts, before);
+    } else {
+      EXPECT_EQ(state.deepCounts, before);
+      EXPECT_EQ(window.selectedMode, state.currentImage.coloringMethod);
+    }
+  }
+}
+
 TEST_F(DeepImagesTest, StoppingADeepDrawKeepsTheImageBefore) {
   Start();
   ZoomAround("0", "1", 4);
