@@ -40,23 +40,33 @@ using testing::FileBytes;
 constexpr int kStopped = 41;
 constexpr int kFinished = 42;
 
+// Images numbered from kDeepImages on are deep, with 32-bit counts.
+constexpr int kDeepImages = 100;
+const DeepPlace kPlace{"0", "1", "1e-40"};
+
 // Image number id: the record carries it as its Julia parameter; its six
-// counts start at 10 * id.
+// counts start at 10 * id. The explorer holds it afterwards.
 ImageRecord MakeImage(ExplorerState& state, int id) {
   ImageRecord r = BuiltInPresets()[2][kMandelbrotPreset];
   r.pixelRight = r.pixelLeft + 3;
   r.pixelBottom = r.pixelTop + 2;
   r.juliaRe = id;
-  for (int i = 0; i < 6; ++i) state.countBuffer[i] = static_cast<std::int16_t>(10 * id + i);
+  state.deepPlace = id >= kDeepImages ? kPlace : DeepPlace{};
+  state.deepCounts.clear();
+  for (int i = 0; i < 6; ++i) {
+    state.countBuffer[i] = static_cast<std::int16_t>(10 * id + i);
+    if (id >= kDeepImages) state.deepCounts.push_back(static_cast<std::uint32_t>(100000 * id + i));
+  }
   return r;
 }
 
 std::vector<std::uint8_t> PixelBytes(int id) {
   std::vector<std::uint8_t> bytes;
+  const bool deep = id >= kDeepImages;
   for (int i = 0; i < 6; ++i) {
-    const auto count = static_cast<std::uint16_t>(10 * id + i);
-    bytes.push_back(static_cast<std::uint8_t>(count));
-    bytes.push_back(static_cast<std::uint8_t>(count >> 8));
+    const auto count =
+        deep ? static_cast<std::uint32_t>(100000 * id + i) : static_cast<std::uint32_t>(10 * id + i);
+    for (int b = 0; b < (deep ? 4 : 2); ++b) bytes.push_back(static_cast<std::uint8_t>(count >> (8 * b)));
   }
   return bytes;
 }
@@ -125,8 +135,12 @@ std::optional<std::string> Damage(FolderState& found) {
     const fs::path file = entry.path().filename();
     if (file.extension() != ".dat") continue;
     const std::vector<std::uint8_t> bytes = FileBytes(file);
-    if (bytes.size() != kRecordSize) return file.string() + " is not whole";
-    found[file.stem().string()] = static_cast<int>(ReadParameterFile(file.stem().string()).juliaRe);
+    if (bytes.size() < kRecordSize) return file.string() + " is not whole";
+    const int id = static_cast<int>(ReadParameterFile(file.stem().string()).juliaRe);
+    ExplorerState state;
+    if (bytes != ParameterFileBytes(MakeImage(state, id), state.deepPlace))
+      return file.string() + " is not whole";
+    found[file.stem().string()] = id;
   }
   for (const auto& entry : fs::directory_iterator(".")) {
     const fs::path file = entry.path().filename();
@@ -175,6 +189,19 @@ TEST(CrashStepsTest, EveryStopLeavesWholePairsOfAStateOnTheWay) {
          explorer.SaveImage("foto");
        },
        {{{"penultimo", 1}, {"ultimo", 2}}, {{"penultimo", 1}, {"ultimo", 2}, {"foto", 3}}}},
+      {"rotation and save of deep images",
+       [](Explorer& explorer, auto&) {
+         Rotate(explorer, 1);
+         Rotate(explorer, 102);
+       },
+       [](Explorer& explorer, auto&) {
+         Rotate(explorer, 103);
+         explorer.SaveImage("hondo");
+       },
+       {{{"penultimo", 1}, {"ultimo", 102}},
+        {{"penultimo", 102}, {"ultimo", 102}},
+        {{"penultimo", 102}, {"ultimo", 103}},
+        {{"penultimo", 102}, {"ultimo", 103}, {"hondo", 103}}}},
       {"save with a larger picture",
        [](Explorer& explorer, auto&) { Rotate(explorer, 1); },
        [](Explorer& explorer, auto&) {
