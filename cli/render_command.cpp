@@ -23,6 +23,7 @@
 #include "commands/messages.h"
 #include "library/file_error.h"
 #include "library/file_reading.h"
+#include "library/image_files.h"
 #include "library/picture_file.h"
 #include "library/record_problem.h"
 
@@ -94,11 +95,31 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
 }
 
 int Render(const Request& request, std::ostream& err, bool progressBar, int standardOutput) {
-  const std::vector<std::uint8_t> bytes = ReadFileStart(request.input, kRecordSize);
-  if (bytes.size() != kRecordSize) throw FileError(FileStep::kRead, request.input, kWrongSize);
+  const std::vector<std::uint8_t> bytes = ReadFileStart(request.input, kMaxParameterFileSize);
+  if (bytes.size() < kRecordSize) throw FileError(FileStep::kRead, request.input, kWrongSize);
   RecordBytes recordBytes{};
-  std::copy(bytes.begin(), bytes.end(), recordBytes.begin());
-  const ImageRecord record = FromBytes(recordBytes);
+  std::copy(bytes.begin(), bytes.begin() + kRecordSize, recordBytes.begin());
+  ImageRecord record = FromBytes(recordBytes);
+  if (record.kind == kDeepKind) {
+    // A deep image: its place follows the record, and the deep engine draws it.
+    const std::optional<DeepPlace> place =
+        ParsePlaceText(std::string(bytes.begin() + kRecordSize, bytes.end()));
+    record.kind = kMandelbrotKind;
+    const std::optional<RecordFault> problem =
+        place ? DeepRecordProblem(record, *place) : std::optional<RecordFault>(RecordFault::kDeepPlace);
+    if (problem) {
+      Say(err,
+          "El fichero " + request.input + " no es una imagen de Tesvo: " + RecordFaultText(*problem) + ".");
+      return kRenderFailed;
+    }
+    std::error_code ignored;
+    if (request.output != "-" && std::filesystem::equivalent(request.input, request.output, ignored)) {
+      Say(err, "El dibujo no puede ir en el propio fichero " + request.input + ".");
+      return kRenderBadUsage;
+    }
+    return RenderDeepImage(record, *place, request.size, request.threads, request.output, err, progressBar,
+                           standardOutput);
+  }
   // The small picture's preview is never saved, and has no picture here.
   if (record.kind == kPreviewKind) {
     Say(err,

@@ -32,6 +32,7 @@ struct ViewRequest {
   std::string counts;  // empty: none
   int threads = 0;
   int antialias = 1;
+  std::optional<ImageRecord> colours;  // a saved deep image's; else the preset's
 };
 
 constexpr CommandOption kViewOptions[] = {{"--formula", 1}, {"--centre", 2},  {"--width", 1},
@@ -228,7 +229,7 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
               WriteViewPicture(
                   view, settings,
                   [&](const std::uint8_t* bytes, std::size_t size) { pictureOut->Write(bytes, size); },
-                  countsSink, request.antialias);
+                  countsSink, request.antialias, request.colours ? &*request.colours : nullptr);
     if (counted) {
       pictureOut->Commit();
       if (countsOut) countsOut->Commit();
@@ -263,7 +264,7 @@ std::string ViewText(const DeepView& view, int antialias) {
 }
 
 bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
-                      const ByteSink& counts, int antialias) {
+                      const ByteSink& counts, int antialias, const ImageRecord* colours) {
   // The samples: the view itself, or the same plane on a finer grid, whose
   // A x A samples of a pixel lie around that pixel's centre.
   DeepView samples = view;
@@ -275,7 +276,8 @@ bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const 
         std::copy(c, c + static_cast<std::size_t>(count) * fineRows, all.begin() + first * fineRows);
       }))
     return false;
-  const ImageRecord& preset = BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
+  const ImageRecord& preset =
+      colours != nullptr ? *colours : BuiltInPresets()[FormulaRow(view.formulaLetter)][kMandelbrotPreset];
   Palette palette{};
   BuildPaletteFor(preset, palette);
   const auto colour = [&](std::uint32_t count) {
@@ -314,6 +316,19 @@ bool IsViewCommand(const std::vector<std::string>& arguments) {
     if (argument == "--formula" || argument.starts_with("--formula=")) return true;
   }
   return false;
+}
+
+int RenderDeepImage(const ImageRecord& record, const DeepPlace& place, PictureSize size, int threads,
+                    const std::string& output, std::ostream& err, bool progressBar, int standardOutput) {
+  ViewRequest request;
+  request.view = ViewOfImage(record, place);
+  request.view.columns *= size.scale;
+  request.view.rows *= size.scale;
+  request.output = output;
+  request.threads = threads;
+  request.antialias = size.antialias;
+  request.colours = record;
+  return RenderView(request, err, progressBar, standardOutput);
 }
 
 int RenderViewCommand(const std::vector<std::string>& arguments, std::ostream& err, bool progressBar,

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "colour/scaled_picture.h"
+#include "engine/deep_image.h"
 #include "engine/deep_view.h"
 
 namespace tesvo {
@@ -44,8 +46,14 @@ std::string ViewText(const DeepView& view, int antialias = 1);
 // little-endian 32-bit integers row by row, go to counts when that is set
 // (only without anti-aliasing). False when settings.progress asked to stop
 // or Ctrl+C came; what was written is then not a whole picture.
+// The colours are those of `colours` where given, else the formula's preset's.
 bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const ByteSink& picture,
-                      const ByteSink& counts = {}, int antialias = 1);
+                      const ByteSink& counts = {}, int antialias = 1, const ImageRecord* colours = nullptr);
+
+// `tesvo render IN.dat OUT.png` of a saved deep image: its view with K times
+// its columns and rows over the same plane, in its own colours and method.
+int RenderDeepImage(const ImageRecord& record, const DeepPlace& place, PictureSize size, int threads,
+                    const std::string& output, std::ostream& err, bool progressBar, int standardOutput);
 
 // Runs the command as RenderCommand runs a saved image's, with its exit
 // statuses; the caller has started catching Ctrl+C.

@@ -5,6 +5,10 @@
 
 #include <filesystem>
 #include <set>
+#include <sstream>
+
+#include "cli/render_command.h"
+#include "cli/view_render.h"
 
 #include "colour/compose.h"
 #include "commands/drawing.h"
@@ -235,6 +239,20 @@ TEST_F(DeepImagesTest, DeepPairIsSavedReadRotatedAndDeletedAndAnOlderReaderRefus
   EXPECT_EQ(state.deepCounts, deep.deepCounts);
   EXPECT_EQ(FileBytes("hondo.dat"), dat);
   EXPECT_TRUE(fs::exists("hondo.pix"));
+
+  // tesvo render draws the saved deep image's view in its own colours, never over its files.
+  std::ostringstream err;
+  ASSERT_EQ(RenderCommand({"hondo.dat", "grande.png", "--scale", "2"}, err, err, false), 0) << err.str();
+  DeepView larger = ViewOfImage(r, deep.deepPlace);
+  larger.columns *= 2;
+  larger.rows *= 2;
+  std::vector<std::uint8_t> expected;
+  ASSERT_TRUE(WriteViewPicture(
+      larger, {}, [&](const std::uint8_t* b, std::size_t n) { expected.insert(expected.end(), b, b + n); },
+      {}, 1, &r));
+  EXPECT_EQ(FileBytes("grande.png"), expected);
+  EXPECT_EQ(RenderCommand({"hondo.dat", "hondo.dat"}, err, err, false), kRenderBadUsage);
+  EXPECT_EQ(FileBytes("hondo.dat"), dat);
 
   window.answers = {true};
   explorer.DeleteReadImage();
