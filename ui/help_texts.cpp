@@ -78,10 +78,20 @@ std::array<HelpTopic, 5> BuildTopics() {
             "ratón) se amplia a la derecha. A partir de ese momento, todos los demás controles actúan "
             "sobre la imagen ampliada.\n"})},
       {5, "PRECISIÓN",
-       Join({"\n1. PRECISIÓN\n",
-             "    Cuando la imagen obtenida, especialmente después de aplicarle el Zoom, pierda nitidez o "
-             "aparezcan muchas zonas negras, aumentando la precisión se mejorará la imagen, aunque se "
-             "ralentizará su generación.\n"})},
+       Join(
+           {"\n1. PRECISIÓN\n",
+            "    Cuando la imagen obtenida, especialmente después de aplicarle el Zoom, pierda nitidez o "
+            "aparezcan muchas zonas negras, aumentando la precisión se mejorará la imagen, aunque se "
+            "ralentizará su generación.\n",
+            "\n2. AMPLIACIONES PROFUNDAS\n",
+            "    Cuando el zoom llega a una zona tan pequeña que los números ordinarios ya no distinguen un "
+            "punto de su vecino (hacia un ancho de 1e-10), la imagen se calcula con números de muchas más "
+            "cifras: un solo punto se sigue con toda precisión y los demás como pequeñas diferencias con él. "
+            "Así se puede seguir ampliando; la barra de título muestra el ancho de la zona. A esa "
+            "profundidad la precisión sube de 5000 hasta 16777216, y el tiempo de cálculo crece con ella: "
+            "una imagen lenta se para con Esc o con 'Cancelar', y queda la anterior. Estas imágenes se "
+            "graban, se leen y se borran como las demás; el modo 'inversión' no se calcula a esa "
+            "profundidad.\n"})},
   }};
 }
 
