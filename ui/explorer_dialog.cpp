@@ -295,8 +295,11 @@ void ExplorerDialog::accept() {
   if (!m_busy) QDialog::accept();
 }
 
+// Esc while a long task runs stops the task, as its progress window's
+// "Cancelar" does, and closes nothing.
 void ExplorerDialog::reject() {
-  if (!m_busy) QDialog::reject();
+  if (!m_busy) return QDialog::reject();
+  if (m_cancelling != nullptr) *m_cancelling = true;
 }
 
 }  // namespace tesvo::ui

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -88,6 +89,7 @@ class ExplorerDialog : public QDialog, public Window {
   QPoint m_zoomStart;
   bool m_zooming = false;
   bool m_busy = false;
+  std::atomic<bool>* m_cancelling = nullptr;  // RunCancellable's, while it runs
   std::unique_ptr<Explorer> m_explorer;
 };
 

@@ -122,6 +122,8 @@ bool ExplorerDialog::RunCancellable(const std::string& text,
   progress.setAutoReset(false);
   progress.setAutoClose(false);
   connect(&progress, &QProgressDialog::canceled, this, [&] { cancelled = true; });
+  connect(&progress, &QDialog::rejected, this, [&] { cancelled = true; });
+  m_cancelling = &cancelled;
   QEventLoop loop;
   QTimer poll;
   connect(&poll, &QTimer::timeout, this, [&] {
@@ -134,6 +136,7 @@ bool ExplorerDialog::RunCancellable(const std::string& text,
   poll.start(30);
   loop.exec();
   worker.join();
+  m_cancelling = nullptr;
   progress.hide();
   if (show) {
     show();

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/buffers.h"
+#include "engine/deep_image.h"
 #include "library/image_files.h"
 #include "tests/file_helpers.h"
 #include "ui/explorer_dialog.h"
@@ -269,6 +270,51 @@ class LibraryCommandsTest : public QObject {
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden),
              QStringList({".tesvo.lock", "doble.dat", "doble.pix", "doble.png", "enorme.dat", "enorme.pix",
                           "penultimo.dat", "penultimo.pix", "ultimo.dat", "ultimo.pix"}));
+  }
+
+  // Past the wall of doubles the zoom gives a deep image that grows beside
+  // the window; Esc stops a slow one, in its progress window or before it
+  // shows, and the image before it stays.
+  void deepImageDrawsAndEscapeKeepsTheImageBefore_data() {
+    QTest::addColumn<bool>("inProgressWindow");
+    QTest::newRow("progress window") << true;
+    QTest::newRow("main window") << false;
+  }
+
+  void deepImageDrawsAndEscapeKeepsTheImageBefore() {
+    QFETCH(bool, inProgressWindow);
+    Click("startMandelbrotButton");
+    tesvo::SetNearestCorners(m_dialog->explorer().State().currentImage, {"-0.1", "0.1", "1e-12"});
+    QTest::mousePress(m_dialog.get(), Qt::LeftButton, {}, QPoint(300, 60));
+    QTest::mouseMove(m_dialog.get(), QPoint(400, 160));
+    QTest::mouseRelease(m_dialog.get(), Qt::LeftButton, {}, QPoint(500, 260));
+    QVERIFY(m_dialog->explorer().IsDeep());
+    QVERIFY(m_dialog->windowTitle().endsWith(QStringLiteral("ancho 3.8e-13")));
+    const QImage shown = m_dialog->surface()->image();
+    QCOMPARE(shown.pixel(400, 200), qRgb(0, 0, 0));
+
+    // Inside the set every orbit runs to the limit: one that takes minutes.
+    m_dialog->explorer().State().currentImage.iterationLimit = 1 << 22;
+    const QString title = m_dialog->windowTitle();
+    if (inProgressWindow) {
+      ModalSteps steps;
+      steps.Then("pictureProgress", [](QWidget* progress) { QTest::keyClick(progress, Qt::Key_Escape); });
+      Click("precisionUpButton");
+      QCOMPARE(steps.Problems(), QString());
+    } else {
+      // Esc on the main window while the image is counted, whether its
+      // progress window has come or not.
+      QTimer escape;
+      connect(&escape, &QTimer::timeout, m_dialog.get(),
+              [&] { QTest::keyClick(m_dialog.get(), Qt::Key_Escape); });
+      escape.start(100);
+      Click("precisionUpButton");
+      escape.stop();
+    }
+    QCOMPARE(State().currentImage.iterationLimit, 1 << 22);
+    QCOMPARE(m_dialog->windowTitle(), title);
+    QVERIFY(m_dialog->isVisible());
+    QCOMPARE(PixelsDiffering(m_dialog->surface()->image(), shown), 0);
   }
 
   // Text typed into the "Leer ->" field reads nothing, however the field is
