@@ -10,8 +10,11 @@ namespace tesvo {
 std::string DecimalText(mpfr_srcptr x, long digits) {
   if (mpfr_zero_p(x)) {
     std::string zero = mpfr_signbit(x) ? "-0" : "0";
-    if (digits > 1) zero += "." + std::string(static_cast<std::size_t>(digits - 1), '0');
-    return zero + "e+00";
+    if (digits > 1) {
+      zero += '.';
+      zero.append(static_cast<std::size_t>(digits - 1), '0');
+    }
+    return zero.append("e+00");
   }
   mpfr_exp_t exponent = 0;
   char* raw = mpfr_get_str(nullptr, &exponent, 10, static_cast<std::size_t>(digits), x, MPFR_RNDN);
@@ -22,13 +25,16 @@ std::string DecimalText(mpfr_srcptr x, long digits) {
     text = "-";
     significand.erase(0, 1);
   }
-  text += significand.substr(0, 1);
-  if (significand.size() > 1) text += "." + significand.substr(1);
+  text += significand.front();
+  if (significand.size() > 1) {
+    text += '.';
+    text.append(significand, 1, std::string::npos);
+  }
   // x = 0.d1d2... x 10^exponent = d1.d2... x 10^(exponent - 1)
   const long shown = static_cast<long>(exponent) - 1;
   char tail[32];
   std::snprintf(tail, sizeof tail, "e%c%02ld", shown < 0 ? '-' : '+', std::labs(shown));
-  return text + tail;
+  return text.append(tail);
 }
 
 }  // namespace tesvo
