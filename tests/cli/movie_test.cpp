@@ -15,6 +15,8 @@
 #include "cli/movie_frames.h"
 #include "cli/movie_plan.h"
 #include "cli/render_command.h"
+#include "cli/view_render.h"
+#include "engine/formulas.h"
 #include "tests/file_helpers.h"
 
 namespace tesvo {
@@ -131,6 +133,67 @@ TEST(MovieManifest, ReadsBackWhatItWrites) {
   for (const std::string& bad : {text.substr(0, text.find('\n') + 1), std::string("2") + text.substr(1),
                                  text + "7 0 0 1 5 x\n", text + "8 0 0 1 5\n"})
     EXPECT_FALSE(ParseManifest(bad)) << bad;
+}
+
+// The header names the method and the colours only where they are not
+// "tiempo de escape" and the formula's preset's, so that the manifests of
+// other movies stay as they were; it is read back to the same movie, and a
+// header this program would not write is refused.
+TEST(MovieManifest, NamesMethodAndColoursOnlyWhenNotTheFormulasOwn) {
+  const ImageRecord& preset = BuiltInPresets()[FormulaRow('e')][kMandelbrotPreset];
+  ImageRecord other = preset;
+  other.controlColours[2] = {1, 22, 255};
+  ImageRecord graded = preset;
+  graded.gradation = preset.gradation + 3;
+  const std::string presetColours = ControlColoursText(preset.controlColours);
+  const std::string otherColours = ControlColoursText(other.controlColours);
+  const std::string gradation = std::to_string(preset.gradation);
+  const struct {
+    std::int32_t method;
+    std::optional<ImageRecord> colours;
+    std::string header;
+  } cases[] = {
+      {kEscapeTime, std::nullopt, "# formula e size 16x10 fps 25"},
+      {kEscapeTime, preset, "# formula e size 16x10 fps 25"},
+      {kDecomposition, preset, "# formula e size 16x10 fps 25 method 1"},
+      {kEscapeTime, other,
+       "# formula e size 16x10 fps 25 colours " + otherColours + " gradation " + gradation},
+      {kConvergence, graded,
+       "# formula e size 16x10 fps 25 method 0 colours " + presetColours + " gradation " +
+           std::to_string(preset.gradation + 3)},
+  };
+  const std::vector<FrameView> views = InterpolateViews({"0", "0", "4", 10}, {"0.1", "-0.2", "1e-40", 99}, 3);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.header);
+    tesvo::Movie movie{'e', 16, 10, 25, views};
+    movie.method = c.method;
+    movie.colours = c.colours;
+    const std::string text = ManifestText(movie);
+    EXPECT_EQ(text.substr(0, text.find('\n')), c.header);
+    const std::optional<tesvo::Movie> back = ParseManifest(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ManifestText(*back), text);
+    EXPECT_EQ(back->method, c.method);
+    EXPECT_EQ(PresetColours(back->Colours(), 'e'), PresetColours(movie.Colours(), 'e'));
+    if (back->colours) {
+      EXPECT_EQ(back->colours->controlColours, c.colours->controlColours);
+      EXPECT_EQ(back->colours->gradation, c.colours->gradation);
+    }
+  }
+  const std::string lines = ManifestText(tesvo::Movie{'e', 16, 10, 25, views}).substr(29);
+  for (const std::string& bad : std::vector<std::string>{
+           "# formula e size 16x10 fps 25 method 2",
+           "# formula e size 16x10 fps 25 method 3",
+           "# formula e size 16x10 fps 25 antialias 1",
+           "# formula e size 16x10 fps 25 method 1 antialias 2",
+           "# formula e size 16x10 fps 25 colours " + presetColours + " gradation " + gradation,
+           "# formula e size 16x10 fps 25 colours " + otherColours + " gradation 0",
+           "# formula e size 16x10 fps 25 colours " + otherColours,
+           "# formula e size 16x10 fps 25 colours 1,2,3 4,5,6 7,8,9 1,2,3 4,5,256 gradation 9",
+           "# formula e size 16x10 fps 25 colours 1,2,3 4,5,6 7,8,9 1,2,3 4,5 gradation 9",
+           "# formula e size 16x10 fps 25 gradation 9 colours " + otherColours,
+       })
+    EXPECT_FALSE(ParseManifest(bad + lines)) << bad;
 }
 
 TEST(MovieFrames, RangesAreParsedAgainstTheMovie) {
