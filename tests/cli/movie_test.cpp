@@ -385,6 +385,7 @@ TEST(MovieImages, FramesAreTheImagesViewsInTheFirstImagesColours) {
     DeepPlace bPlace;
     FrameView last;
     std::string header;
+    std::vector<std::string> options = {};  // limits given take the place of the images'
   } cases[] = {
       {decomposed,
        {},
@@ -401,6 +402,14 @@ TEST(MovieImages, FramesAreTheImagesViewsInTheFirstImagesColours) {
        plainView,
        header + " colours 0,0,255 255,255,0 255,0,0 3,90,180 0,0,255 gradation 41"},
       {plain, {}, plainView, deepColours, deep.place, deepView, header},
+      {plain,
+       {},
+       {plainView.centreRe, plainView.centreIm, plainView.width, 50},
+       deepColours,
+       deep.place,
+       {kDeepCentreRe, kDeepCentreIm, "2e-12", 60},
+       header,
+       {"--limits", "50", "60"}},
   };
   int row = 0;
   for (const auto& c : cases) {
@@ -408,7 +417,9 @@ TEST(MovieImages, FramesAreTheImagesViewsInTheFirstImagesColours) {
     WriteImage("a.dat", c.a, c.aPlace);
     WriteImage("b.dat", c.b, c.bPlace);
     const std::string folder = "f" + std::to_string(++row);
-    const Result made = RunMovie(ImageMovie(folder));
+    std::vector<std::string> arguments = ImageMovie(folder);
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    const Result made = RunMovie(arguments);
     ASSERT_EQ(made.status, 0) << made.err;
     const std::vector<std::uint8_t> bytes = testing::FileBytes(folder + "/views.txt");
     const std::string manifest(bytes.begin(), bytes.end());
@@ -437,7 +448,7 @@ TEST(MovieImages, FramesAreTheImagesViewsInTheFirstImagesColours) {
                              movie->Colours()));
     EXPECT_FALSE(IsWholeFrame(recoloured, FrameDeepView(*movie, 1), 1, movie->Colours()));
     // A job of two of the frames agrees with the movie's manifest.
-    std::vector<std::string> part = ImageMovie(folder);
+    std::vector<std::string> part = arguments;
     part.insert(part.end(), {"--frames", "2-3"});
     const Result again = RunMovie(part);
     EXPECT_EQ(again.status, 0) << again.err;
