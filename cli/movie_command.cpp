@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "cli/movie_frames.h"
+#include "cli/movie_images.h"
 #include "cli/movie_plan.h"
 #include "cli/movie_video.h"
 #include "cli/render_command.h"
@@ -42,49 +43,75 @@ struct MovieRequest {
   int threads = 0;
 };
 
-constexpr CommandOption kOptions[] = {{"--formula", 1}, {"--from", 3},      {"--to", 3},      {"--limit", 1},
-                                      {"--limits", 2},  {"--method", 1},    {"--seconds", 1}, {"--fps", 1},
-                                      {"--size", 1},    {"--antialias", 1}, {"--frames", 1},  {"--folder", 1},
-                                      {"--encode", 1},  {"--threads", 1}};
+constexpr CommandOption kOptions[] = {
+    {"--formula", 1}, {"--from", 3},      {"--to", 3},         {"--limit", 1},
+    {"--limits", 2},  {"--method", 1},    {"--seconds", 1},    {"--fps", 1},
+    {"--size", 1},    {"--antialias", 1}, {"--frames", 1},     {"--folder", 1},
+    {"--encode", 1},  {"--threads", 1},   {"--from-image", 1}, {"--to-image", 1}};
 
 using Given = CommandWords;
 
 const std::vector<std::string>* Value(const Given& given, const char* name) { return given.Values(name); }
 
 // The views, limits, rate and size; a message, and whether it is a usage
-// error (2) or a refusal (1), on the first thing wrong.
+// error (2) or a refusal (1), on the first thing wrong. Every usage error is
+// found before an image is read.
 std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request, int& status) {
   status = kRenderBadUsage;
-  for (const char* required : {"--formula", "--from", "--to"})
-    if (Value(given, required) == nullptr) return std::string("Falta ") + required + ".";
+  const std::vector<std::string>* fromImage = Value(given, "--from-image");
+  const std::vector<std::string>* toImage = Value(given, "--to-image");
+  const bool images = fromImage != nullptr || toImage != nullptr;
   const std::vector<std::string>* limit = Value(given, "--limit");
   const std::vector<std::string>* limits = Value(given, "--limits");
-  if ((limit == nullptr) == (limits == nullptr))
-    return std::string("Hace falta o --limit N o --limits N0 N1.");
-  Movie& movie = request.movie;
-  const std::string& letter = Value(given, "--formula")->front();
-  if (letter.size() != 1 || FormulaRow(letter[0]) < 0)
-    return "La fórmula (--formula) tiene que ser una letra de la a a la h, no «" + letter + "».";
-  movie.formulaLetter = letter[0];
-  FrameView ends[2];
-  const char* names[2] = {"--from", "--to"};
-  for (int e = 0; e < 2; ++e) {
-    const std::vector<std::string>& v = *Value(given, names[e]);
-    for (const std::string& part : v)
-      if (!IsDecimalNumber(part))
-        return std::string("La vista de ") + names[e] +
-               " son tres números decimales, el centro y la anchura (como -0.75 0.1 3); «" + part +
-               "» no lo es.";
-    ends[e] = {v[0], v[1], v[2], 0};
+  if (images) {
+    // The images give the formula and the first one the method.
+    if (Value(given, "--from") != nullptr || Value(given, "--to") != nullptr)
+      return std::string(
+          "Una película va de --from a --to o de --from-image a --to-image, no de las dos maneras.");
+    for (const char* option : {"--formula", "--method"})
+      if (Value(given, option) != nullptr)
+        return std::string(option) +
+               " no va con --from-image: la fórmula sale de las imágenes, y el modo y los colores de la "
+               "primera.";
+    if (fromImage == nullptr) return std::string("Falta --from-image.");
+    if (toImage == nullptr) return std::string("Falta --to-image.");
+    if (limit != nullptr && limits != nullptr)
+      return std::string("Se da --limit N o --limits N0 N1, no los dos.");
+  } else {
+    for (const char* required : {"--formula", "--from", "--to"})
+      if (Value(given, required) == nullptr) return std::string("Falta ") + required + ".";
+    if ((limit == nullptr) == (limits == nullptr))
+      return std::string("Hace falta o --limit N o --limits N0 N1.");
   }
-  const std::vector<std::string>& limitText = limit != nullptr ? *limit : *limits;
-  for (std::size_t e = 0; e < 2; ++e) {
-    const std::string& text = limitText[std::min(e, limitText.size() - 1)];
-    const std::optional<std::int64_t> n = WholeNumber<std::int64_t>(text, 1, kMaxViewLimit);
-    if (!n)
-      return "El límite de iteraciones tiene que ser un número entero de 1 a " +
-             std::to_string(kMaxViewLimit) + ", no «" + text + "».";
-    ends[e].limit = *n;
+  Movie& movie = request.movie;
+  FrameView ends[2];
+  if (!images) {
+    const std::string& letter = Value(given, "--formula")->front();
+    if (letter.size() != 1 || FormulaRow(letter[0]) < 0)
+      return "La fórmula (--formula) tiene que ser una letra de la a a la h, no «" + letter + "».";
+    movie.formulaLetter = letter[0];
+    const char* names[2] = {"--from", "--to"};
+    for (int e = 0; e < 2; ++e) {
+      const std::vector<std::string>& v = *Value(given, names[e]);
+      for (const std::string& part : v)
+        if (!IsDecimalNumber(part))
+          return std::string("La vista de ") + names[e] +
+                 " son tres números decimales, el centro y la anchura (como -0.75 0.1 3); «" + part +
+                 "» no lo es.";
+      ends[e] = {v[0], v[1], v[2], 0};
+    }
+  }
+  // The limits given, which those of the images give way to.
+  std::optional<std::int64_t> givenLimits[2];
+  if (limit != nullptr || limits != nullptr) {
+    const std::vector<std::string>& limitText = limit != nullptr ? *limit : *limits;
+    for (std::size_t e = 0; e < 2; ++e) {
+      const std::string& text = limitText[std::min(e, limitText.size() - 1)];
+      givenLimits[e] = WholeNumber<std::int64_t>(text, 1, kMaxViewLimit);
+      if (!givenLimits[e])
+        return "El límite de iteraciones tiene que ser un número entero de 1 a " +
+               std::to_string(kMaxViewLimit) + ", no «" + text + "».";
+    }
   }
   int fps = 30;
   if (const auto* v = Value(given, "--fps")) {
@@ -131,28 +158,45 @@ std::optional<std::string> ParseMovie(const Given& given, MovieRequest& request,
   } else {
     request.lastFrame = static_cast<int>(frames);
   }
-  // As tesvo render refuses them: a failure, not a usage error.
-  if (!DeepFormulaSupported(movie.formulaLetter)) {
-    status = kRenderFailed;
-    return std::string("La fórmula ") + movie.formulaLetter +
-           " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
-           "(z^4+z^3).";
-  }
-  for (const FrameView& end : ends) {
-    const DeepView view = MovieDeepView(movie, end);
-    if (const std::optional<DeepViewFault> problem = DeepViewProblem(view))
-      return DeepViewFaultText(*problem, view.formulaLetter) + ".";
-  }
   std::string wrong;
   if (!ReadWholeOption(given, "--antialias", "El suavizado", kMaxAntialias, movie.antialias, wrong))
     return wrong;
   if (std::int64_t{movie.columns} * movie.rows * movie.antialias * movie.antialias > kMaxViewPixels)
     return "Con el suavizado (--antialias " + std::to_string(movie.antialias) +
            ") cada fotograma tendría más de " + std::to_string(kMaxViewPixels) + " muestras.";
+  // What the images hold, or a formula or method a movie does not draw, is
+  // refused: a failure, not a usage error, as tesvo render refuses them.
   status = kRenderFailed;
-  if (const auto* v = Value(given, "--method");
-      v != nullptr && v->front() != "tiempo de escape" && v->front() != "2")
-    return std::string("Una película se dibuja todavía solo en el modo «tiempo de escape».");
+  if (images) {
+    std::string problem;
+    try {
+      const std::optional<MovieImage> first = ReadMovieImage(fromImage->front(), problem);
+      if (!first) return problem;
+      const std::optional<MovieImage> last = ReadMovieImage(toImage->front(), problem);
+      if (!last) return problem;
+      if (std::optional<std::string> other = TakeImageEnds(*first, *last, movie, ends)) return other;
+    } catch (const FileError& error) {
+      return OneLine(FileErrorText(error));
+    }
+  } else {
+    if (!DeepFormulaSupported(movie.formulaLetter))
+      return std::string("La fórmula ") + movie.formulaLetter +
+             " no se dibuja todavía a cualquier profundidad; se dibujan la c (z^2), la e (z^4) y la f "
+             "(z^4+z^3).";
+    if (const auto* v = Value(given, "--method");
+        v != nullptr && v->front() != "tiempo de escape" && v->front() != "2")
+      return std::string("Una película se dibuja todavía solo en el modo «tiempo de escape».");
+  }
+  for (int e = 0; e < 2; ++e)
+    if (givenLimits[e]) ends[e].limit = *givenLimits[e];
+  for (const FrameView& end : ends) {
+    const DeepView view = MovieDeepView(movie, end);
+    if (const std::optional<DeepViewFault> problem = DeepViewProblem(view)) {
+      // Numbers given on the command line are a usage error; an image's a refusal.
+      status = images ? kRenderFailed : kRenderBadUsage;
+      return DeepViewFaultText(*problem, view.formulaLetter) + ".";
+    }
+  }
   movie.frames = InterpolateViews(ends[0], ends[1], static_cast<int>(frames));
   return std::nullopt;
 }
@@ -331,7 +375,7 @@ int MovieCommand(const std::vector<std::string>& arguments, std::ostream& out, s
     return status;
   }
   if (request->help) {
-    out << kMovieUsage << "\n";
+    out << kMovieUsage << "\n\n" << kMovieHelp;
     out.flush();
     return out ? 0 : kRenderFailed;
   }

@@ -68,7 +68,8 @@ std::optional<Movie> ReadFolderMovie(const std::string& folder, std::string& pro
 std::optional<std::vector<std::uint8_t>> ReadWholeFrame(const Movie& movie, const std::string& folder,
                                                         int k) {
   std::optional<std::vector<std::uint8_t>> bytes = ReadAll(FrameFileName(folder, k));
-  if (bytes && !IsWholeFrame(*bytes, FrameDeepView(movie, k), movie.antialias)) bytes.reset();
+  if (bytes && !IsWholeFrame(*bytes, FrameDeepView(movie, k), movie.antialias, movie.Colours()))
+    bytes.reset();
   return bytes;
 }
 
@@ -104,7 +105,7 @@ bool DrawFrames(const Movie& movie, const std::string& folder, int first, int la
             file.Write(b, n);
             bytes->insert(bytes->end(), b, b + n);
           },
-          {}, movie.antialias);
+          {}, movie.antialias, movie.Colours());
       if (!drawn) return false;
       file.Commit();
     }

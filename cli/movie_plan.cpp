@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "cli/view_render.h"
+#include "engine/deep_image.h"
+#include "engine/formulas.h"
 #include "engine/mpfr_number.h"
 #include "library/png_writer.h"
 
@@ -20,6 +22,51 @@ long ExponentOf(const std::string& text) { return Number(64, text).Exponent(); }
 // width / columns apart, and 20 digits more leave every frame's picture the
 // one its printed numbers give.
 constexpr long kSpareDigits = 21;
+
+// The manifest's first line, without its line end; what is left at its
+// default is not named, so that a movie of the preset's colours in "tiempo de
+// escape" keeps the header it always had.
+std::string HeaderText(const Movie& movie) {
+  std::string text = std::string("# formula ") + movie.formulaLetter + " size " +
+                     std::to_string(movie.columns) + "x" + std::to_string(movie.rows) + " fps " +
+                     std::to_string(movie.fps);
+  if (movie.antialias > 1) text += " antialias " + std::to_string(movie.antialias);
+  if (movie.method != kEscapeTime) text += " method " + std::to_string(movie.method);
+  if (!PresetColours(movie.Colours(), movie.formulaLetter))
+    text += " colours " + ControlColoursText(movie.colours->controlColours) + " gradation " +
+            std::to_string(movie.colours->gradation);
+  return text;
+}
+
+// What follows "fps F" in a header: the words after "antialias", "method" and
+// "colours", in that order, each at most once. False for anything else.
+bool ReadHeaderTail(const std::string& tail, Movie& movie) {
+  std::istringstream words(tail);
+  std::string word;
+  int last = 0;  // 1 antialias, 2 method, 3 colours: each comes after the one before
+  while (words >> word) {
+    if (word == "antialias" && last < 1 && words >> movie.antialias) {
+      last = 1;
+    } else if (word == "method" && last < 2 && words >> movie.method) {
+      last = 2;
+    } else if (word == "colours" && last < 3 && FormulaRow(movie.formulaLetter) >= 0) {
+      std::string colours[5], gradation;
+      for (std::string& c : colours) words >> c;
+      words >> gradation;
+      const std::optional<ControlColours> control = ParseControlColours(
+          colours[0] + " " + colours[1] + " " + colours[2] + " " + colours[3] + " " + colours[4]);
+      ImageRecord record = BuiltInPresets()[FormulaRow(movie.formulaLetter)][kMandelbrotPreset];
+      if (!control || gradation != "gradation" || !(words >> record.gradation) || record.gradation < 1)
+        return false;
+      record.controlColours = *control;
+      movie.colours = record;
+      last = 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -100,6 +147,7 @@ DeepView MovieDeepView(const Movie& movie, const FrameView& frame) {
   view.centreIm = frame.centreIm;
   view.width = frame.width;
   view.limit = frame.limit;
+  view.method = movie.method;
   view.columns = movie.columns;
   view.rows = movie.rows;
   return view;
@@ -110,10 +158,7 @@ DeepView FrameDeepView(const Movie& movie, int k) {
 }
 
 std::string ManifestText(const Movie& movie) {
-  std::string text = std::string("# formula ") + movie.formulaLetter + " size " +
-                     std::to_string(movie.columns) + "x" + std::to_string(movie.rows) + " fps " +
-                     std::to_string(movie.fps) +
-                     (movie.antialias > 1 ? " antialias " + std::to_string(movie.antialias) : "") + "\n";
+  std::string text = HeaderText(movie) + "\n";
   for (std::size_t i = 0; i < movie.frames.size(); ++i) {
     const FrameView& f = movie.frames[i];
     text += std::to_string(i + 1) + " " + f.centreRe + " " + f.centreIm + " " + f.width + " " +
@@ -128,20 +173,20 @@ std::optional<Movie> ParseManifest(const std::string& text) {
   Movie movie;
   if (!std::getline(in, line)) return std::nullopt;
   char letter = 0;
-  int columns = 0, rows = 0, fps = 0, used = 0, antialias = 1, more = 0;
+  int columns = 0, rows = 0, fps = 0, used = 0;
   if (std::sscanf(line.c_str(), "# formula %c size %dx%d fps %d%n", &letter, &columns, &rows, &fps, &used) !=
       4)
     return std::nullopt;
-  if (static_cast<std::size_t>(used) != line.size() &&
-      (std::sscanf(line.c_str() + used, " antialias %d%n", &antialias, &more) != 1 || antialias < 2 ||
-       static_cast<std::size_t>(used + more) != line.size()))
-    return std::nullopt;
-  if (columns < 1 || rows < 1 || fps < 1) return std::nullopt;
-  movie.antialias = antialias;
   movie.formulaLetter = letter;
   movie.columns = columns;
   movie.rows = rows;
   movie.fps = fps;
+  // Only the header this program writes for what it read: no antialias 1,
+  // no method 2, no preset colours, nothing out of order or of range.
+  if (!ReadHeaderTail(line.substr(static_cast<std::size_t>(used)), movie) || HeaderText(movie) != line ||
+      !DeepMethodSupported(movie.method))
+    return std::nullopt;
+  if (columns < 1 || rows < 1 || fps < 1) return std::nullopt;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     long long k = 0;
@@ -178,7 +223,8 @@ std::string FrameFileName(const std::string& folder, int k) {
   return folder + "/" + name;
 }
 
-bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias) {
+bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias,
+                  const ImageRecord* colours) {
   static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   static constexpr std::uint8_t kEnd[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
   if (bytes.size() < sizeof kSignature + sizeof kEnd ||
@@ -187,7 +233,7 @@ bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, 
     return false;
   // The whole chunk, its length and check included: a view's text is part of
   // the same view's text with an anti-aliasing named after it.
-  const std::vector<std::uint8_t> chunk = TextChunk(kViewKeyword, ViewText(view, antialias));
+  const std::vector<std::uint8_t> chunk = TextChunk(kViewKeyword, ViewText(view, antialias, colours));
   return std::search(bytes.begin(), bytes.end(), chunk.begin(), chunk.end()) != bytes.end();
 }
 

@@ -26,6 +26,13 @@ struct Movie {
   int fps = 0;
   std::vector<FrameView> frames;  // frame k is frames[k - 1]
   int antialias = 1;              // each pixel the mean of A x A samples
+  // How every frame is coloured: its counts' method, and the palette of these
+  // colours (a saved image's record; its control colours and gradation) or,
+  // where there are none, of the formula's preset.
+  std::int32_t method = kEscapeTime;
+  std::optional<ImageRecord> colours = std::nullopt;
+
+  const ImageRecord* Colours() const { return colours ? &*colours : nullptr; }
 };
 
 // `count` views (at least 2) from first to last: the width goes geometrically,
@@ -37,14 +44,16 @@ struct Movie {
 // IsDecimalNumber.
 std::vector<FrameView> InterpolateViews(const FrameView& first, const FrameView& last, int count);
 
-// A view of the movie's formula and size as the deep engine draws it.
+// A view of the movie's formula, size and method as the deep engine draws it.
 DeepView MovieDeepView(const Movie& movie, const FrameView& frame);
 // Frame k's.
 DeepView FrameDeepView(const Movie& movie, int k);
 
 // views.txt: a header line "# formula L size WxH fps F", with " antialias A"
-// after it for A above 1, then one line per frame "k centre_re centre_im
-// width limit", k from 1.
+// after it for A above 1, " method M" for a method other than "tiempo de
+// escape", and " colours R,G,B R,G,B R,G,B R,G,B R,G,B gradation G" for
+// colours other than the formula's preset's, then one line per frame
+// "k centre_re centre_im width limit", k from 1.
 std::string ManifestText(const Movie& movie);
 // The movie of a manifest, or nullopt when the text is not one.
 std::optional<Movie> ParseManifest(const std::string& text);
@@ -58,7 +67,9 @@ inline constexpr const char* kManifestName = "views.txt";
 std::string FrameFileName(const std::string& folder, int k);
 
 // Whether bytes are a whole PNG of the view as WriteViewPicture writes it at
-// that anti-aliasing: the signature, the end chunk last, and the view's text.
-bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias = 1);
+// that anti-aliasing in those colours: the signature, the end chunk last, and
+// the view's text.
+bool IsWholeFrame(const std::vector<std::uint8_t>& bytes, const DeepView& view, int antialias = 1,
+                  const ImageRecord* colours = nullptr);
 
 }  // namespace tesvo

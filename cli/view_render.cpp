@@ -251,7 +251,37 @@ int RenderView(const ViewRequest& request, std::ostream& err, bool progressBar, 
 
 }  // namespace
 
-std::string ViewText(const DeepView& view, int antialias) {
+bool PresetColours(const ImageRecord* colours, char formulaLetter) {
+  if (colours == nullptr) return true;
+  const ImageRecord& preset = BuiltInPresets()[FormulaRow(formulaLetter)][kMandelbrotPreset];
+  return colours->controlColours == preset.controlColours && colours->gradation == preset.gradation;
+}
+
+std::string ControlColoursText(const ControlColours& colours) {
+  std::string text;
+  for (const RGB& c : colours)
+    text += (text.empty() ? "" : " ") + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
+            std::to_string(c.blue);
+  return text;
+}
+
+std::optional<ControlColours> ParseControlColours(const std::string& text) {
+  ControlColours colours{};
+  std::size_t at = 0;
+  // Fifteen components, each ended by a comma, a space or the text's end.
+  for (std::size_t n = 0; n < 15; ++n) {
+    const std::size_t end = n == 14 ? text.size() : text.find(n % 3 == 2 ? ' ' : ',', at);
+    if (end == std::string::npos) return std::nullopt;
+    const std::optional<std::int32_t> value = WholeNumber<std::int32_t>(text.substr(at, end - at), 0, 255);
+    if (!value) return std::nullopt;
+    RGB& c = colours[n / 3];
+    (n % 3 == 0 ? c.red : n % 3 == 1 ? c.green : c.blue) = *value;
+    at = end + 1;
+  }
+  return colours;
+}
+
+std::string ViewText(const DeepView& view, int antialias, const ImageRecord* colours) {
   std::string text = std::string("formula ") + view.formulaLetter + "\ncentre " + view.centreRe + " " +
                      view.centreIm + "\nwidth " + view.width + "\nlimit " + std::to_string(view.limit) +
                      "\nsize " + std::to_string(view.columns) + "x" + std::to_string(view.rows) + "\n";
@@ -259,6 +289,11 @@ std::string ViewText(const DeepView& view, int antialias) {
   // names have accents. "tiempo de escape" is left out, as in every view's
   // text before the other methods.
   if (view.method != kEscapeTime) text += "method " + std::to_string(view.method) + "\n";
+  // Other colours are named, so that a picture in the preset's is never
+  // taken for one in a saved image's, nor the other way round.
+  if (!PresetColours(colours, view.formulaLetter))
+    text += "colours " + ControlColoursText(colours->controlColours) + "\ngradation " +
+            std::to_string(colours->gradation) + "\n";
   if (antialias > 1) text += "antialias " + std::to_string(antialias) + "\n";
   return text;
 }
@@ -286,7 +321,7 @@ bool WriteViewPicture(const DeepView& view, const DeepSettings& settings, const 
   const std::size_t columns = static_cast<std::size_t>(view.columns);
   const std::size_t rows = static_cast<std::size_t>(view.rows);
   const std::size_t a = static_cast<std::size_t>(antialias);
-  PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view, antialias), picture);
+  PngWriter png(view.columns, view.rows, kViewKeyword, ViewText(view, antialias, colours), picture);
   std::vector<std::uint8_t> rgb(3 * columns);
   std::vector<std::uint8_t> little(4 * columns);
   for (std::size_t j = 0; j < rows; ++j) {

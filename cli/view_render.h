@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -34,10 +35,23 @@ using ByteSink = std::function<void(const std::uint8_t* bytes, std::size_t size)
 // The keyword of the text chunk that names a view's picture.
 inline constexpr const char* kViewKeyword = "Tesvo.view";
 
+// Whether a picture in `colours` is one in the formula's preset colours: none
+// given, or the preset's five control colours and gradation, which alone make
+// the palette.
+bool PresetColours(const ImageRecord* colours, char formulaLetter);
+
+// The five control colours as the text chunk and a movie's manifest name
+// them: "R,G,B R,G,B R,G,B R,G,B R,G,B", each component in decimal.
+std::string ControlColoursText(const ControlColours& colours);
+// The colours of such a text, or nothing where it is not five triples of
+// components from 0 to 255.
+std::optional<ControlColours> ParseControlColours(const std::string& text);
+
 // The view as its picture's text chunk carries it, enough to draw it again;
-// a method other than "tiempo de escape" and an anti-aliasing above 1 are
-// named too.
-std::string ViewText(const DeepView& view, int antialias = 1);
+// a method other than "tiempo de escape", colours other than the formula's
+// preset's ("colours R,G,B ..." and "gradation G") and an anti-aliasing above
+// 1 are named too.
+std::string ViewText(const DeepView& view, int antialias = 1, const ImageRecord* colours = nullptr);
 
 // Counts a view that DeepViewProblem accepts and writes its PNG to picture:
 // the bytes `tesvo render` writes for it. With antialias A above 1 the view
