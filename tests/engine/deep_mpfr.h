@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,77 @@ inline std::uint32_t PlainCount(const DeepView& view, int i, int j, long precisi
   const BigComplex previous = z;
   stepper.Step(view.formulaLetter, z, c);
   return PlainMethodCount(view, view.limit, false, z, previous);
+}
+
+// How near pixel (i, j)'s orbit comes to the bound, in the plain loop's
+// arithmetic: the least over steps n, up to its escape or the limit, of
+// | |z_n|^2 - bound | / (2 |z_n| |dz_n/dc| 2^-53 |offset|), the distance from
+// the bound over what moving c by a double's rounding of the pixel's offset
+// from the centre changes |z_n|^2 by, to first order. dz_n/dc is only a
+// size: doubles from the iterates rounded to doubles, with an exponent of its
+// own, as it outgrows a double's range at depth. A pixel whose orbit winds
+// about for thousands of steps can come within a fraction of one such
+// rounding, and then its count is not fixed by an offset held in doubles. Its
+// count (escape time) comes along.
+struct PlainApproach {
+  std::uint32_t count = 0;
+  double roundings = 0;  // the least distance, in roundings of the offset
+};
+
+inline PlainApproach PlainNearestApproach(const DeepView& view, int i, int j, long precision) {
+  BigComplex c(precision), z(precision), offset(precision);
+  Big step(precision, view.width), bound(precision, view.bound), norm(precision), t(precision);
+  mpfr_div_ui(*step, *step, static_cast<unsigned long>(view.columns), MPFR_RNDN);
+  mpfr_mul_d(*offset.re, *step, (i + 0.5) - 0.5 * view.columns, MPFR_RNDN);
+  mpfr_mul_d(*offset.im, *step, 0.5 * view.rows - (j + 0.5), MPFR_RNDN);
+  mpfr_set_str(*c.re, view.centreRe.c_str(), 10, MPFR_RNDN);
+  mpfr_set_str(*c.im, view.centreIm.c_str(), 10, MPFR_RNDN);
+  Add(c, offset);
+  // A rounding of the offset, 2^-53 |offset|, as unit * 2^unitExponent.
+  mpfr_hypot(*t, *offset.re, *offset.im, MPFR_RNDN);
+  long unitExponent = 0;
+  const double unit = mpfr_get_d_2exp(&unitExponent, *t, MPFR_RNDN);
+  unitExponent -= 53;
+  // dz_n/dc as (dRe, dIm) * 2^dExponent.
+  double dRe = 0, dIm = 0;
+  long dExponent = 0;
+  double least = std::numeric_limits<double>::infinity();
+  BigStepper stepper(precision);
+  PlainApproach approach;
+  for (std::int64_t n = 1; n <= view.limit; ++n) {
+    // d = f'(z) d + 1, from the z before the step.
+    const double x = mpfr_get_d(*z.re, MPFR_RNDN), y = mpfr_get_d(*z.im, MPFR_RNDN);
+    double sRe = 2 * x, sIm = 2 * y;  // f'(z)
+    if (view.formulaLetter != 'c') {
+      const double x2 = x * x - y * y, y2 = 2 * x * y;
+      const double x3 = x2 * x - y2 * y, y3 = x2 * y + y2 * x;
+      sRe = 4 * x3, sIm = 4 * y3;
+      if (view.formulaLetter == 'f') sRe += 3 * x2, sIm += 3 * y2;
+    }
+    const double nextRe = sRe * dRe - sIm * dIm + std::ldexp(1.0, static_cast<int>(-dExponent));
+    dIm = sRe * dIm + sIm * dRe;
+    dRe = nextRe;
+    if (std::fabs(dRe) + std::fabs(dIm) > 0x1p500) {
+      dRe = std::ldexp(dRe, -500), dIm = std::ldexp(dIm, -500);
+      dExponent += 500;
+    }
+    stepper.Step(view.formulaLetter, z, c);
+    mpfr_sqr(*norm, *z.im, MPFR_RNDN);
+    mpfr_sqr(*t, *z.re, MPFR_RNDN);
+    mpfr_add(*norm, *norm, *t, MPFR_RNDN);
+    mpfr_sub(*t, *norm, *bound, MPFR_RNDN);
+    // | |z_n|^2 - bound | / (2 |z_n| |d| unit), its exponents apart.
+    const double size = 2 * std::sqrt(mpfr_get_d(*norm, MPFR_RNDN)) * std::hypot(dRe, dIm) * unit;
+    const double gap = std::fabs(mpfr_get_d(*t, MPFR_RNDN));
+    const double log2Roundings = std::log2(gap / size) - static_cast<double>(dExponent + unitExponent);
+    least = std::min(least, std::exp2(std::min(log2Roundings, 1000.0)));
+    if (mpfr_greater_p(*norm, *bound)) {
+      approach.count = static_cast<std::uint32_t>(n);
+      break;
+    }
+  }
+  approach.roundings = least;
+  return approach;
 }
 
 }  // namespace tesvo::testing
