@@ -166,7 +166,10 @@ TEST_F(DeepImagesTest, ModesAreCountedAgainOrRefusedWithAMessage) {
                         Case{kEscapeTime, true}}) {
     SCOPED_TRACE(c.method);
     Start();
-    for (int k = 0; k < 6 && !explorer.IsDeep(); ++k) ZoomAround("0", "1", 4);
+    // A strip 40 rows high past the wall.
+    ImageRecord& image = state.currentImage;
+    SetNearestCorners(image, {"0", "1", "1e-12"});
+    explorer.ZoomToRectangle({image.pixelLeft, image.pixelTop}, {image.pixelRight, image.pixelTop + 40});
     ASSERT_TRUE(explorer.IsDeep());
     explorer.ChangeMode(kEscapeTime == c.method ? kDecomposition : kEscapeTime);
     const std::vector<std::uint32_t> before = state.deepCounts;
