@@ -259,9 +259,13 @@ bool PresetColours(const ImageRecord* colours, char formulaLetter) {
 
 std::string ControlColoursText(const ControlColours& colours) {
   std::string text;
-  for (const RGB& c : colours)
-    text += (text.empty() ? "" : " ") + std::to_string(c.red) + "," + std::to_string(c.green) + "," +
-            std::to_string(c.blue);
+  // Appended piece by piece: GCC 12's Release build takes "..." + a
+  // temporary string for overlapping copies and warns.
+  for (const RGB& c : colours) {
+    if (!text.empty()) text += ' ';
+    text.append(std::to_string(c.red)).append(",").append(std::to_string(c.green));
+    text.append(",").append(std::to_string(c.blue));
+  }
   return text;
 }
 
