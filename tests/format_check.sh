@@ -5,5 +5,5 @@
 # 14 `action {}`), the code is written another way that both leave alone.
 set -eu
 cd "$1"
-find engine colour library commands navigation ui tests bench \( -name '*.h' -o -name '*.cpp' \) -print0 |
+find engine colour library commands navigation cli ui tests bench \( -name '*.h' -o -name '*.cpp' \) -print0 |
   xargs -0 clang-format --dry-run -Werror

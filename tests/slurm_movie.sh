@@ -69,6 +69,14 @@ SlurmdLogFile=$work/slurmd.log
 NodeName=localhost CPUs=$(nproc)
 PartitionName=test Nodes=localhost Default=YES MaxTime=10 State=UP
 EOF
+# Slurm 24.05 and later (Debian 13) start slurmd's cgroup plugin whatever the
+# plugins above are, and slurmd stops where no cgroup file system is mounted
+# (a chroot, a container); CgroupPlugin=disabled, new in 24.05, turns it off.
+# Slurm 22.05 (Debian 12) neither needs nor knows it.
+read -r major minor _ < <(slurmd -V | sed -E 's/^[^0-9]*([0-9]+)\.([0-9]+).*/\1 \2 x/')
+if [ "$major" -gt 24 ] || { [ "$major" -eq 24 ] && [ "$minor" -ge 5 ]; }; then
+  echo CgroupPlugin=disabled >"$work/cgroup.conf"
+fi
 slurmctld
 slurmd -N localhost
 for _ in $(seq 60); do

@@ -254,11 +254,7 @@ TEST_F(RenderCommandTest, OutputIsWrittenAsWhatStandsThere) {
     After after;
   } rows[] = {
       {"none", [] {}, 0, "", After::kFile},
-      {"a file",
-       [] {
-         WriteFileBytes("out", {1, 2});
-       },
-       0, "", After::kFile},
+      {"a file", [] { WriteFileBytes("out", std::vector<std::uint8_t>(2, 1)); }, 0, "", After::kFile},
       {"a link", [] { WriteFileBytes("target", {1}), fs::create_symlink("target", "out"); }, 0, "",
        After::kLinkToFile},
       {"a dangling link", [] { fs::create_symlink("target", "out"); }, 0, "", After::kLinkToFile},
