@@ -67,14 +67,7 @@ std::optional<MovieImage> ReadMovieImage(const std::string& file, std::string& p
   image.file = ParameterFileName(base);
   image.saved = ReadSavedRecord(base);
   const SavedRecord& saved = image.saved;
-  std::optional<RecordFault> fault;
-  if (!saved.placeRead)
-    fault = RecordFault::kDeepPlace;
-  else if (!saved.place.Empty())
-    fault = DeepRecordProblem(saved.record, saved.place);
-  else
-    fault = RecordProblem(saved.record);
-  if (fault) {
+  if (const std::optional<RecordFault> fault = SavedRecordProblem(saved)) {
     problem = "El fichero " + image.file + " no es una imagen de Tesvo: " + RecordFaultText(*fault) + ".";
     return std::nullopt;
   }

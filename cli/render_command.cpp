@@ -22,7 +22,6 @@
 #include "colour/scaled_picture.h"
 #include "commands/messages.h"
 #include "library/file_error.h"
-#include "library/file_reading.h"
 #include "library/image_files.h"
 #include "library/picture_file.h"
 #include "library/record_problem.h"
@@ -95,19 +94,11 @@ std::optional<Request> Parse(const std::vector<std::string>& arguments, UsageErr
 }
 
 int Render(const Request& request, std::ostream& err, bool progressBar, int standardOutput) {
-  const std::vector<std::uint8_t> bytes = ReadFileStart(request.input, kMaxParameterFileSize);
-  if (bytes.size() < kRecordSize) throw FileError(FileStep::kRead, request.input, kWrongSize);
-  RecordBytes recordBytes{};
-  std::copy(bytes.begin(), bytes.begin() + kRecordSize, recordBytes.begin());
-  ImageRecord record = FromBytes(recordBytes);
-  if (record.kind == kDeepKind) {
+  const SavedRecord saved = ReadSavedRecordFile(request.input);
+  const ImageRecord& record = saved.record;
+  if (!saved.placeRead || !saved.place.Empty()) {
     // A deep image: its place follows the record, and the deep engine draws it.
-    const std::optional<DeepPlace> place =
-        ParsePlaceText(std::string(bytes.begin() + kRecordSize, bytes.end()));
-    record.kind = kMandelbrotKind;
-    const std::optional<RecordFault> problem =
-        place ? DeepRecordProblem(record, *place) : std::optional<RecordFault>(RecordFault::kDeepPlace);
-    if (problem) {
+    if (const std::optional<RecordFault> problem = SavedRecordProblem(saved)) {
       Say(err,
           "El fichero " + request.input + " no es una imagen de Tesvo: " + RecordFaultText(*problem) + ".");
       return kRenderFailed;
@@ -117,8 +108,8 @@ int Render(const Request& request, std::ostream& err, bool progressBar, int stan
       Say(err, "El dibujo no puede ir en el propio fichero " + request.input + ".");
       return kRenderBadUsage;
     }
-    return RenderDeepImage(record, *place, request.size, request.threads, request.output, err, progressBar,
-                           standardOutput);
+    return RenderDeepImage(record, saved.place, request.size, request.threads, request.output, err,
+                           progressBar, standardOutput);
   }
   // The small picture's preview is never saved, and has no picture here.
   if (record.kind == kPreviewKind) {

@@ -48,12 +48,7 @@ void Explorer::ReadImage(const std::string& name) {
     // unreadable pixel file leaves the current image as it was.
     const FolderLock lock(ParameterFileName(name), FolderLock::Mode::kShared);
     saved = ReadSavedRecord(name);
-    if (!saved.placeRead)
-      problem = RecordFault::kDeepPlace;
-    else if (!saved.place.Empty())
-      problem = DeepRecordProblem(saved.record, saved.place);
-    else
-      problem = RecordProblem(saved.record);
+    problem = SavedRecordProblem(saved);
     if (!problem) {
       const auto size = static_cast<std::size_t>(saved.record.Width()) * saved.record.Height();
       if (saved.place.Empty()) {

@@ -154,9 +154,10 @@ std::vector<std::uint8_t> ReadImageBytes(const std::string& base) {
   return bytes;
 }
 
-SavedRecord ReadSavedRecord(const std::string& base) {
+SavedRecord ReadSavedRecord(const std::string& base) { return ReadSavedRecordFile(ParameterFileName(base)); }
+
+SavedRecord ReadSavedRecordFile(const std::string& file) {
   SavedRecord saved;
-  const std::string file = ParameterFileName(base);
   const std::vector<std::uint8_t> bytes = ReadFileStart(file, kMaxParameterFileSize);
   if (bytes.size() < kRecordSize) throw FileError(FileStep::kRead, file, kWrongSize);
   RecordBytes record{};

@@ -82,6 +82,8 @@ struct SavedRecord {
   bool placeRead = true;
 };
 SavedRecord ReadSavedRecord(const std::string& base);
+// The same of a parameter file under any name.
+SavedRecord ReadSavedRecordFile(const std::string& file);
 
 // The bytes of base + ".dat" that make its image: the record's 200, and a
 // deep record's line. Empty when it cannot be read or is too short.

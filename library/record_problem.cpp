@@ -43,4 +43,9 @@ std::optional<RecordFault> DeepRecordProblem(const ImageRecord& record, const De
   return std::nullopt;
 }
 
+std::optional<RecordFault> SavedRecordProblem(const SavedRecord& saved) {
+  if (!saved.placeRead) return RecordFault::kDeepPlace;
+  return saved.place.Empty() ? RecordProblem(saved.record) : DeepRecordProblem(saved.record, saved.place);
+}
+
 }  // namespace tesvo

@@ -6,6 +6,7 @@
 
 #include "engine/deep_image.h"
 #include "engine/image_record.h"
+#include "library/image_files.h"
 
 namespace tesvo {
 
@@ -32,5 +33,9 @@ std::optional<RecordFault> RecordProblem(const ImageRecord& record);
 // The same of a deep image, its record taken as a Mandelbrot image's: its
 // limit may pass 5000, and its place must make a view the deep engine counts.
 std::optional<RecordFault> DeepRecordProblem(const ImageRecord& record, const DeepPlace& place);
+
+// Why a parameter file as reading takes it cannot be shown: its place line
+// unreadable, or the checks of its kind of image.
+std::optional<RecordFault> SavedRecordProblem(const SavedRecord& saved);
 
 }  // namespace tesvo
