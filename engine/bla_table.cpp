@@ -94,8 +94,13 @@ BlaTable::BlaTable(char letter, const ReferenceOrbit& orbit, FloatExp dcAbove, d
       skip.inDoubles = WithinExponents(skip.a, -400, 900) && WithinExponents(skip.b, -400, 900);
     }
   }
-  if (!levels_.empty())
-    for (const BlaSkip& skip : levels_.front()) firstRadii_.push_back(skip.radiusDouble);
+}
+
+std::vector<double> BlaTable::Radii(int level) const {
+  std::vector<double> radii;
+  if (level < static_cast<int>(levels_.size()))
+    for (const BlaSkip& skip : levels_[static_cast<std::size_t>(level)]) radii.push_back(skip.radiusDouble);
+  return radii;
 }
 
 std::size_t BlaTable::Skips() const {

@@ -66,13 +66,13 @@ class BlaTable {
   }
 
   std::size_t Skips() const;
-  // The radius of the shortest skip from m = 1 + 2^kFirstLevel j, the widest
-  // of all skips from there, as doubles.
-  const std::vector<double>& FirstRadii() const { return firstRadii_; }
+  // The radii of the skips of 2^(kFirstLevel + level) steps, as doubles: that
+  // of the skip from m = 1 + 2^(kFirstLevel + level) j at j, the widest of all
+  // skips of that length or longer from there.
+  std::vector<double> Radii(int level) const;
 
  private:
   std::vector<std::vector<BlaSkip>> levels_;  // levels_[k]: skips of 2^(kFirstLevel + k) steps
-  std::vector<double> firstRadii_;
 };
 
 }  // namespace tesvo

@@ -8,6 +8,9 @@ namespace {
 
 enum Outcome { kDone, kSwitch, kPlainStep };
 
+// Skips of 2^(BlaTable::kFirstLevel + kHandLevel) = 32 steps.
+constexpr int kHandLevel = 2;
+
 template <class T>
 Cx<T> As(const Cx<double>& z) {
   if constexpr (std::is_same_v<T, double>) {
@@ -131,14 +134,18 @@ PerturbationCounter::PerturbationCounter(char letter, const ReferenceOrbit& orbi
   // Beyond the end, for the lanes that gather a step ahead.
   orbitRe_.push_back(0.0);
   orbitIm_.push_back(0.0);
-  // The shortest skip from m has the widest radius of all skips from m.
+  // A lane hands its pixel over for skips of kHandLevel's length or longer,
+  // and the handler then takes shorter ones as well. Handing a pixel over
+  // and back costs as much as a hundred plain steps on the lanes, more than
+  // shorter skips save (on the seahorse spiral at 1e-18, where most skips
+  // are short, a tenth of the lanes' time went to handing them over).
   handBelow_.assign(orbit.z.size(), HandBelow(0.0));
-  constexpr std::int64_t kSpacing = std::int64_t{1} << BlaTable::kFirstLevel;
-  const std::vector<double>& first = table.FirstRadii();
+  constexpr std::int64_t kSpacing = std::int64_t{1} << (BlaTable::kFirstLevel + kHandLevel);
   if (options_.skips) {
-    for (std::size_t j = 0; j < first.size(); ++j) {
+    const std::vector<double> radii = table.Radii(kHandLevel);
+    for (std::size_t j = 0; j < radii.size(); ++j) {
       const std::size_t m = 1 + j * kSpacing;
-      if (m < handBelow_.size()) handBelow_[m] = HandBelow(first[j]);
+      if (m < handBelow_.size()) handBelow_[m] = HandBelow(radii[j]);
     }
   }
   records_.assign(4 * orbitRe_.size(), 0.0);

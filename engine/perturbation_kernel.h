@@ -28,7 +28,7 @@ struct LaneJob {
   const double* orbitRe;  // Z_0 .. Z_end, and one 0 beyond, which the kernels may read
   const double* orbitIm;
   // At each m to end, a bound below which |dz|^2 = dz.im^2 + dz.re^2 goes
-  // to the handler: above |dz|^2 whenever the pixel may take a skip from m or
+  // to the handler: above |dz|^2 whenever the pixel may take a long skip from m or
   // its difference leaves the doubles' range.
   const double* handBelow;
   // Record k, k = 0 .. end + 1, is Z_k.re, Z_k.im, handBelow[k - 1] and a 0:
