@@ -159,6 +159,24 @@ std::int64_t NextEvent(const LaneJob& job, const S& s, int slots, unsigned activ
   return next;
 }
 
+// One step of each of the groups, their bits gathered a lane to a bit; with
+// kEnds, `ends` marks the lanes whose step reaches the end of the reference.
+template <class T, char kLetter, bool kEnds, int kGroups, class S>
+[[gnu::always_inline]] inline void StepGroups(const Constants<T>& c, Group<T> (&groups)[kGroups], const S& s,
+                                              std::int64_t t, unsigned ends, unsigned& attention,
+                                              unsigned& escaped, unsigned& rebased) {
+  constexpr int kLanes = T::kLanes;
+  for (int k = 0; k < kGroups; ++k) {
+    int e = 0, r = 0;
+    const typename T::M laneEnds = T::MaskOf(static_cast<int>(ends >> (k * kLanes) & ((1u << kLanes) - 1)));
+    attention |=
+        static_cast<unsigned>(Step<T, kLetter, kEnds>(c, groups[k], s.m + k * kLanes, t, laneEnds, e, r))
+        << (k * kLanes);
+    escaped |= static_cast<unsigned>(e) << (k * kLanes);
+    rebased |= static_cast<unsigned>(r) << (k * kLanes);
+  }
+}
+
 // Steps kGroups vectors of lanes side by side, whose steps do not wait for
 // each other.
 template <class T, char kLetter, int kGroups>
@@ -190,34 +208,17 @@ std::int64_t StepLanes(const LaneJob& job) {
   std::int64_t steps = 0;
   std::int64_t t = 0;  // steps taken by every lane
   std::int64_t event = NextEvent(job, s, kSlots, active);
-  constexpr unsigned kGroupBits = (1u << kLanes) - 1;
   while (active != 0) {
     unsigned attention = 0, escaped = 0, rebased = 0, atLimit = 0;
     if (t + 1 != event) {
-      for (int k = 0; k < kGroups; ++k) {
-        int e = 0, r = 0;
-        const typename T::M none{};
-        attention |=
-            static_cast<unsigned>(Step<T, kLetter, false>(c, groups[k], s.m + k * kLanes, t, none, e, r))
-            << (k * kLanes);
-        escaped |= static_cast<unsigned>(e) << (k * kLanes);
-        rebased |= static_cast<unsigned>(r) << (k * kLanes);
-      }
+      StepGroups<T, kLetter, false>(c, groups, s, t, 0, attention, escaped, rebased);
     } else {
       unsigned ends = 0;
       for (int slot = 0; slot < kSlots; ++slot) {
         if (t + 1 + s.m[slot] == job.end) ends |= 1u << slot;
         if (t + 1 + s.n[slot] == job.limit) atLimit |= 1u << slot;
       }
-      for (int k = 0; k < kGroups; ++k) {
-        int e = 0, r = 0;
-        const typename T::M laneEnds = T::MaskOf(static_cast<int>(ends >> (k * kLanes) & kGroupBits));
-        attention |=
-            static_cast<unsigned>(Step<T, kLetter, true>(c, groups[k], s.m + k * kLanes, t, laneEnds, e, r))
-            << (k * kLanes);
-        escaped |= static_cast<unsigned>(e) << (k * kLanes);
-        rebased |= static_cast<unsigned>(r) << (k * kLanes);
-      }
+      StepGroups<T, kLetter, true>(c, groups, s, t, ends, attention, escaped, rebased);
     }
     ++t;
     for (unsigned left = rebased; left != 0; left &= left - 1) s.m[__builtin_ctz(left)] = -t;
